@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds TolvenaireAndroid.exe and starts it under Wine. Without a display it runs on
+# a virtual one and saves a screenshot of the window.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bash "$top/tools/setup.sh"
+dir=$top/build/windows
+cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-posix.cmake" >/dev/null
+cmake --build "$dir" --target TolvenaireAndroid -j "$(nproc)"
+exe=$dir/app/TolvenaireAndroid.exe
+export WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:-$dir/wineprefix-app}
+if [ -n "${DISPLAY:-}" ]; then
+  exec wine "$exe"
+fi
+display=:77
+Xvfb $display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null' EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+wine "$exe" &
+app=$!
+shot=$top/build/screenshot.png
+window=
+for _ in $(seq 150); do
+  window=$(xdotool search --name '^Tolvenaire Android' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+  kill -0 $app 2>/dev/null || break
+  sleep 0.2
+done
+if [ -n "$window" ]; then
+  sleep 1
+  import -window root "$shot"
+  echo "No display: the application ran on virtual display $display; screenshot saved to $shot"
+else
+  echo "The application window did not appear." >&2
+fi
+kill $app 2>/dev/null || true
+wineserver -k 2>/dev/null || true
