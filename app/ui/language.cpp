@@ -1,0 +1,7 @@
+#include "app/ui/language.h"
+
+namespace Ui {
+
+std::atomic<bool> english{false};
+
+}  // namespace Ui
