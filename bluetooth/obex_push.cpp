@@ -1,0 +1,224 @@
+#include "bluetooth/obex_push.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+constexpr unsigned char opConnect = 0x80;
+constexpr unsigned char opDisconnect = 0x81;
+constexpr unsigned char opPut = 0x02;
+constexpr unsigned char opPutFinal = 0x82;
+
+constexpr unsigned char rspContinue = 0x90;
+constexpr unsigned char rspSuccess = 0xA0;
+
+constexpr unsigned char hdrName = 0x01;
+constexpr unsigned char hdrType = 0x42;
+constexpr unsigned char hdrBody = 0x48;
+constexpr unsigned char hdrEndOfBody = 0x49;
+constexpr unsigned char hdrLength = 0xC3;
+constexpr unsigned char hdrConnectionId = 0xCB;
+
+constexpr std::size_t connectionIdSize = 5;
+
+void appendUnit(std::vector<unsigned char>& out, unsigned unit) {
+    out.push_back(static_cast<unsigned char>(unit >> 8));
+    out.push_back(static_cast<unsigned char>(unit & 0xFF));
+}
+
+void putUint16(std::vector<unsigned char>& out, std::size_t value) {
+    out.push_back(static_cast<unsigned char>((value >> 8) & 0xFF));
+    out.push_back(static_cast<unsigned char>(value & 0xFF));
+}
+
+unsigned readUint16(const std::vector<unsigned char>& data, std::size_t at) {
+    return (static_cast<unsigned>(data[at]) << 8) | data[at + 1];
+}
+
+// Walks the CONNECT response headers and returns the Connection ID header
+// (5 bytes) or nothing.
+std::vector<unsigned char> connectionIdOf(const std::vector<unsigned char>& response) {
+    std::vector<unsigned char> id;
+    std::size_t at = 7;
+    while (at < response.size()) {
+        const unsigned char h = response[at];
+        const std::size_t left = response.size() - at;
+        std::size_t length;
+        if (h >= 0xC0) {
+            length = 5;
+        } else if (h >= 0x80) {
+            length = 2;
+        } else {
+            if (left < 3) throw std::runtime_error("En-tete OBEX incomplet.");
+            length = readUint16(response, at + 1);
+            if (length < 3) throw std::runtime_error("En-tete OBEX invalide.");
+        }
+        if (length > left) throw std::runtime_error("En-tete OBEX incomplet.");
+        if (h == hdrConnectionId) {
+            if (!id.empty()) throw std::runtime_error("Identifiant de session OBEX duplique.");
+            id.assign(response.begin() + static_cast<std::ptrdiff_t>(at),
+                      response.begin() + static_cast<std::ptrdiff_t>(at + length));
+        }
+        at += length;
+    }
+    return id;
+}
+
+}  // namespace
+
+std::vector<unsigned char> obexName(const std::wstring& name) {
+    std::vector<unsigned char> out;
+    out.reserve(name.size() * 2 + 2);
+    for (wchar_t c : name) {
+        const unsigned long v = static_cast<unsigned long>(c);
+        if constexpr (sizeof(wchar_t) == 2) {
+            appendUnit(out, static_cast<unsigned>(v));
+        } else if (v >= 0xD800 && v <= 0xDFFF) {
+            // A lone surrogate is not a character; the phone could not decode it.
+            throw std::runtime_error("Nom de fichier Bluetooth invalide.");
+        } else if (v <= 0xFFFF) {
+            appendUnit(out, static_cast<unsigned>(v));
+        } else if (v <= 0x10FFFF) {
+            const unsigned long s = v - 0x10000;
+            appendUnit(out, static_cast<unsigned>(0xD800 + (s >> 10)));
+            appendUnit(out, static_cast<unsigned>(0xDC00 + (s & 0x3FF)));
+        } else {
+            throw std::runtime_error("Nom de fichier Bluetooth invalide.");
+        }
+    }
+    appendUnit(out, 0);
+    return out;
+}
+
+void variableHeader(std::vector<unsigned char>& packet, unsigned char id,
+                    const std::vector<unsigned char>& value) {
+    if (value.size() > obex::maxHeaderValue) throw std::runtime_error("En-tete Bluetooth trop long.");
+    packet.push_back(id);
+    putUint16(packet, value.size() + 3);
+    packet.insert(packet.end(), value.begin(), value.end());
+}
+
+std::vector<unsigned char> exchange(ObexChannel& channel, unsigned char opcode,
+                                    const std::vector<unsigned char>& body) {
+    if (body.size() > obex::maxRequestBody) throw std::runtime_error("Paquet Bluetooth trop long.");
+    std::vector<unsigned char> packet;
+    packet.reserve(body.size() + 3);
+    packet.push_back(opcode);
+    putUint16(packet, body.size() + 3);
+    packet.insert(packet.end(), body.begin(), body.end());
+    channel.write(packet.data(), packet.size());
+
+    std::vector<unsigned char> response(3);
+    channel.read(response.data(), 3);
+    const unsigned length = readUint16(response, 1);
+    if (length < 3) throw std::runtime_error("Reponse Bluetooth OBEX invalide.");
+    if (length > 3) {
+        response.resize(length);
+        channel.read(response.data() + 3, length - 3);
+    }
+    return response;
+}
+
+void expect(const std::vector<unsigned char>& response, unsigned char code) {
+    const unsigned char got = response.empty() ? 0 : response[0];
+    if (!response.empty() && got == code) return;
+    switch (got) {
+    case 0xC1:
+    case 0xC3:
+        throw std::runtime_error(
+            "Reception refusee par le telephone. Acceptez la notification sur Android.");
+    case 0xCD:
+        throw std::runtime_error("Fichier trop volumineux pour le recepteur Bluetooth Android.");
+    case 0xCF:
+        throw std::runtime_error("Ce type de fichier est refuse par le recepteur Bluetooth Android.");
+    case 0xD3:
+        throw std::runtime_error(
+            "Recepteur Bluetooth du telephone indisponible. Deverrouillez Android et reessayez.");
+    default:
+        throw std::runtime_error("Le telephone a refuse le transfert OBEX (code " +
+                                 std::to_string(static_cast<unsigned>(got)) + ").");
+    }
+}
+
+void pushObexFile(ObexChannel& channel, const std::wstring& name, unsigned long long size,
+                  const std::string& type,
+                  std::function<unsigned long long(unsigned char*, unsigned long long)> reader,
+                  std::function<void(ObexPhase, unsigned long long)> progress) {
+    if (size > obex::maxObjectSize)
+        throw std::runtime_error(
+            "Bluetooth OBEX : fichier limite a 4 Go moins 1 octet. Utilisez le Wi-Fi pour ce fichier.");
+    if (!reader || !progress) throw std::invalid_argument("Lecteur ou suivi OBEX absent.");
+    if (name.empty() || name.find(L'\0') != std::wstring::npos)
+        throw std::runtime_error("Nom de fichier Bluetooth invalide.");
+    if (type.empty() || type.find('\0') != std::string::npos)
+        throw std::runtime_error("Type de fichier Bluetooth invalide.");
+    // Encoded before anything goes out, so an unencodable name sends nothing.
+    const std::vector<unsigned char> nameValue = obexName(name);
+
+    progress(ObexPhase::Connecting, 0);
+    // OBEX 1.0, no flags, we accept packets up to 65,535 bytes; no Target header.
+    const std::vector<unsigned char> connect =
+        exchange(channel, opConnect, {0x10, 0x00, 0xFF, 0xFF});
+    expect(connect, rspSuccess);
+    if (connect.size() < 7) throw std::runtime_error("Reponse de connexion OBEX incomplete.");
+    if ((connect[3] >> 4) != 1 || connect[4] != 0)
+        throw std::runtime_error("Version ou options OBEX non prises en charge.");
+    const unsigned peerMax = readUint16(connect, 5);
+    if (peerMax < obex::minPeerPacket) throw std::runtime_error("Taille de paquet OBEX invalide.");
+    const std::vector<unsigned char> connectionId = connectionIdOf(connect);
+
+    std::vector<unsigned char> offer = connectionId;
+    variableHeader(offer, hdrName, nameValue);
+    std::vector<unsigned char> typeValue(type.begin(), type.end());
+    typeValue.push_back(0);
+    variableHeader(offer, hdrType, typeValue);
+    offer.push_back(hdrLength);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        offer.push_back(static_cast<unsigned char>((size >> shift) & 0xFF));
+    if (offer.size() + 3 > peerMax)
+        throw std::runtime_error(
+            "Nom de fichier trop long pour ce recepteur Bluetooth. Raccourcissez-le.");
+
+    progress(ObexPhase::AwaitingAcceptance, 0);
+    expect(exchange(channel, opPut, offer), rspContinue);
+
+    // 3 bytes of request prefix and 3 of Body header, plus the Connection ID if any.
+    const std::size_t room = peerMax - 6 - connectionId.size();
+    const std::size_t bufferSize =
+        static_cast<std::size_t>(std::min<unsigned long long>({size, room, obex::maxChunk}));
+    std::vector<unsigned char> chunk(bufferSize);
+    std::vector<unsigned char> body;
+    body.reserve(connectionId.size() + 3 + bufferSize);
+    unsigned long long sent = 0;
+    do {
+        const std::size_t count =
+            static_cast<std::size_t>(std::min<unsigned long long>({size - sent, room, obex::maxChunk}));
+        std::size_t filled = 0;
+        while (filled < count) {
+            const unsigned long long want = count - filled;
+            const unsigned long long got = reader(chunk.data() + filled, want);
+            if (got == 0 || got > want)
+                throw std::runtime_error("Lecture du fichier interrompue avant la fin.");
+            filled += static_cast<std::size_t>(got);
+        }
+        sent += count;
+        const bool last = sent == size;
+        body.assign(connectionId.begin(), connectionId.end());
+        body.push_back(last ? hdrEndOfBody : hdrBody);
+        putUint16(body, count + 3);
+        body.insert(body.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(count));
+        expect(exchange(channel, last ? opPutFinal : opPut, body), last ? rspSuccess : rspContinue);
+        progress(ObexPhase::Sending, sent);
+    } while (sent < size);
+
+    // The phone has confirmed the object; a failing DISCONNECT changes nothing.
+    try {
+        std::vector<unsigned char> bye;
+        bye.push_back(opDisconnect);
+        putUint16(bye, 3 + connectionId.size());
+        bye.insert(bye.end(), connectionId.begin(), connectionId.end());
+        channel.write(bye.data(), bye.size());
+    } catch (...) {
+    }
+}
