@@ -1,0 +1,13 @@
+#include "link/assets/assets.h"
+
+#include <stdexcept>
+
+#include "app/ui/language.h"
+
+std::string loadAsset(int id) {
+    const std::string_view bytes = embeddedAsset(id);
+    if (bytes.data() == nullptr) {
+        throw std::runtime_error(Ui::english ? "Android page missing." : "Page Android manquante.");
+    }
+    return std::string(bytes);
+}
