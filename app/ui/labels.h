@@ -1,0 +1,102 @@
+#pragma once
+
+// Captions, tooltips and other fixed texts of the main window, in both languages,
+// as data. The window's label refresh applies them; nothing here touches a window.
+
+#include <array>
+#include <string>
+
+#include "app/ui/control_ids.h"
+#include "app/ui/text_pair.h"
+
+namespace Ui {
+
+// The text of the language currently set in Ui::english.
+const wchar_t* current(const TextPair& text);
+
+// A text that belongs to one control, named by its command id.
+struct ControlText {
+    int id;
+    TextPair text;
+};
+
+// Captions that never depend on the window's state, set by control id.
+inline constexpr std::array<ControlText, 10> fixedCaptions{{
+    {ControlId::wifiMode, {L"Wi-Fi local", L"Local Wi-Fi"}},
+    {ControlId::bluetoothMode, {L"Bluetooth", L"Bluetooth"}},
+    {ControlId::clearText, {L"Effacer", L"Clear"}},
+    {ControlId::chooseFile, {L"Choisir…", L"Choose…"}},
+    {ControlId::removeFile, {L"Retirer", L"Remove"}},
+    {ControlId::copyLink, {L"Copier lien", L"Copy link"}},
+    {ControlId::preview, {L"Aperçu", L"Preview"}},
+    {ControlId::cancelBluetooth, {L"Annuler", L"Cancel"}},
+    {ControlId::pair, {L"Choisir / associer", L"Choose / pair"}},
+    {ControlId::qr, {L"Agrandir le QR code", L"Enlarge QR code"}},
+}};
+
+// Captions of the send-text, send-file and start/stop buttons for the given state.
+std::array<ControlText, 3> stateCaptions(bool bluetoothMode, bool sharing);
+
+// The two-line summary under the mode tabs (a static without command id).
+TextPair modeSummary(bool bluetoothMode);
+
+// Tooltips, one tool per control.
+inline constexpr std::array<ControlText, 8> tooltips{{
+    {ControlId::minimize, {L"Réduire", L"Minimize"}},
+    {ControlId::close, {L"Fermer", L"Close"}},
+    {ControlId::help, {L"Aide", L"Help"}},
+    {ControlId::textEdit, {L"Texte à partager", L"Text to share"}},
+    {ControlId::qr, {L"Cliquez pour agrandir le QR code", L"Click to enlarge the QR code"}},
+    {ControlId::languageList, {L"Langue / Language", L"Langue / Language"}},
+    {ControlId::like, {L"J’aime cette version · Internet", L"Like this version · Internet"}},
+    {ControlId::updateCheck,
+     {L"Rechercher une mise à jour · Internet", L"Check for updates · Internet"}},
+}};
+
+// Header buttons carry the same glyph in both languages; set once at creation.
+struct ControlGlyph {
+    int id;
+    const wchar_t* caption;
+};
+inline constexpr std::array<ControlGlyph, 5> headerGlyphs{{
+    {ControlId::like, L"\u2665"},
+    {ControlId::help, L"i"},
+    {ControlId::updateCheck, L"?"},
+    {ControlId::minimize, L"\u2212"},
+    {ControlId::close, L"\u00d7"},
+}};
+
+// Items of the language list, index 0 French and index 1 English in both languages.
+inline constexpr std::array<const wchar_t*, 2> languageItems{{L"Français", L"English"}};
+constexpr int languageIndex(bool inEnglish) { return inEnglish ? 1 : 0; }
+
+// Title of the enlarged QR window.
+inline constexpr TextPair qrWindowTitle{L"Scanner avec Android", L"Scan with Android"};
+
+// Status pair shown when the language changed but could not be stored.
+inline constexpr TextPair languageNotSaved{
+    L"Langue changée pour cette session ; préférence non enregistrée.",
+    L"Language changed for this session; preference could not be saved."};
+
+// The file label: the part of the path after its last "/" or "\", the whole path
+// when it has neither, or the no-file text when nothing is selected.
+std::wstring fileLabelText(const std::wstring& selectedPath, bool inEnglish);
+
+// The phone label: "Phone: <name>" when a phone is chosen, else the no-phone text.
+std::wstring deviceLabelText(bool phoneChosen, const std::wstring& phoneName, bool inEnglish);
+
+// What the Bluetooth job sends: the in-memory text file, or the file's full path.
+std::wstring bluetoothPathText(bool sendsText, const std::wstring& bluetoothPath, bool inEnglish);
+
+// The like button: "♥" and enabled until a like is known for this version, then
+// "♥✓" and disabled. The caller decides `liked` as likedThisSession first and only
+// then asks the registry, so a like of this run needs no registry read.
+struct LikeButton {
+    const wchar_t* caption;
+    bool enabled;
+};
+constexpr LikeButton likeButton(bool liked) {
+    return liked ? LikeButton{L"\u2665\u2713", false} : LikeButton{L"\u2665", true};
+}
+
+}  // namespace Ui
