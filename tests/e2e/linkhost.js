@@ -1,0 +1,52 @@
+'use strict';
+// Runs the link host in the pc namespace and talks to it through its standard
+// input and output.
+const { spawn } = require('node:child_process');
+const readline = require('node:readline');
+
+// LINKHOST: JSON array, the command that starts the host (native binary, or
+// Wine with the .exe). LINKHOST_WINE=1 when file paths must be Windows paths.
+function hostCommand() {
+  const command = JSON.parse(process.env.LINKHOST || 'null');
+  if (!Array.isArray(command) || command.length === 0) throw new Error('LINKHOST is not set');
+  return command;
+}
+
+function hostPath(unixPath) {
+  return process.env.LINKHOST_WINE === '1' ? `Z:${unixPath.replace(/\//g, '\\')}` : unixPath;
+}
+
+function startHost(args, { timeout = 60000 } = {}) {
+  const command = ['ip', 'netns', 'exec', process.env.PC_NETNS, ...hostCommand(), ...args];
+  const child = spawn(command[0], command.slice(1), { stdio: ['pipe', 'pipe', 'pipe'] });
+  const host = { child, lines: [], stderr: '', waiters: [] };
+  child.stderr.on('data', (chunk) => { host.stderr += chunk; });
+  readline.createInterface({ input: child.stdout }).on('line', (line) => {
+    host.lines.push(line);
+    for (const waiter of host.waiters.splice(0)) waiter();
+  });
+  host.exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
+
+  // Resolves with stdout line number `index` (0-based) once it is printed.
+  host.line = (index, ms = timeout) => new Promise((resolve, reject) => {
+    const timer = setTimeout(() => reject(new Error(`no line ${index} from the link host within ${ms} ms; ` +
+      `stderr: ${host.stderr}`)), ms);
+    const check = () => {
+      if (host.lines.length > index) { clearTimeout(timer); resolve(host.lines[index]); return; }
+      host.waiters.push(check);
+    };
+    host.exited.then(() => { if (host.lines.length <= index) { clearTimeout(timer); reject(new Error(`link host exited; stderr: ${host.stderr}`)); } });
+    check();
+  });
+  host.send = (line) => child.stdin.write(`${line}\n`);
+  host.finish = async (ms = 15000) => {
+    child.stdin.end();
+    const timer = setTimeout(() => child.kill('SIGKILL'), ms);
+    const result = await host.exited;
+    clearTimeout(timer);
+    return result;
+  };
+  return host;
+}
+
+module.exports = { startHost, hostPath };
