@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Strict conversions between UTF-8 (wire, JSON, messages) and the interface text.
+// Invalid input raises, it is never replaced. std::wstring holds UTF-16 on Windows
+// and UTF-32 natively; both builds refuse the same inputs.
+//
+// Raises std::length_error "Texte trop long." for 2^31 units or more, and
+// std::runtime_error "Texte UTF-8 invalide." / "Texte Unicode invalide." for bad input.
+std::wstring wide(std::string_view text);
+std::string utf8(std::wstring_view text);

@@ -1,0 +1,107 @@
+#include "platform/socket.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+sockaddr_in ipv4(std::uint32_t address, std::uint16_t port) {
+    sockaddr_in result{};
+    result.sin_family = AF_INET;
+    result.sin_addr.s_addr = address;
+    result.sin_port = htons(port);
+    return result;
+}
+
+}  // namespace
+
+bool startSockets() { return true; }
+
+void stopSockets() {}
+
+void closeSocket(SocketHandle socket) { close(socket); }
+
+bool setNonBlocking(SocketHandle socket) {
+    int flags = fcntl(socket, F_GETFL);
+    return flags != -1 && fcntl(socket, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+void shutdownSocket(SocketHandle socket) { shutdown(socket, SHUT_RDWR); }
+
+// poll rather than select: an fd_set silently overflows for descriptors of 1024 and up.
+int waitSocket(SocketHandle socket, bool forWrite, int timeoutMs) {
+    pollfd entry{socket, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
+    int result = poll(&entry, 1, timeoutMs);
+    if (result < 0) return errno == EINTR ? 0 : -1;
+    if (result == 0) return 0;
+    // An error or hang-up also counts as ready: the next recv or send reports it.
+    return (entry.revents & POLLNVAL) ? -1 : 1;
+}
+
+int receiveSome(SocketHandle socket, void* buffer, std::size_t length) {
+    ssize_t result = recv(socket, buffer, std::min<std::size_t>(length, 0x7fffffff), 0);
+    return static_cast<int>(result);
+}
+
+int sendSome(SocketHandle socket, const void* data, std::size_t length) {
+    // A peer that has gone must not end the process with SIGPIPE.
+    ssize_t result = send(socket, data, std::min<std::size_t>(length, 0x7fffffff), MSG_NOSIGNAL);
+    return static_cast<int>(result);
+}
+
+int lastSocketError() { return errno; }
+
+bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
+
+SocketHandle openTcpSocket() { return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP); }
+
+bool setExclusiveAddressUse(SocketHandle socket) {
+    int on = 1;
+    return setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0;
+}
+
+bool bindIPv4(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
+    sockaddr_in local = ipv4(address, port);
+    return bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+}
+
+bool listenOn(SocketHandle socket, int backlog) { return listen(socket, backlog) == 0; }
+
+SocketHandle acceptConnection(SocketHandle listener, std::uint32_t& peerAddress) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    int accepted = accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+    peerAddress = accepted < 0 ? 0 : peer.sin_addr.s_addr;
+    return accepted < 0 ? invalidSocket : accepted;
+}
+
+std::uint16_t localPort(SocketHandle socket) {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+    return ntohs(local.sin_port);
+}
+
+bool connectIPv4(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
+    sockaddr_in remote = ipv4(address, port);
+    return connect(socket, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0;
+}
+
+bool parseIPv4(std::string_view text, std::uint32_t& address) {
+    std::string copy(text);  // inet_pton needs a terminated string
+    if (copy.find('\0') != std::string::npos) return false;
+    in_addr parsed{};
+    if (inet_pton(AF_INET, copy.c_str(), &parsed) != 1) return false;
+    address = parsed.s_addr;
+    return true;
+}
+
+}  // namespace platform
