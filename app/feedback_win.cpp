@@ -1,0 +1,50 @@
+// Status line, warning boxes and the interface's own failures.
+
+#include "app/window_win.h"
+
+#include <stdexcept>
+
+#include "app/ui/diagnostic.h"
+#include "app/ui/language.h"
+#include "link/text.h"
+
+namespace app {
+
+const wchar_t* byLanguage(const wchar_t* french, const wchar_t* english) {
+    return Ui::english ? english : french;
+}
+
+void status(const std::wstring& french, const std::wstring& english) {
+    noticeFr = french;
+    noticeEn = english;
+    if (statusLabel) SetWindowTextW(statusLabel, Ui::english ? noticeEn.c_str() : noticeFr.c_str());
+}
+
+void readyNotice() {
+    if (bluetoothMode)
+        status(L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.",
+               L"Pair your phone, then accept the file on Android.");
+    else
+        status(L"Cliquez sur Envoyer, puis scannez le QR code sur Android.",
+               L"Click Send, then scan the QR code on Android.");
+}
+
+void error(const std::wstring& message) {
+    const std::wstring shown = Ui::diagnostic(message, false);
+    MessageBoxW(windowHandle, shown.c_str(), productTitle, MB_OK | MB_ICONWARNING);
+}
+
+void fail(const wchar_t* french, const wchar_t* english) {
+    throw std::runtime_error(utf8(byLanguage(french, english)));
+}
+
+std::wstring readText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    if (length <= 0) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+}  // namespace app

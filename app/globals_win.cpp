@@ -1,0 +1,54 @@
+// The window module's globals. Defined in one file so that their clean-ups at exit
+// run in the reverse of this order.
+
+#include "app/window_win.h"
+
+#include <qrcodegen.hpp>
+
+#include "app/layout.h"
+#include "bluetooth/bluetooth_transfer.h"
+#include "link/transfer_server.h"
+#include "remote/actions.h"
+
+namespace app {
+
+std::unique_ptr<remote::Actions> remoteActions;
+std::unique_ptr<TransferServer> server;
+std::unique_ptr<qrcodegen::QrCode> qr;
+std::vector<std::pair<std::wstring, std::string>> addresses;
+std::wstring selectedPath;
+std::wstring currentLink;
+std::wstring bluetoothPath;
+std::wstring noticeFr;
+std::wstring noticeEn;
+std::unique_ptr<BluetoothTransfer> bluetoothTransfer;
+
+double scale = 1.0;
+HBRUSH backgroundBrush = nullptr;
+HBRUSH whiteBrush = nullptr;
+HFONT normalFont = nullptr;
+HFONT titleFont = nullptr;
+HFONT smallFont = nullptr;
+HFONT brandFont = nullptr;
+HWND windowHandle = nullptr;
+bool authenticationDialogOpen = false;
+bool selectingBluetoothPhone = false;
+bool bluetoothMode = false;
+bool likedThisSession = false;
+std::optional<BLUETOOTH_DEVICE_INFO> bluetoothDevice;
+bool bluetoothText = false;
+HWND qrWindow = nullptr;
+
+HWND modeSummary, statusLabel, languageCombo, textEdit, textSendButton, fileLabel, fileSendButton, addressCombo,
+    qrButton, linkEdit, copyLinkButton, previewButton, startButton, pairButton, deviceLabel, btPathEdit, btProgress,
+    cancelBluetoothButton, tooltip;
+
+int scaled(double units) {
+    return toPixels(units, scale);
+}
+
+RECT scaledRect(int left, int top, int right, int bottom) {
+    return RECT{scaled(left), scaled(top), scaled(right), scaled(bottom)};
+}
+
+}  // namespace app

@@ -1,0 +1,49 @@
+#include "app/layout.h"
+
+#include <algorithm>
+
+namespace app {
+
+int toPixels(double units, double scale) {
+    return static_cast<int>(units * scale + 0.5);
+}
+
+Box toPixels(const Box& units, double scale) {
+    return {toPixels(units.left, scale), toPixels(units.top, scale), toPixels(units.right, scale),
+            toPixels(units.bottom, scale)};
+}
+
+double fittedScale(int dpi, int workAreaHeight) {
+    double scale = dpi / 96.0;
+    const double fitting = (workAreaHeight - workAreaSpare) / static_cast<double>(baseHeight);
+    return std::min(scale, fitting);
+}
+
+bool inDragBand(int clientY, double scale) {
+    return clientY > toPixels(42, scale) && clientY < toPixels(97, scale);
+}
+
+Box qrModuleBox(const Box& area, int modules, int x, int y) {
+    const long long side = std::min(area.right - area.left, area.bottom - area.top);
+    const long long total = modules + 2 * qrQuietZone;
+    auto edge = [&](int origin, int index) {
+        return origin + static_cast<int>((index + qrQuietZone) * side / total);
+    };
+    return {edge(area.left, x), edge(area.top, y), edge(area.left, x + 1), edge(area.top, y + 1)};
+}
+
+std::wstring privateLink(const std::wstring& address, std::uint16_t port, const std::wstring& token) {
+    return L"http://" + address + L":" + std::to_wstring(port) + L"/" + token + L"/";
+}
+
+std::wstring connectionLine(bool english, bool bluetoothMode, bool serverRunning,
+                            std::uint64_t lastStatePoll, std::uint64_t now) {
+    if (bluetoothMode) return L"PC \u2192 Android \u00b7 Bluetooth";
+    if (!serverRunning) return english ? L"PC \u2192 Android \u00b7 ready" : L"PC \u2192 Android \u00b7 pr\u00eat";
+    // A poll stamped after `now` (clock read races) is simply recent.
+    const bool recent = lastStatePoll != 0 && (now < lastStatePoll || now - lastStatePoll <= connectedWindowMs);
+    if (recent) return english ? L"Wi-Fi \u00b7 connected" : L"Wi-Fi \u00b7 connect\u00e9";
+    return english ? L"Wi-Fi \u00b7 waiting" : L"Wi-Fi \u00b7 en attente";
+}
+
+}  // namespace app

@@ -1,0 +1,134 @@
+// The private link, its QR code (small on the QR button, large in its own
+// window) and the list of local addresses to share on.
+
+#include "app/window_win.h"
+
+#include <qrcodegen.hpp>
+
+#include <algorithm>
+
+#include "app/handles_win.h"
+#include "app/layout.h"
+#include "app/ui/language.h"
+#include "link/local_addresses.h"
+#include "link/text.h"
+#include "link/transfer_server.h"
+
+namespace app {
+namespace {
+
+void enable(HWND control, bool on) {
+    if (control) EnableWindow(control, on ? TRUE : FALSE);
+}
+
+}  // namespace
+
+void refreshLink() {
+    if (qrWindow) DestroyWindow(qrWindow);
+    currentLink.clear();
+    qr.reset();
+    if (server && server->running) {
+        currentLink = privateLink(wide(server->address), server->port, wide(server->token));
+        qr = std::make_unique<qrcodegen::QrCode>(
+            qrcodegen::QrCode::encodeText(utf8(currentLink).c_str(), qrcodegen::QrCode::Ecc::MEDIUM));
+    }
+    if (linkEdit) SetWindowTextW(linkEdit, currentLink.c_str());
+    const bool linked = !currentLink.empty();
+    enable(copyLinkButton, linked);
+    enable(previewButton, linked);
+    enable(qrButton, linked);
+    if (windowHandle) InvalidateRect(windowHandle, nullptr, FALSE);
+    if (qrButton) InvalidateRect(qrButton, nullptr, FALSE);
+}
+
+void refreshAdapters() {
+    std::string remembered;
+    const LRESULT selected = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
+    if (selected >= 0 && static_cast<size_t>(selected) < addresses.size())
+        remembered = addresses[static_cast<size_t>(selected)].second;
+
+    addresses = localAddresses();
+    SendMessageW(addressCombo, CB_RESETCONTENT, 0, 0);
+    int choice = 0;
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        SendMessageW(addressCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(addresses[i].first.c_str()));
+        if (!remembered.empty() && addresses[i].second == remembered) choice = static_cast<int>(i);
+    }
+    if (addresses.empty()) {
+        SendMessageW(addressCombo, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(byLanguage(L"Aucun r\u00e9seau local", L"No local network")));
+    }
+    SendMessageW(addressCombo, CB_SETCURSEL, choice, 0);
+    refreshLink();
+}
+
+void drawQr(HDC dc, const RECT& area) {
+    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    if (!qr) return;
+    const Box box{area.left, area.top, area.right, area.bottom};
+    const int modules = qr->getSize();
+    const auto black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    for (int y = 0; y < modules; ++y) {
+        for (int x = 0; x < modules; ++x) {
+            if (!qr->getModule(x, y)) continue;
+            const Box module = qrModuleBox(box, modules, x, y);
+            const RECT pixels{module.left, module.top, module.right, module.bottom};
+            FillRect(dc, &pixels, black);
+        }
+    }
+}
+
+void openQrWindow() {
+    if (!qr) return;
+    if (qrWindow) {
+        SetForegroundWindow(qrWindow);
+        return;
+    }
+    RECT owner{};
+    GetWindowRect(windowHandle, &owner);
+    const int width = scaled(284);
+    const int height = scaled(328);
+    const int x = owner.left + (owner.right - owner.left - width) / 2;
+    const int y = owner.top + (owner.bottom - owner.top - height) / 2;
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(windowHandle, GWLP_HINSTANCE));
+    qrWindow = CreateWindowExW(WS_EX_TOOLWINDOW, qrClassName,
+                               byLanguage(L"Scanner avec Android", L"Scan with Android"),
+                               WS_CAPTION | WS_SYSMENU, x, y, width, height, windowHandle, nullptr, instance,
+                               nullptr);
+    if (!qrWindow) fail(L"Ouverture du QR code impossible.", L"Could not open the QR code.");
+    ShowWindow(qrWindow, SW_SHOWNORMAL);
+}
+
+namespace {
+
+void paintQrWindow(HWND window) {
+    PaintScope paint(window);
+    HDC dc = paint.dc();
+    RECT client{};
+    GetClientRect(window, &client);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    const int width = client.right;
+    const int height = client.bottom;
+    const int side = std::max(0, std::min(width - scaled(24), height - scaled(44)));
+    const int margin = scaled(8);
+    drawQr(dc, RECT{(width - side) / 2, margin, (width + side) / 2, side + margin});
+
+    Selection font(dc, normalFont);
+    SetTextColor(dc, greyText);
+    SetBkMode(dc, TRANSPARENT);
+    RECT below{scaled(8), side + margin + scaled(4), width - scaled(8), height};
+    DrawTextW(dc, byLanguage(L"Scannez avec l\u2019appareil photo Android.", L"Scan with your Android camera."), -1,
+              &below, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+}
+
+}  // namespace
+
+LRESULT CALLBACK qrProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: paintQrWindow(window); return 0;
+    case WM_DESTROY: qrWindow = nullptr; return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace app

@@ -1,0 +1,134 @@
+#pragma once
+
+// The main window module: its globals (interface thread only) and the operations
+// shared by its files.
+
+#include <windows.h>
+#include <shellapi.h>
+#include <bluetoothapis.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/ui/control_ids.h"
+
+class TransferServer;
+class BluetoothTransfer;
+namespace remote {
+class Actions;
+}
+namespace qrcodegen {
+class QrCode;
+}
+
+namespace app {
+
+
+constexpr UINT internetActionFinished = WM_APP + 41;
+constexpr UINT pairingRequest = WM_APP + 53;
+constexpr UINT_PTR refreshTimer = 1;
+constexpr UINT refreshPeriodMs = 250;
+
+constexpr COLORREF frameColour = RGB(0x19, 0x2B, 0x36);
+constexpr COLORREF cardColour = RGB(0xF2, 0xF7, 0xF9);
+constexpr COLORREF bottomBarColour = RGB(0x5D, 0x6F, 0x7B);
+constexpr COLORREF darkText = RGB(0x1A, 0x2D, 0x39);
+constexpr COLORREF greyText = RGB(0x53, 0x69, 0x76);
+constexpr COLORREF accentColour = RGB(0x11, 0x77, 0x6C);
+constexpr COLORREF accentPressed = RGB(0x0B, 0x59, 0x51);
+constexpr COLORREF disabledFace = RGB(0xEC, 0xF1, 0xF4);
+constexpr COLORREF borderColour = RGB(0xDA, 0xE6, 0xEB);
+constexpr COLORREF panelColour = RGB(0xFF, 0xFF, 0xFF);
+
+constexpr wchar_t productTitle[] = L"Tolvenaire Android";
+constexpr wchar_t windowTitle[] = L"Tolvenaire Android 1.2.0";
+constexpr wchar_t versionText[] = L"1.2.0";
+constexpr wchar_t mainClassName[] = L"TolvenaireAndroidWindow";
+constexpr wchar_t qrClassName[] = L"TolvenaireQrWindow";
+
+// Globals, in the order whose reverse is the order of their clean-up at exit.
+extern std::unique_ptr<remote::Actions> remoteActions;
+extern std::unique_ptr<TransferServer> server;
+extern std::unique_ptr<qrcodegen::QrCode> qr;
+extern std::vector<std::pair<std::wstring, std::string>> addresses;
+extern std::wstring selectedPath;
+extern std::wstring currentLink;
+extern std::wstring bluetoothPath;
+extern std::wstring noticeFr;
+extern std::wstring noticeEn;
+extern std::unique_ptr<BluetoothTransfer> bluetoothTransfer;
+
+extern double scale;
+extern HBRUSH backgroundBrush;
+extern HBRUSH whiteBrush;
+extern HFONT normalFont;
+extern HFONT titleFont;
+extern HFONT smallFont;
+extern HFONT brandFont;
+extern HWND windowHandle;
+extern bool authenticationDialogOpen;
+extern bool selectingBluetoothPhone;
+extern bool bluetoothMode;
+extern bool likedThisSession;
+extern std::optional<BLUETOOTH_DEVICE_INFO> bluetoothDevice;
+extern bool bluetoothText;
+extern HWND qrWindow;
+
+extern HWND modeSummary, statusLabel, languageCombo, textEdit, textSendButton, fileLabel, fileSendButton,
+    addressCombo, qrButton, linkEdit, copyLinkButton, previewButton, startButton, pairButton, deviceLabel,
+    btPathEdit, btProgress, cancelBluetoothButton, tooltip;
+
+// Base units to pixels at the current scale.
+int scaled(double units);
+RECT scaledRect(int left, int top, int right, int bottom);
+
+// Window procedures.
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK qrProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Creation (controls_win.cpp).
+void createFonts();
+void createControls(HWND window);
+
+// Painting (paint_win.cpp).
+void paintWindow(HWND window);
+void drawButton(const DRAWITEMSTRUCT& item);
+LRESULT controlColour(UINT message, HDC dc, HWND control);
+
+// Link and QR display (link_win.cpp).
+void refreshLink();
+void refreshAdapters();
+void drawQr(HDC dc, const RECT& area);
+void openQrWindow();
+
+// Labels (labels_win.cpp).
+void refreshLabels();
+
+// Commands (commands_win.cpp).
+void onCommand(int id, int notification);
+void setSelectedFile(const std::wstring& path);
+void onDropFiles(HDROP drop);
+void onTimer();
+
+// Internet results (internet_results_win.cpp).
+void onInternetActionFinished(WPARAM key, LPARAM extra);
+
+// Bluetooth sending (bluetooth_commands_win.cpp).
+bool selectBluetoothPhone();
+void sendBluetooth(const std::wstring& path);
+void sendBluetoothText(const std::string& text);
+void cancelBluetooth();
+void pollBluetooth(bool force);
+
+// Feedback (feedback_win.cpp).
+void status(const std::wstring& french, const std::wstring& english);
+void readyNotice();
+void error(const std::wstring& message);
+[[noreturn]] void fail(const wchar_t* french, const wchar_t* english);
+std::wstring readText(HWND window);
+const wchar_t* byLanguage(const wchar_t* french, const wchar_t* english);
+
+}  // namespace app

@@ -1,0 +1,152 @@
+#include "app/layout.h"
+
+#include <gtest/gtest.h>
+#include <qrcodegen.hpp>
+
+#include <vector>
+
+namespace {
+
+using app::Box;
+
+TEST(LayoutConversion, RoundsHalfUpAndTruncatesTheRest) {
+    EXPECT_EQ(app::toPixels(320, 1.0), 320);
+    EXPECT_EQ(app::toPixels(612, 1.25), 765);
+    EXPECT_EQ(app::toPixels(42, 1.25), 53);   // 52.5
+    EXPECT_EQ(app::toPixels(7, 1.75), 12);    // 12.25
+    EXPECT_EQ(app::toPixels(13, 1.5), 20);    // 19.5
+    EXPECT_EQ(app::toPixels(11, 1.3), 14);    // 14.3
+    EXPECT_EQ(app::toPixels(0, 2.0), 0);
+    const Box panel = app::toPixels(Box{16, 173, 304, 297}, 1.5);
+    EXPECT_EQ(panel, (Box{24, 260, 456, 446}));  // 259.5 rounds up, 445.5 too
+}
+
+TEST(LayoutConversion, ScaleFollowsDpiUnlessTheWorkAreaIsTooLow) {
+    EXPECT_DOUBLE_EQ(app::fittedScale(96, 1000), 1.0);
+    EXPECT_DOUBLE_EQ(app::fittedScale(144, 1400), 1.5);
+    // 612 units at 1.5 need 918 + 24 pixels; a 900-pixel work area lowers it.
+    const double lowered = app::fittedScale(144, 900);
+    EXPECT_DOUBLE_EQ(lowered, (900 - 24) / 612.0);
+    EXPECT_LE(app::toPixels(app::baseHeight, lowered) + app::workAreaSpare, 900);
+    // Exactly enough room keeps the dpi scale.
+    EXPECT_DOUBLE_EQ(app::fittedScale(96, 612 + 24), 1.0);
+}
+
+TEST(DragBand, BandEdgesAreExcluded) {
+    EXPECT_FALSE(app::inDragBand(42, 1.0));
+    EXPECT_TRUE(app::inDragBand(43, 1.0));
+    EXPECT_TRUE(app::inDragBand(96, 1.0));
+    EXPECT_FALSE(app::inDragBand(97, 1.0));
+    EXPECT_FALSE(app::inDragBand(20, 1.0));  // the top row of buttons stays clickable
+    // At 1.5 the band runs from 63 to 146 (145.5 rounded), both excluded.
+    EXPECT_FALSE(app::inDragBand(63, 1.5));
+    EXPECT_TRUE(app::inDragBand(64, 1.5));
+    EXPECT_TRUE(app::inDragBand(145, 1.5));
+    EXPECT_FALSE(app::inDragBand(146, 1.5));
+}
+
+qrcodegen::QrCode linkCode() {
+    return qrcodegen::QrCode::encodeText("http://192.168.77.2:8765/0123456789abcdef0123456789abcdef/",
+                                         qrcodegen::QrCode::Ecc::MEDIUM);
+}
+
+// Paints the modules into a pixel grid the size of the area, counting how often
+// each pixel is painted.
+std::vector<int> paint(const qrcodegen::QrCode& code, const Box& area, int width, int height) {
+    std::vector<int> pixels(static_cast<size_t>(width * height), 0);
+    const int n = code.getSize();
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            if (!code.getModule(x, y)) continue;
+            const Box m = app::qrModuleBox(area, n, x, y);
+            for (int py = m.top; py < m.bottom; ++py)
+                for (int px = m.left; px < m.right; ++px) ++pixels[static_cast<size_t>(py * width + px)];
+        }
+    }
+    return pixels;
+}
+
+TEST(QrModules, NeighboursShareEdgesWithoutGapsOrOverlap) {
+    const qrcodegen::QrCode code = linkCode();
+    const int n = code.getSize();
+    for (int side : {72, 96, 97, 144, 284, 500}) {
+        const Box area{28, 454, 28 + side, 454 + side};
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j + 1 < n; ++j) {
+                const Box here = app::qrModuleBox(area, n, j, i);
+                const Box right = app::qrModuleBox(area, n, j + 1, i);
+                const Box below = app::qrModuleBox(area, n, i, j + 1);
+                const Box above = app::qrModuleBox(area, n, i, j);
+                ASSERT_EQ(here.right, right.left) << "side " << side;
+                ASSERT_EQ(here.top, right.top);
+                ASSERT_EQ(above.bottom, below.top) << "side " << side;
+                ASSERT_GT(here.right, here.left) << "empty module at side " << side;
+                ASSERT_GT(above.bottom, above.top);
+            }
+        }
+    }
+}
+
+TEST(QrModules, QuietZoneOfFourModulesOnEverySide) {
+    const qrcodegen::QrCode code = linkCode();
+    const int n = code.getSize();
+    const int total = n + 2 * app::qrQuietZone;
+    for (int side : {72, 96, 123, 284}) {
+        const Box area{10, 20, 10 + side, 20 + side};
+        const Box first = app::qrModuleBox(area, n, 0, 0);
+        const Box last = app::qrModuleBox(area, n, n - 1, n - 1);
+        const int zone = 4 * side / total;
+        EXPECT_EQ(first.left - area.left, zone);
+        EXPECT_EQ(first.top - area.top, zone);
+        EXPECT_GE(area.right - last.right, zone);
+        EXPECT_GE(area.bottom - last.bottom, zone);
+        EXPECT_GE(zone, 4 * (side / total));  // at least four whole module widths
+    }
+}
+
+TEST(QrModules, PaintedPixelsReproduceTheCodeExactly) {
+    const qrcodegen::QrCode code = linkCode();
+    const int n = code.getSize();
+    const int total = n + 2 * app::qrQuietZone;
+    // A wide area: the code is a square of the smaller side at the top-left.
+    const int width = 150, height = 96;
+    const Box area{0, 0, width, height};
+    const std::vector<int> pixels = paint(code, area, width, height);
+    for (int py = 0; py < height; ++py) {
+        for (int px = 0; px < width; ++px) {
+            const int count = pixels[static_cast<size_t>(py * width + px)];
+            ASSERT_LE(count, 1) << "pixel painted twice at " << px << "," << py;
+            // The module a pixel belongs to, by the same integer edges.
+            int mx = -1, my = -1;
+            for (int k = 0; k < total; ++k) {
+                if (k * height / total <= px && px < (k + 1) * height / total) mx = k - app::qrQuietZone;
+                if (k * height / total <= py && py < (k + 1) * height / total) my = k - app::qrQuietZone;
+            }
+            const bool inCode = px < height && mx >= 0 && mx < n && my >= 0 && my < n;
+            const bool dark = inCode && code.getModule(mx, my);
+            ASSERT_EQ(count == 1, dark) << "pixel " << px << "," << py;
+        }
+    }
+}
+
+TEST(Link, PrivateLinkLayout) {
+    EXPECT_EQ(app::privateLink(L"192.168.1.20", 8765, L"0123456789abcdef0123456789abcdef"),
+              L"http://192.168.1.20:8765/0123456789abcdef0123456789abcdef/");
+    EXPECT_EQ(app::privateLink(L"10.0.0.1", 65535, L"t"), L"http://10.0.0.1:65535/t/");
+}
+
+TEST(ConnectionLine, FollowsModeServerAndLastPoll) {
+    const std::uint64_t now = 1000000;
+    EXPECT_EQ(app::connectionLine(false, true, true, now, now), L"PC \u2192 Android \u00b7 Bluetooth");
+    EXPECT_EQ(app::connectionLine(true, false, false, now, now), L"PC \u2192 Android \u00b7 ready");
+    EXPECT_EQ(app::connectionLine(false, false, false, now, now), L"PC \u2192 Android \u00b7 pr\u00eat");
+    EXPECT_EQ(app::connectionLine(true, false, true, 0, now), L"Wi-Fi \u00b7 waiting");
+    EXPECT_EQ(app::connectionLine(true, false, true, now - 9999, now), L"Wi-Fi \u00b7 connected");
+    EXPECT_EQ(app::connectionLine(false, false, true, now - 9999, now), L"Wi-Fi \u00b7 connect\u00e9");
+    EXPECT_EQ(app::connectionLine(true, false, true, now - 10000, now), L"Wi-Fi \u00b7 waiting");
+    EXPECT_EQ(app::connectionLine(false, false, true, now - 10000, now), L"Wi-Fi \u00b7 en attente");
+    // A poll stamped just after the clock was read is recent, not ancient.
+    EXPECT_EQ(app::connectionLine(true, false, true, now + 5, now), L"Wi-Fi \u00b7 connected");
+}
+
+}  // namespace

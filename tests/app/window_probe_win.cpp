@@ -1,0 +1,103 @@
+// Test probe: prints the controls of the application's windows as
+// "<id>\t<class>\t<visible><enabled>\t<text>", one line each, in UTF-8, so that a
+// script can check captions, the status line and message boxes from outside.
+//   window_probe main      controls of the main window
+//   window_probe box       the open message box: its caption, then its texts
+//   window_probe qr        the enlarged QR window's title, if it is open
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring textOf(HWND window) {
+    wchar_t buffer[4096] = {};
+    SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
+                        nullptr);
+    return buffer;
+}
+
+std::wstring classOf(HWND window) {
+    wchar_t buffer[256] = {};
+    GetClassNameW(window, buffer, 256);
+    return buffer;
+}
+
+// Escapes line breaks so each control stays on one line.
+std::string oneLine(const std::wstring& text) {
+    std::string out;
+    for (char c : utf8(text)) {
+        if (c == '\n') out += "\\n";
+        else if (c != '\r') out += c;
+    }
+    return out;
+}
+
+BOOL CALLBACK printChild(HWND child, LPARAM) {
+    const std::wstring cls = classOf(child);
+    std::wstring text = textOf(child);
+    if (_wcsicmp(cls.c_str(), L"ComboBox") == 0) {
+        const LRESULT index = SendMessageW(child, CB_GETCURSEL, 0, 0);
+        wchar_t item[512] = {};
+        if (index >= 0) SendMessageW(child, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(item));
+        text = item;
+    }
+    std::printf("%d\t%s\t%c%c\t%s\n", GetDlgCtrlID(child), utf8(cls).c_str(), IsWindowVisible(child) ? 'V' : 'h',
+                IsWindowEnabled(child) ? 'E' : 'd', oneLine(text).c_str());
+    return TRUE;
+}
+
+struct Search {
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK findBox(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<Search*>(context);
+    if (classOf(window) == L"#32770" && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring what = argc > 1 ? argv[1] : L"main";
+    if (what == L"main") {
+        HWND main = FindWindowW(L"TolvenaireAndroidWindow", nullptr);
+        if (!main) return 2;
+        RECT box{};
+        GetWindowRect(main, &box);
+        std::printf("title\t%s\nrect\t%ld,%ld,%ld,%ld\n", utf8(textOf(main)).c_str(), box.left, box.top, box.right,
+                    box.bottom);
+        EnumChildWindows(main, printChild, 0);
+        return 0;
+    }
+    if (what == L"box") {
+        Search search;
+        EnumWindows(findBox, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) return 2;
+        std::printf("caption\t%s\n", utf8(textOf(search.found)).c_str());
+        EnumChildWindows(search.found, printChild, 0);
+        return 0;
+    }
+    if (what == L"qr") {
+        HWND qr = FindWindowW(L"TolvenaireQrWindow", nullptr);
+        if (!qr) return 2;
+        std::printf("title\t%s\n", utf8(textOf(qr)).c_str());
+        return 0;
+    }
+    return 3;
+}
