@@ -4,8 +4,10 @@
 //   window_probe main      controls of the main window
 //   window_probe box       the open message box: its caption, then its texts
 //   window_probe qr        the enlarged QR window's title, if it is open
+//   window_probe memory    working set and private bytes of the application
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <string>
@@ -97,6 +99,23 @@ int wmain(int argc, wchar_t** argv) {
         HWND qr = FindWindowW(L"TolvenaireQrWindow", nullptr);
         if (!qr) return 2;
         std::printf("title\t%s\n", utf8(textOf(qr)).c_str());
+        return 0;
+    }
+    if (what == L"memory") {
+        HWND main = FindWindowW(L"TolvenaireAndroidWindow", nullptr);
+        DWORD process = 0;
+        if (!main || !GetWindowThreadProcessId(main, &process)) return 2;
+        HANDLE handle = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process);
+        if (!handle) return 2;
+        PROCESS_MEMORY_COUNTERS_EX counters{};
+        counters.cb = sizeof counters;
+        const BOOL ok = GetProcessMemoryInfo(handle, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                             sizeof counters);
+        CloseHandle(handle);
+        if (!ok) return 2;
+        std::printf("workingSet\t%llu\nprivate\t%llu\n",
+                    static_cast<unsigned long long>(counters.WorkingSetSize),
+                    static_cast<unsigned long long>(counters.PrivateUsage));
         return 0;
     }
     return 3;

@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Shared by the window's end-to-end test and benchmark: a virtual display, a "pc"
+# and a "phone" network namespace joined by a veth pair, a Wine prefix created
+# inside the "pc" namespace, and helpers that drive the window like a person.
+# Expects $app and $probe; sets $work, $display, $pc, $phone.
+work=$(mktemp -d /tmp/win-e2e.XXXXXX)
+id=$$
+pc=winpc$id phone=winphone$id
+pc_address=192.168.77.2 phone_address=192.168.77.3
+xvfb_pid= app_pid= display=
+export WINEDEBUG=-all WINEPREFIX=$work/prefix
+
+log() { echo "[window-e2e] $*"; }
+fail() { log "FAIL: $*"; exit 1; }
+
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  # The prefix belongs to this run only, so its wineserver is ours to end.
+  [ -d "$WINEPREFIX" ] && ip netns exec "$pc" env WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  ip netns del "$pc" 2>/dev/null
+  ip netns del "$phone" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Waits up to $1 tenths of a second for the command after it to succeed.
+wait_until() {
+  local tenths=$1; shift
+  for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+in_pc() { ip netns exec "$pc" env DISPLAY="$display" WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all "$@"; }
+in_phone() { ip netns exec "$phone" "$@"; }
+
+# --- virtual display and namespaces --------------------------------------------
+for n in $(seq 90 119); do
+  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || { display=:$n; break; }
+done
+[ -n "$display" ] || fail "no free display number"
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+wait_until 100 test -e /tmp/.X11-unix/X${display#:} || fail "Xvfb did not start"
+
+ip netns add "$pc" && ip netns add "$phone" || fail "cannot create namespaces"
+ip link add wpc$id netns "$pc" type veth peer name wph$id netns "$phone" || fail "cannot create veth"
+ip -n "$pc" addr add $pc_address/24 dev wpc$id
+ip -n "$phone" addr add $phone_address/24 dev wph$id
+for ns in "$pc" "$phone"; do ip -n "$ns" link set lo up; done
+ip -n "$pc" link set wpc$id up
+ip -n "$phone" link set wph$id up
+
+# The prefix is created inside the namespace, so its wineserver sees only the veth.
+in_pc wineboot -i >/dev/null 2>&1
+in_pc wineserver -w
+
+# --- helpers around the window ---------------------------------------------------
+probe_main() { in_pc wine "$probe" main 2>/dev/null | tr -d '\r'; }
+probe_box() { in_pc wine "$probe" box 2>/dev/null | tr -d '\r'; }
+window_open() { probe_main | grep -q '^title'; }
+box_open() { probe_box | grep -q '^caption'; }
+box_closed() { ! box_open; }
+
+# Text of the control with command id $1 (first match), or of the status line.
+control_text() { probe_main | awk -F'\t' -v id="$1" '$1 == id { print $4; exit }'; }
+status_text() { probe_main | awk -F'\t' '$2 == "Static" { line = $4 } END { print line }'; }
+link_text() { control_text 112; }
+link_present() { [ -n "$(link_text)" ]; }
+link_absent() { [ -z "$(link_text)" ]; }
+status_is() { [ "$(status_text)" = "$1" ]; }
+caption_is() { [ "$(control_text "$1")" = "$2" ]; }
+shows_file() { probe_main | grep -q $'\t'"$1"'$'; }
+state_has_file() {
+  fetch "${link}state" "$work/state.json" >/dev/null && grep -q '"id":"[0-9a-f]\{32\}"' "$work/state.json"
+}
+
+rect=() scale=1
+read_rect() {
+  local r; r=$(probe_main | awk -F'\t' '$1 == "rect" { print $2 }')
+  IFS=, read -r -a rect <<<"$r"
+}
+# Base units to screen pixels, as the application rounds them.
+px() { python3 -c "import sys; print(int(float(sys.argv[1]) * float(sys.argv[2]) + 0.5))" "$1" "$scale"; }
+click() {  # base-unit x, y inside the window
+  local x y; x=$(( rect[0] + $(px "$1") )); y=$(( rect[1] + $(px "$2") ))
+  DISPLAY=$display xdotool mousemove --sync "$x" "$y" click 1
+}
+keys() { DISPLAY=$display xdotool key --delay 60 "$@"; }
+type_text() { DISPLAY=$display xdotool type --delay 40 "$1"; }
+
+start_app() {  # locale
+  in_pc env -u LANG LC_ALL="$1" wine "$app" >"$work/app.log" 2>&1 &
+  app_pid=$!
+  wait_until 300 window_open || fail "the window did not open ($1)"
+  read_rect
+}
+close_app() {
+  click 284 28
+  local waited=0
+  while kill -0 "$app_pid" 2>/dev/null && [ $waited -lt 100 ]; do sleep 0.1; waited=$((waited + 1)); done
+  kill -0 "$app_pid" 2>/dev/null && fail "the close button did not end the process"
+  wait "$app_pid"; local code=$?
+  app_pid=
+  [ $code -eq 0 ] || fail "exit code $code after the close button"
+  in_pc wineserver -w
+}
+shot() {  # name: screenshot of the window only
+  DISPLAY=$display import -window root "$work/root.png"
+  convert "$work/root.png" -crop "$((rect[2] - rect[0]))x$((rect[3] - rect[1]))+${rect[0]}+${rect[1]}" +repage \
+    "$artifacts/$1.png"
+}
+colour_at() {  # image, base-unit x, y
+  convert "$1" -format "%[hex:p{$(px "$2"),$(px "$3")}]" info: | cut -c1-6
+}
+expect_colour() {  # image, x, y, hex, what
+  local got; got=$(colour_at "$1" "$2" "$3")
+  [ "$got" = "$4" ] || fail "$5 at ($2,$3) is #$got, expected #$4 in $(basename "$1")"
+}
+check_colours() {  # image
+  expect_colour "$1" 3 300 192B36 "frame"
+  expect_colour "$1" 10 300 F2F7F9 "card"
+  expect_colour "$1" 22 240 FFFFFF "text panel"
+  expect_colour "$1" 22 330 FFFFFF "file panel"
+  expect_colour "$1" 40 268 11776C "Send text button"
+  expect_colour "$1" 30 104 11776C "active mode button"
+  expect_colour "$1" 290 104 FFFFFF "inactive mode button"
+  expect_colour "$1" 160 605.5 5D6F7B "bottom bar"
+}
+select_language() {  # index 0 French, 1 English
+  click 73 28
+  sleep 0.3
+  if [ "$1" = 1 ]; then keys Down Return; else keys Up Return; fi
+}
+fetch() { in_phone curl -s -m 10 -o "$2" -w '%{http_code}' "$1"; }
+
