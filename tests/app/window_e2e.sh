@@ -74,13 +74,29 @@ wait_until 50 caption_is 101 "Local Wi-Fi" || true
 [ "$(status_text)" = "File ready. Download it on Android." ] || fail "English status '$(status_text)'"
 shot en-sharing
 
-# --- 6. Stop sharing revokes the link ---------------------------------------------
-click 214 548
+# --- 6. Stop sharing revokes the link; a pressed primary button darkens -----------
+expect_colour "$artifacts/en-sharing.png" 145 548 11776C "Stop sharing button"
+DISPLAY=$display xdotool mousemove --sync $(( rect[0] + $(px 214) )) $(( rect[1] + $(px 548) )) mousedown 1
+sleep 0.5
+shot en-pressed
+expect_colour "$artifacts/en-pressed.png" 145 548 0B5951 "pressed Stop sharing button"
+DISPLAY=$display xdotool mouseup 1
 wait_until 50 link_absent || fail "link box not emptied after Stop sharing"
 [ "$(status_text)" = "Sharing stopped. The link is disabled." ] || fail "stop status '$(status_text)'"
 code=$(fetch "${link}state" "$work/gone.txt")
-[ "$code" = 404 ] || [ "$code" = 000 ] || fail "old link answered $code"
-log "Stop sharing empties the link box; the old link is gone ($code)"
+[ "$code" = 000 ] || fail "stopped server still answered $code"
+# Sharing again draws a new token: the old link is refused by the running server.
+click 214 548
+wait_until 100 link_present || fail "Start sharing did not start"
+new_link=$(link_text)
+[ "$new_link" != "$link" ] || fail "restart kept the old link"
+code=$(fetch "${link}state" "$work/gone.txt")
+[ "$code" = 404 ] || fail "old link answered $code after a restart"
+code=$(fetch "${new_link}state" "$work/state.json")
+[ "$code" = 200 ] || fail "new link answered $code"
+click 214 548
+wait_until 50 link_absent || fail "second stop left the link"
+log "Stop sharing empties the link box and closes the port; after a restart the old link gets 404"
 
 # --- 7. Empty text in English, screenshot, close ----------------------------------
 click 256 276

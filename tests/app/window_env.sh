@@ -105,7 +105,9 @@ close_app() {
   [ $code -eq 0 ] || fail "exit code $code after the close button"
   in_pc wineserver -w
 }
-shot() {  # name: screenshot of the window only
+shot() {  # name: screenshot of the window only, without a tooltip over it
+  DISPLAY=$display xdotool mousemove --sync 2 2
+  sleep 0.4
   DISPLAY=$display import -window root "$work/root.png"
   convert "$work/root.png" -crop "$((rect[2] - rect[0]))x$((rect[3] - rect[1]))+${rect[0]}+${rect[1]}" +repage \
     "$artifacts/$1.png"
@@ -123,8 +125,8 @@ check_colours() {  # image
   expect_colour "$1" 22 240 FFFFFF "text panel"
   expect_colour "$1" 22 330 FFFFFF "file panel"
   expect_colour "$1" 40 268 11776C "Send text button"
-  expect_colour "$1" 30 104 11776C "active mode button"
-  expect_colour "$1" 290 104 FFFFFF "inactive mode button"
+  expect_colour "$1" 30 110 11776C "active mode button"
+  expect_colour "$1" 290 110 FFFFFF "inactive mode button"
   expect_colour "$1" 160 605.5 5D6F7B "bottom bar"
 }
 select_language() {  # index 0 French, 1 English
