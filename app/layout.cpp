@@ -36,6 +36,15 @@ std::wstring privateLink(const std::wstring& address, std::uint16_t port, const 
     return L"http://" + address + L":" + std::to_wstring(port) + L"/" + token + L"/";
 }
 
+int addressToKeep(const std::vector<std::pair<std::wstring, std::string>>& entries, const std::string& previous) {
+    int choice = 0;
+    if (previous.empty()) return choice;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].second == previous) choice = static_cast<int>(i);
+    }
+    return choice;
+}
+
 std::wstring connectionLine(bool english, bool bluetoothMode, bool serverRunning,
                             std::uint64_t lastStatePoll, std::uint64_t now) {
     if (bluetoothMode) return L"PC \u2192 Android \u00b7 Bluetooth";

@@ -49,16 +49,13 @@ void refreshAdapters() {
 
     addresses = localAddresses();
     SendMessageW(addressCombo, CB_RESETCONTENT, 0, 0);
-    int choice = 0;
-    for (size_t i = 0; i < addresses.size(); ++i) {
-        SendMessageW(addressCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(addresses[i].first.c_str()));
-        if (!remembered.empty() && addresses[i].second == remembered) choice = static_cast<int>(i);
-    }
+    for (const auto& entry : addresses)
+        SendMessageW(addressCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.first.c_str()));
     if (addresses.empty()) {
         SendMessageW(addressCombo, CB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(byLanguage(L"Aucun r\u00e9seau local", L"No local network")));
     }
-    SendMessageW(addressCombo, CB_SETCURSEL, choice, 0);
+    SendMessageW(addressCombo, CB_SETCURSEL, addressToKeep(addresses, remembered), 0);
     refreshLink();
 }
 

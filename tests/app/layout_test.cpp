@@ -135,6 +135,23 @@ TEST(Link, PrivateLinkLayout) {
     EXPECT_EQ(app::privateLink(L"10.0.0.1", 65535, L"t"), L"http://10.0.0.1:65535/t/");
 }
 
+TEST(AddressList, KeepsThePreviousAddressWhenStillPresent) {
+    const std::vector<std::pair<std::wstring, std::string>> now{
+        {L"Wi-Fi \u00b7 192.168.1.20", "192.168.1.20"},
+        {L"Ethernet \u00b7 10.0.0.5", "10.0.0.5"},
+        {L"VPN \u00b7 10.8.0.2", "10.8.0.2"},
+    };
+    EXPECT_EQ(app::addressToKeep(now, "10.0.0.5"), 1);  // moved from first to second place
+    EXPECT_EQ(app::addressToKeep(now, "10.8.0.2"), 2);
+    EXPECT_EQ(app::addressToKeep(now, "172.16.0.9"), 0);  // gone: the likeliest entry
+    EXPECT_EQ(app::addressToKeep(now, ""), 0);            // nothing was selected
+    EXPECT_EQ(app::addressToKeep({}, "10.0.0.5"), 0);
+    // Two adapters listing the same address: the last one wins.
+    const std::vector<std::pair<std::wstring, std::string>> twice{
+        {L"A \u00b7 10.0.0.5", "10.0.0.5"}, {L"B \u00b7 10.0.0.6", "10.0.0.6"}, {L"C \u00b7 10.0.0.5", "10.0.0.5"}};
+    EXPECT_EQ(app::addressToKeep(twice, "10.0.0.5"), 2);
+}
+
 TEST(ConnectionLine, FollowsModeServerAndLastPoll) {
     const std::uint64_t now = 1000000;
     EXPECT_EQ(app::connectionLine(false, true, true, now, now), L"PC \u2192 Android \u00b7 Bluetooth");

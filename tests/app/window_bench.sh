@@ -9,7 +9,8 @@ artifacts=$(mktemp -d /tmp/win-bench-shots.XXXXXX)
 source "$(dirname "$0")/window_env.sh"
 trap 'cleanup; rm -rf "$artifacts"' EXIT
 
-echo "executable size: $(stat -c %s "$app") bytes"
+x86_64-w64-mingw32-strip -o "$work/stripped.exe" "$app"
+echo "executable size: $(stat -c %s "$app") bytes as built, $(stat -c %s "$work/stripped.exe") bytes stripped"
 
 # Milliseconds from launching wine to the main window being mapped, in $elapsed.
 time_to_window() {
@@ -60,7 +61,9 @@ memory_line() {
   local ws priv
   ws=$(awk -F'\t' '$1 == "workingSet" { printf "%.1f", $2 / 1048576 }' <<<"$figures")
   priv=$(awk -F'\t' '$1 == "private" { printf "%.1f", $2 / 1048576 }' <<<"$figures")
-  echo "$1: working set $ws MiB, private bytes $priv MiB, Linux private resident $(( $(linux_private_kib) / 1024 )) MiB"
+  page=$(awk -F'\t' '$1 == "pagefile" { printf "%.1f", $2 / 1048576 }' <<<"$figures")
+  echo "$1: working set $ws MiB, private bytes $priv MiB (Wine may report 0), pagefile $page MiB," \
+       "Linux private resident $(( $(linux_private_kib) / 1024 )) MiB"
 }
 
 start_app en_US.UTF-8

@@ -113,9 +113,10 @@ int wmain(int argc, wchar_t** argv) {
                                              sizeof counters);
         CloseHandle(handle);
         if (!ok) return 2;
-        std::printf("workingSet\t%llu\nprivate\t%llu\n",
+        std::printf("workingSet\t%llu\nprivate\t%llu\npagefile\t%llu\n",
                     static_cast<unsigned long long>(counters.WorkingSetSize),
-                    static_cast<unsigned long long>(counters.PrivateUsage));
+                    static_cast<unsigned long long>(counters.PrivateUsage),
+                    static_cast<unsigned long long>(counters.PagefileUsage));
         return 0;
     }
     return 3;
