@@ -4,6 +4,7 @@
 // records what the pairing code hands to the system and lets a test set time.
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -41,7 +42,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex);
         if (!postSucceeds) return false;
         posted.push_back({window, message, wParam, lParam});
-        return true;
+        return deliver ? deliver(window, message, wParam, lParam) : true;
     }
     unsigned long long now() override {
         std::lock_guard<std::mutex> lock(mutex);
@@ -73,6 +74,8 @@ public:
     unsigned long sendResult = 0;
     bool postSucceeds = true;
     bool randomFails = false;
+    // Hands posted messages on to a real window system when set.
+    std::function<bool(WindowHandle, unsigned, unsigned long long, long long)> deliver;
     std::deque<unsigned long long> scripted;  // random values handed out first
     unsigned long long counter = 0;
     unsigned long long clock = 1000000;

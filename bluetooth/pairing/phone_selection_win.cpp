@@ -1,0 +1,72 @@
+// Phone selection: the system's device picker, then in-app pairing of a phone
+// that is not authenticated yet.
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "app/ui/diagnostic.h"
+#include "bluetooth/pairing/pairing_win.h"
+
+namespace {
+
+std::string systemErrorText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length && buffer ? std::wstring(buffer, length) : L"Erreur Windows";
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
+    return pairingUtf8(text) + " (" + std::to_string(code) + ")";
+}
+
+}  // namespace
+
+std::optional<BLUETOOTH_DEVICE_INFO> chooseAndPairBluetooth(HWND owner) {
+    DeviceSystem& system = deviceSystem();
+    if (!system.radioPresent())
+        throw std::runtime_error(
+            "Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
+
+    std::wstring info = Ui::diagnostic(
+        L"Selectionnez uniquement votre telephone Android. Gardez ses parametres Bluetooth ouverts pour le "
+        L"rendre detectable.",
+        false);
+    BLUETOOTH_SELECT_DEVICE_PARAMS params{};
+    params.dwSize = sizeof params;
+    params.cNumOfClasses = 0;
+    params.prgClassOfDevices = nullptr;
+    params.pszInfo = info.data();
+    params.hwndParent = owner;
+    params.fForceAuthentication = FALSE;
+    params.fShowAuthenticated = TRUE;
+    params.fShowRemembered = TRUE;
+    params.fShowUnknown = TRUE;
+    params.fAddNewDeviceWizard = FALSE;
+    params.fSkipServicesPage = TRUE;
+    params.pfnDeviceCallback = nullptr;
+    params.pvParam = nullptr;
+    params.cNumDevices = 0;
+    params.pDevices = nullptr;
+
+    DWORD error = 0;
+    if (!system.selectDevices(params, error)) {
+        if (error == 0 || error == ERROR_CANCELLED) return std::nullopt;
+        throw std::runtime_error("Selection Bluetooth impossible : " + systemErrorText(error));
+    }
+    std::optional<BLUETOOTH_DEVICE_INFO> device;
+    if (params.cNumDevices == 1 && params.pDevices) device = params.pDevices[0];
+    system.selectDevicesFree(params);
+    if (!device) throw std::runtime_error("Selectionnez un seul telephone pour ce transfert.");
+
+    device->szName[BLUETOOTH_MAX_NAME_SIZE - 1] = L'\0';
+    device->dwSize = sizeof(BLUETOOTH_DEVICE_INFO);
+    system.getDeviceInfo(*device);  // a stale record still names the phone
+    if (!device->fAuthenticated && !authenticateBluetoothInApp(owner, *device)) return std::nullopt;
+    return device;
+}
+
+static_assert(sizeof(BLUETOOTH_SELECT_DEVICE_PARAMS) == 88, "picker parameters as the system expects them");
+static_assert(sizeof(BLUETOOTH_DEVICE_INFO) == 560, "device record as the system expects it");

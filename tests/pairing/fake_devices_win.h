@@ -1,0 +1,98 @@
+#pragma once
+
+// A stand-in for the picker and the system's pairing call. The pairing call runs
+// on the dialog's pairing thread: it can deliver a request through the listener
+// the dialog registered, as the stack would, then waits (bounded) for the answer.
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "bluetooth/pairing/pairing_win.h"
+#include "tests/pairing/fake_platform.h"
+
+class FakeDevices : public DeviceSystem {
+public:
+    explicit FakeDevices(FakePlatform& platform) : platform(platform) { setDeviceSystem(this); }
+    ~FakeDevices() override { setDeviceSystem(nullptr); }
+
+    bool radioPresent() override { return radio; }
+    bool selectDevices(BLUETOOTH_SELECT_DEVICE_PARAMS& params, DWORD& error) override {
+        seenParams = params;
+        seenInfo = params.pszInfo ? params.pszInfo : L"";
+        if (pickerError != 0 || pickerCancelledSilently) {
+            error = pickerError;
+            return false;
+        }
+        params.cNumDevices = static_cast<ULONG>(picked.size());
+        params.pDevices = picked.empty() ? nullptr : picked.data();
+        return true;
+    }
+    void selectDevicesFree(BLUETOOTH_SELECT_DEVICE_PARAMS& params) override {
+        ++freed;
+        params.pDevices = nullptr;
+    }
+    DWORD getDeviceInfo(BLUETOOTH_DEVICE_INFO& device) override {
+        ++infoReads;
+        if (refreshAuthenticated) device.fAuthenticated = TRUE;
+        if (!refreshedName.empty()) wcscpy(device.szName, refreshedName.c_str());
+        return infoResult;
+    }
+    DWORD authenticateDevice(HWND, BLUETOOTH_DEVICE_INFO& device) override {
+        ++pairingCalls;
+        pairingAddress = device.Address.ullLong;
+        void* context = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(platform.mutex);
+            context = platform.lastContext;
+        }
+        for (const AuthenticationParams& request : deliver) BluetoothAuthListener::onAuthentication(context, &request);
+        if (!waitForAnswer) return immediateResult;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (cancelled.load()) return 1223;
+            {
+                std::lock_guard<std::mutex> lock(platform.mutex);
+                for (const AuthenticationResponse& response : platform.responses)
+                    if (!response.negative) return 0;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return 1460;  // the test gave up waiting: a timeout code the test does not expect
+    }
+    void cancelPairingCall(HANDLE thread) override {
+        if (thread) ++cancelCalls;
+        cancelled = true;
+    }
+
+    FakePlatform& platform;
+    bool radio = true;
+    DWORD pickerError = 0;
+    bool pickerCancelledSilently = false;
+    std::vector<BLUETOOTH_DEVICE_INFO> picked;
+    BLUETOOTH_SELECT_DEVICE_PARAMS seenParams{};
+    std::wstring seenInfo;
+    int freed = 0;
+    int infoReads = 0;
+    bool refreshAuthenticated = true;
+    std::wstring refreshedName;
+    DWORD infoResult = ERROR_SUCCESS;
+    std::vector<AuthenticationParams> deliver;  // requests the stack sends during the pairing call
+    bool waitForAnswer = true;
+    DWORD immediateResult = 0;
+    std::atomic<int> pairingCalls{0};
+    std::atomic<unsigned long long> pairingAddress{0};
+    std::atomic<bool> cancelled{false};
+    std::atomic<int> cancelCalls{0};
+};
+
+inline BLUETOOTH_DEVICE_INFO phoneInfo(unsigned long long address, const wchar_t* name, bool authenticated) {
+    BLUETOOTH_DEVICE_INFO info{};
+    info.dwSize = sizeof info;
+    info.Address.ullLong = address;
+    info.fAuthenticated = authenticated;
+    info.fRemembered = authenticated;
+    wcscpy(info.szName, name);
+    return info;
+}

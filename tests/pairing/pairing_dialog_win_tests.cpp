@@ -1,0 +1,373 @@
+// The pairing dialog on a real (Wine) window system. Each test runs the modal
+// dialog on this thread; a thread timer inside its modal loop plays the user's
+// part step by step, so the dialog is read and driven without any race.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+#include "app/ui/language.h"
+#include "resources/pairing_dialog_ids.h"
+#include "tests/pairing/fake_devices_win.h"
+
+namespace {
+
+constexpr unsigned long long phone = 0x00D1E2F30415ull;
+constexpr int maxTicks = 1000;  // 10 s of 10 ms ticks for one dialog
+
+// A step returns true when done; false to be tried again on the next tick.
+using Step = std::function<bool(HWND dialog)>;
+
+class UserScript {
+public:
+    explicit UserScript(std::vector<Step> steps) : steps_(std::move(steps)) {
+        active_ = this;
+        timer_ = SetTimer(nullptr, 0, 10, &UserScript::tick);
+    }
+    ~UserScript() {
+        KillTimer(nullptr, timer_);
+        active_ = nullptr;
+    }
+    bool finished() const { return next_ == steps_.size(); }
+    bool timedOut() const { return timedOut_; }
+    int dialogsSeen() const { return dialogsSeen_; }
+
+private:
+    static BOOL CALLBACK findDialog(HWND window, LPARAM found) {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
+        UserScript* self = active_;
+        if (!self) return;
+        HWND dialog = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), findDialog, reinterpret_cast<LPARAM>(&dialog));
+        if (dialog && dialog != self->lastDialog_) {
+            self->lastDialog_ = dialog;
+            ++self->dialogsSeen_;
+        }
+        if (++self->ticks_ > maxTicks) {
+            self->timedOut_ = true;
+            if (dialog) EndDialog(dialog, 2);
+            return;
+        }
+        if (!dialog || self->finished()) return;
+        if (self->steps_[self->next_](dialog)) ++self->next_;
+    }
+
+    static UserScript* active_;
+    std::vector<Step> steps_;
+    std::size_t next_ = 0;
+    int ticks_ = 0;
+    bool timedOut_ = false;
+    int dialogsSeen_ = 0;
+    HWND lastDialog_ = nullptr;
+    UINT_PTR timer_ = 0;
+};
+UserScript* UserScript::active_ = nullptr;
+
+std::wstring textOf(HWND dialog, int id) {
+    wchar_t text[512] = {};
+    GetDlgItemTextW(dialog, id, text, 512);
+    return text;
+}
+
+std::wstring captionOf(HWND dialog) {
+    wchar_t text[256] = {};
+    GetWindowTextW(dialog, text, 256);
+    return text;
+}
+
+bool confirmEnabled(HWND dialog) { return IsWindowEnabled(GetDlgItem(dialog, IDC_PAIRING_CONFIRM)) != FALSE; }
+
+void click(HWND dialog, int id) {
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// Escape goes through the dialog's own keyboard handling.
+void pressEscape(HWND dialog) {
+    HWND focus = GetFocus();
+    HWND target = focus && IsChild(dialog, focus) ? focus : GetDlgItem(dialog, IDC_PAIRING_REFUSE);
+    PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageW(target, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
+}
+
+AuthenticationChallenge challengeFor(AuthenticationParams params, unsigned long long expiresAt) {
+    return AuthenticationChallenge{params, expiresAt};
+}
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Ui::english = false;
+        platform.deliver = [](WindowHandle window, unsigned message, unsigned long long wParam, long long lParam) {
+            return PostMessageW(static_cast<HWND>(window), message, wParam, lParam) != FALSE;
+        };
+    }
+    void TearDown() override { Ui::english = false; }
+    FakePlatform platform;
+    FakeDevices devices{platform};
+};
+
+TEST_F(DialogTest, ConfirmationShowsTheCodeAndSendsThePositiveAnswer) {
+    std::vector<std::wstring> seen;
+    bool enabled = false;
+    UserScript user({[&](HWND dialog) {
+                         for (int id : {IDC_PAIRING_HEADING, IDC_PAIRING_PHONE, IDC_PAIRING_CODE,
+                                        IDC_PAIRING_INSTRUCTION, IDC_PAIRING_PROGRESS, IDC_PAIRING_CONFIRM,
+                                        IDC_PAIRING_REFUSE})
+                             seen.push_back(textOf(dialog, id));
+                         seen.push_back(captionOf(dialog));
+                         enabled = confirmEnabled(dialog);
+                         return true;
+                     },
+                     [&](HWND dialog) {
+                         click(dialog, IDC_PAIRING_CONFIRM);
+                         return true;
+                     }});
+    bool confirmed = confirmBluetoothChallenge(nullptr, challengeFor(request(phone, AuthMethod::numericComparison, 42),
+                                                                     platform.clock + 60000));
+    EXPECT_FALSE(user.timedOut());
+    ASSERT_EQ(seen.size(), 8u);
+    EXPECT_EQ(seen[0], L"Confirmation sur le PC et sur Android");
+    EXPECT_EQ(seen[1], L"Pixel");
+    EXPECT_EQ(seen[2], L"000042");
+    EXPECT_EQ(seen[3], L"V\u00e9rifiez que ces six chiffres sont identiques sur votre t\u00e9l\u00e9phone. Confirmez "
+                       L"aussi la demande sur Android.");
+    EXPECT_EQ(seen[4], L"Votre confirmation est n\u00e9cessaire sur les deux appareils.");
+    EXPECT_EQ(seen[5], L"Les codes correspondent");
+    EXPECT_EQ(seen[6], L"Refuser");
+    EXPECT_EQ(seen[7], L"Appairage Bluetooth - Tolvenaire");
+    EXPECT_TRUE(enabled);
+    EXPECT_TRUE(confirmed);
+    ASSERT_EQ(platform.responses.size(), 1u);
+    EXPECT_FALSE(platform.responses[0].negative);
+    EXPECT_EQ(platform.responses[0].address, phone);
+    EXPECT_EQ(platform.responses[0].numericValue, 42u);
+}
+
+TEST_F(DialogTest, EnglishInterfaceShowsEveryTextInEnglishAndEscapeRefuses) {
+    Ui::english = true;
+    std::vector<std::wstring> seen;
+    UserScript user({[&](HWND dialog) {
+                         for (int id : {IDC_PAIRING_HEADING, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION,
+                                        IDC_PAIRING_PROGRESS, IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE})
+                             seen.push_back(textOf(dialog, id));
+                         seen.push_back(captionOf(dialog));
+                         pressEscape(dialog);
+                         return true;
+                     }});
+    bool confirmed = confirmBluetoothChallenge(
+        nullptr, challengeFor(request(phone, AuthMethod::passkeyNotification, 7), platform.clock + 60000));
+    EXPECT_FALSE(user.timedOut());
+    ASSERT_EQ(seen.size(), 7u);
+    EXPECT_EQ(seen[0], L"Confirm on the PC and on Android");
+    EXPECT_EQ(seen[1], L"000007");
+    EXPECT_EQ(seen[2], L"Enter these six digits on your phone, then confirm here after entering them.");
+    EXPECT_EQ(seen[3], L"Your confirmation is required on both devices.");
+    EXPECT_EQ(seen[4], L"Code entered on Android");
+    EXPECT_EQ(seen[5], L"Reject");
+    EXPECT_EQ(seen[6], L"Bluetooth pairing - Tolvenaire");
+    EXPECT_FALSE(confirmed);
+    ASSERT_EQ(platform.responses.size(), 1u);
+    EXPECT_TRUE(platform.responses[0].negative);
+    EXPECT_EQ(platform.responses[0].passkey, 7u);
+}
+
+TEST_F(DialogTest, CloseBoxRefuses) {
+    UserScript user({[&](HWND dialog) {
+        PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    }});
+    EXPECT_FALSE(confirmBluetoothChallenge(nullptr, challengeFor(request(phone), platform.clock + 60000)));
+    EXPECT_FALSE(user.timedOut());
+    EXPECT_TRUE(user.finished());
+    ASSERT_EQ(platform.responses.size(), 1u) << "one answer, not a second one after the dialog";
+    EXPECT_TRUE(platform.responses[0].negative);
+}
+
+TEST_F(DialogTest, ConfirmationAfterExpiryGoesOutNegative) {
+    std::wstring progress;
+    unsigned long long expiry = platform.clock + 60000;
+    UserScript user({[&](HWND dialog) {
+        platform.setClock(expiry);
+        click(dialog, IDC_PAIRING_CONFIRM);
+        progress = textOf(dialog, IDC_PAIRING_PROGRESS);
+        return true;
+    }});
+    EXPECT_FALSE(confirmBluetoothChallenge(nullptr, challengeFor(request(phone), expiry)));
+    EXPECT_FALSE(user.timedOut());
+    EXPECT_EQ(progress, L"Confirmation non transmise : annulez puis r\u00e9essayez.");
+    ASSERT_EQ(platform.responses.size(), 1u);
+    EXPECT_TRUE(platform.responses[0].negative);
+}
+
+TEST_F(DialogTest, ExpiredRequestIsRefusedByTheTimer) {
+    unsigned long long expiry = platform.clock + 60000;
+    UserScript user({[&](HWND) {
+        platform.setClock(expiry + 1);
+        return true;
+    }});
+    EXPECT_FALSE(confirmBluetoothChallenge(nullptr, challengeFor(request(phone), expiry)));
+    EXPECT_FALSE(user.timedOut());
+    ASSERT_EQ(platform.responses.size(), 1u);
+    EXPECT_TRUE(platform.responses[0].negative);
+}
+
+TEST_F(DialogTest, RequestWithoutComparableCodeShowsADashAndCannotBeConfirmed) {
+    std::wstring code, progress, caption, phoneName;
+    bool enabled = true;
+    UserScript user({[&](HWND dialog) {
+                         code = textOf(dialog, IDC_PAIRING_CODE);
+                         progress = textOf(dialog, IDC_PAIRING_PROGRESS);
+                         caption = textOf(dialog, IDC_PAIRING_CONFIRM);
+                         phoneName = textOf(dialog, IDC_PAIRING_PHONE);
+                         enabled = confirmEnabled(dialog);
+                         click(dialog, IDC_PAIRING_CONFIRM);  // as if the disabled button got through
+                         return true;
+                     },
+                     [&](HWND dialog) {
+                         EXPECT_TRUE(platform.responses.empty());
+                         click(dialog, IDC_PAIRING_REFUSE);
+                         return true;
+                     }});
+    AuthenticationParams params = request(phone, AuthMethod::numericComparison, 1234, IoCapability::noInputNoOutput);
+    params.device.name.clear();
+    EXPECT_FALSE(confirmBluetoothChallenge(nullptr, challengeFor(params, platform.clock + 60000)));
+    EXPECT_FALSE(user.timedOut());
+    EXPECT_EQ(code, L"\u2014");
+    EXPECT_EQ(progress, L"Appairage \u00e0 terminer dans les param\u00e8tres Windows.");
+    EXPECT_EQ(caption, L"Confirmer");
+    EXPECT_EQ(phoneName, L"T\u00e9l\u00e9phone Android");
+    EXPECT_FALSE(enabled);
+    ASSERT_EQ(platform.responses.size(), 1u);
+    EXPECT_TRUE(platform.responses[0].negative);
+}
+
+class PairingModeTest : public DialogTest {};
+
+TEST_F(PairingModeTest, CodeFromTheStackIsConfirmedAndThePhoneEndsPaired) {
+    devices.deliver = {request(phone, AuthMethod::numericComparison, 908172)};
+    devices.refreshedName = L"Pixel (paired)";
+    std::wstring before, code, progress;
+    UserScript user({[&](HWND dialog) {
+                         before = textOf(dialog, IDC_PAIRING_CODE);  // may already show the code
+                         return true;
+                     },
+                     [&](HWND dialog) {
+                         if (!confirmEnabled(dialog)) return false;
+                         code = textOf(dialog, IDC_PAIRING_CODE);
+                         click(dialog, IDC_PAIRING_CONFIRM);
+                         progress = textOf(dialog, IDC_PAIRING_PROGRESS);
+                         return true;
+                     }});
+    BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
+    EXPECT_TRUE(authenticateBluetoothInApp(nullptr, device));
+    EXPECT_FALSE(user.timedOut());
+    EXPECT_EQ(code, L"908172");
+    EXPECT_EQ(progress, L"Confirmez aussi sur Android. Appairage en cours\u2026");
+    EXPECT_EQ(devices.pairingAddress.load(), phone);
+    EXPECT_TRUE(device.fAuthenticated);
+    EXPECT_STREQ(device.szName, L"Pixel (paired)");
+    ASSERT_EQ(platform.responses.size(), 1u);
+    EXPECT_FALSE(platform.responses[0].negative);
+    EXPECT_EQ(inbox().pending(), 0u);
+}
+
+TEST_F(PairingModeTest, AnotherPhonesRequestIsIgnoredAndRefusingCancelsThePairingCall) {
+    // The listener filters by address; the dialog checks it again for requests it takes.
+    AuthenticationParams foreign = request(phone + 1, AuthMethod::numericComparison, 111111);
+    std::wstring code;
+    bool enabled = true;
+    UserScript user({[&](HWND dialog) {
+                         unsigned long long id = inbox().post(dialog, foreign, platform.now());
+                         PostMessageW(dialog, pairingRequestMessage, id, 0);
+                         return true;
+                     },
+                     [&](HWND dialog) {
+                         if (inbox().pending() != 0) return false;
+                         code = textOf(dialog, IDC_PAIRING_CODE);
+                         enabled = confirmEnabled(dialog);
+                         click(dialog, IDC_PAIRING_REFUSE);
+                         return true;
+                     }});
+    BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
+    EXPECT_FALSE(authenticateBluetoothInApp(nullptr, device)) << "a refusal is not an error";
+    EXPECT_FALSE(user.timedOut());
+    EXPECT_EQ(code, L"En attente du code...");
+    EXPECT_FALSE(enabled);
+    EXPECT_EQ(devices.cancelCalls.load(), 1);
+    EXPECT_TRUE(platform.responses.empty()) << "nothing was shown, nothing to answer";
+    EXPECT_FALSE(device.fAuthenticated);
+}
+
+TEST_F(PairingModeTest, AttemptIsCancelledAfterNinetySeconds) {
+    UserScript user({[&](HWND) {
+        platform.setClock(platform.now() + 90000);
+        return true;
+    }});
+    BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
+    EXPECT_FALSE(authenticateBluetoothInApp(nullptr, device));
+    EXPECT_FALSE(user.timedOut());
+    EXPECT_TRUE(devices.cancelled.load());
+}
+
+TEST_F(PairingModeTest, SuccessWithoutOurConfirmationIsNotTrusted) {
+    devices.waitForAnswer = false;
+    devices.immediateResult = 0;
+    BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
+    try {
+        authenticateBluetoothInApp(nullptr, device);
+        FAIL() << "expected an error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Windows n\xE2\x80\x99" "a pas confirm\xC3\xA9 une association authentifi\xC3\xA9" "e. "
+                                   "Annulez la demande sur Android et recommencez depuis le PC.");
+    }
+    EXPECT_EQ(devices.infoReads, 0) << "not even checked";
+}
+
+TEST_F(PairingModeTest, OtherSystemFailureIsReportedWithItsCode) {
+    devices.waitForAnswer = false;
+    devices.immediateResult = 1244;
+    BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
+    try {
+        authenticateBluetoothInApp(nullptr, device);
+        FAIL() << "expected an error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("Appairage non termine (Windows 1244). Annulez sur Android", 0), 0u)
+            << error.what();
+    }
+}
+
+TEST_F(PairingModeTest, ListenerThatCannotStartEndsTheDialog) {
+    platform.registerResult = 87;
+    BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
+    try {
+        authenticateBluetoothInApp(nullptr, device);
+        FAIL() << "expected an error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Impossible de d\xC3\xA9marrer l\xE2\x80\x99" "appairage.");
+    }
+    EXPECT_EQ(devices.pairingCalls.load(), 0);
+}
+
+TEST_F(PairingModeTest, UnpairedPhoneFromThePickerGoesThroughTheDialog) {
+    devices.picked = {phoneInfo(phone, L"Pixel", false)};
+    devices.refreshAuthenticated = false;
+    UserScript user({[&](HWND dialog) {
+        click(dialog, IDC_PAIRING_REFUSE);
+        return true;
+    }});
+    EXPECT_FALSE(chooseAndPairBluetooth(nullptr)) << "refused pairing: nothing chosen";
+    EXPECT_EQ(user.dialogsSeen(), 1);
+    EXPECT_EQ(devices.pairingCalls.load(), 1);
+}
+
+}  // namespace

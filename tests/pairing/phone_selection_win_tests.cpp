@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "app/ui/language.h"
+#include "tests/pairing/fake_devices_win.h"
+
+namespace {
+
+constexpr unsigned long long phone = 0x001A2B3C4D5Eull;
+HWND owner = reinterpret_cast<HWND>(0x7070);
+
+std::string errorOf(HWND window) {
+    try {
+        chooseAndPairBluetooth(window);
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+TEST(PhoneSelection, WithoutARadioThePickerNeverOpens) {
+    // The real system: Wine has no Bluetooth radio.
+    EXPECT_EQ(errorOf(nullptr),
+              "Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
+    FakePlatform platform;
+    FakeDevices devices(platform);
+    devices.radio = false;
+    EXPECT_EQ(errorOf(owner),
+              "Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
+    EXPECT_EQ(devices.seenParams.dwSize, 0u) << "picker not shown";
+}
+
+TEST(PhoneSelection, PickerParameters) {
+    FakePlatform platform;
+    FakeDevices devices(platform);
+    devices.pickerCancelledSilently = true;
+    Ui::english = false;
+    EXPECT_FALSE(chooseAndPairBluetooth(owner));
+    const BLUETOOTH_SELECT_DEVICE_PARAMS& seen = devices.seenParams;
+    EXPECT_EQ(seen.dwSize, 88u);
+    EXPECT_EQ(seen.cNumOfClasses, 0u);
+    EXPECT_EQ(seen.hwndParent, owner);
+    EXPECT_FALSE(seen.fForceAuthentication);
+    EXPECT_TRUE(seen.fShowAuthenticated);
+    EXPECT_TRUE(seen.fShowRemembered);
+    EXPECT_TRUE(seen.fShowUnknown);
+    EXPECT_FALSE(seen.fAddNewDeviceWizard);
+    EXPECT_TRUE(seen.fSkipServicesPage);
+    EXPECT_EQ(seen.pfnDeviceCallback, nullptr);
+    EXPECT_EQ(seen.cNumDevices, 0u);
+    EXPECT_EQ(devices.seenInfo,
+              L"Selectionnez uniquement votre telephone Android. Gardez ses parametres Bluetooth ouverts pour le "
+              L"rendre detectable.");
+    Ui::english = true;
+    chooseAndPairBluetooth(owner);
+    Ui::english = false;
+    EXPECT_EQ(devices.seenInfo, L"Select only your Android phone. Keep its Bluetooth settings open so it can be discovered.");
+}
+
+TEST(PhoneSelection, CancelledPickerIsNotAnError) {
+    FakePlatform platform;
+    FakeDevices devices(platform);
+    devices.pickerError = ERROR_CANCELLED;
+    EXPECT_FALSE(chooseAndPairBluetooth(owner));
+    devices.pickerError = 5;
+    std::string error = errorOf(owner);
+    EXPECT_EQ(error.rfind("Selection Bluetooth impossible : ", 0), 0u) << error;
+    EXPECT_NE(error.find(" (5)"), std::string::npos) << error;
+    EXPECT_EQ(error.find("\r"), std::string::npos) << "system text without its line end";
+    EXPECT_EQ(devices.pairingCalls.load(), 0);
+}
+
+TEST(PhoneSelection, ExactlyOnePhoneMustBeChosen) {
+    FakePlatform platform;
+    FakeDevices devices(platform);
+    devices.picked = {phoneInfo(phone, L"A", true), phoneInfo(phone + 1, L"B", true)};
+    EXPECT_EQ(errorOf(owner), "Selectionnez un seul telephone pour ce transfert.");
+    EXPECT_EQ(devices.freed, 1) << "the picker's list is freed on this path too";
+    devices.picked.clear();
+    EXPECT_EQ(errorOf(owner), "Selectionnez un seul telephone pour ce transfert.");
+    EXPECT_EQ(devices.freed, 2);
+}
+
+TEST(PhoneSelection, PairedPhoneIsReturnedWithoutPairing) {
+    FakePlatform platform;
+    FakeDevices devices(platform);
+    BLUETOOTH_DEVICE_INFO picked = phoneInfo(phone, L"Pixel 8", true);
+    for (auto& c : picked.szName) c = L'z';  // no terminator from the picker
+    devices.picked = {picked};
+    devices.refreshAuthenticated = false;
+    auto chosen = chooseAndPairBluetooth(owner);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->Address.ullLong, phone);
+    EXPECT_EQ(chosen->dwSize, 560u);
+    EXPECT_EQ(chosen->szName[BLUETOOTH_MAX_NAME_SIZE - 1], L'\0');
+    EXPECT_EQ(devices.infoReads, 1);
+    EXPECT_EQ(devices.pairingCalls.load(), 0);
+    EXPECT_EQ(devices.freed, 1);
+}
+
+}  // namespace
