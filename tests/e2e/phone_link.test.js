@@ -156,6 +156,9 @@ test('an English PC switches the page to English, unless the visitor chose a lan
   assert.equal(await text('#footer'), 'Keep Tolvenaire open on your PC. HTTP is not encrypted: use a trusted network. ' +
     'Anyone with the link who can reach the PC can read the shared content.');
   await page.screenshot({ path: path.join(artifactsDir(), 'phone-en.png'), fullPage: true });
+  const saved = await downloadOf('#saveText');
+  assert.equal(saved.name, 'text.txt');
+  assert.deepEqual(saved.bytes, Buffer.from('\ufeffNouveau contenu\nsur deux lignes', 'utf8'));
   const violations = await violationsOfAxe(page);
   fs.writeFileSync(path.join(artifactsDir(), 'axe-en.json'), JSON.stringify(violations, null, 2));
   assert.deepEqual(seriousOrWorse(violations), []);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The PC's usable IPv4 addresses for the link server, likeliest first: each a
+// display label ("<adapter name> · <address>") and the dotted address.
+using LocalAddressList = std::vector<std::pair<std::wstring, std::string>>;
+
+// Enumerates the adapters of the system (GetAdaptersAddresses on Windows,
+// getifaddrs natively) and returns usableAddresses() of them. Never raises for
+// platform failures: an enumeration that fails gives an empty list.
+LocalAddressList localAddresses();
+
+// One adapter as the system reports it, reduced to what the choice depends on.
+struct AdapterInfo {
+    static constexpr std::uint32_t softwareLoopback = 24;  // IF_TYPE_SOFTWARE_LOOPBACK
+    static constexpr std::uint32_t tunnel = 131;           // IF_TYPE_TUNNEL
+    static constexpr std::uint32_t ethernet = 6;           // IF_TYPE_ETHERNET_CSMACD
+
+    struct Address {
+        bool ipv4 = false;
+        std::array<std::uint8_t, 4> octets{};  // meaningful when ipv4, in written order
+    };
+
+    std::wstring name;  // friendly name; may be empty
+    bool up = false;    // operational status up
+    std::uint32_t type = ethernet;
+    std::vector<Address> unicast;  // in the system's order
+};
+
+// Keeps the IPv4 addresses of adapters that are up and neither loopback nor
+// tunnel, minus 0.0.0.0, 127.0.0.0/8 and 169.254.0.0/16, and orders them by
+// descending score (4 for a label naming no virtual adapter, plus 2 for a
+// private range), keeping the system's order between equal scores.
+LocalAddressList usableAddresses(const std::vector<AdapterInfo>& adapters);

@@ -1,0 +1,54 @@
+#include "link/local_addresses.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr ULONG initialBufferBytes = 16384;
+constexpr int maximumCalls = 3;
+
+}  // namespace
+
+LocalAddressList localAddresses() {
+    try {
+        const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+        // 8-byte elements keep the adapter records aligned.
+        std::vector<unsigned long long> buffer((initialBufferBytes + 7) / 8, 0);
+        ULONG size = initialBufferBytes;
+        ULONG status = ERROR_BUFFER_OVERFLOW;
+        for (int call = 0; call < maximumCalls; ++call) {
+            status = GetAdaptersAddresses(AF_INET, flags, nullptr,
+                                          reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+            if (status != ERROR_BUFFER_OVERFLOW) break;
+            buffer.assign((size + 7) / 8, 0);  // the size the system asked for, zeroed
+        }
+        if (status != NO_ERROR) return {};
+
+        std::vector<AdapterInfo> adapters;
+        for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter;
+             adapter = adapter->Next) {
+            AdapterInfo info;
+            if (adapter->FriendlyName) info.name = adapter->FriendlyName;
+            info.up = adapter->OperStatus == IfOperStatusUp;
+            info.type = adapter->IfType;
+            for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+                AdapterInfo::Address address;
+                const SOCKADDR* socketAddress = unicast->Address.lpSockaddr;
+                if (socketAddress && socketAddress->sa_family == AF_INET) {
+                    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(socketAddress);
+                    address.ipv4 = true;
+                    std::memcpy(address.octets.data(), &ipv4->sin_addr, 4);
+                }
+                info.unicast.push_back(address);
+            }
+            adapters.push_back(std::move(info));
+        }
+        return usableAddresses(adapters);
+    } catch (...) {
+        return {};  // memory exhaustion: no list rather than a failure
+    }
+}
