@@ -30,6 +30,17 @@ wait_until 50 box_closed || fail "the warning did not close"
 [ -z "$(link_text)" ] || fail "an empty text started sharing"
 log "empty text refused with its warning"
 
+# Send file with no file chosen opens the file dialog; cancelling changes nothing.
+before=$(status_text)
+click 164 370
+wait_until 100 box_open || fail "Send file without a file did not open the file dialog"
+sleep 0.5
+keys Escape
+wait_until 50 box_closed || fail "the file dialog did not close on Escape"
+[ "$(status_text)" = "$before" ] || fail "cancelled file dialog changed the status to '$(status_text)'"
+[ -z "$(link_text)" ] || fail "cancelled file dialog started sharing"
+log "Send file without a file asks for one; cancel does nothing"
+
 # --- 3. Send a text, decode the QR, fetch the state as the phone -------------------
 shared="Hello from the PC 42"
 click 160 229
@@ -46,6 +57,30 @@ code=$(fetch "${link}state" "$work/state.json")
 [ "$code" = 200 ] || fail "state answered $code"
 grep -q "\"text\":\"$shared\"" "$work/state.json" || fail "state lacks the text: $(cat "$work/state.json")"
 log "QR decodes to the link; the phone gets the text"
+
+# Copy link puts the link on the clipboard.
+click 174 521
+wait_until 50 status_is "Lien copié dans le presse-papiers." || fail "copy status '$(status_text)'"
+clip=$(in_pc wine "$probe" clipboard 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 == "clipboard" { print $2 }')
+[ "$clip" = "$link" ] || fail "clipboard holds '$clip'"
+
+# The QR button opens one enlarged QR window; a second click opens no other.
+qr_title() { in_pc wine "$probe" qr 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 == "title" { print $2 }'; }
+qr_open() { [ -n "$(qr_title)" ]; }
+qr_closed() { ! qr_open; }
+click 76 502
+wait_until 100 qr_open || fail "the QR window did not open"
+[ "$(qr_title)" = "Scanner avec Android" ] || fail "QR window title '$(qr_title)'"
+qr_windows=$(DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec Android$' | wc -l)
+[ "$qr_windows" = 1 ] || fail "$qr_windows QR windows after one click"
+# It opens centred over the main window; move it aside to reach the controls below.
+DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec Android$' windowmove 900 40
+sleep 0.5
+click 76 502
+sleep 0.5
+qr_windows=$(DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec Android$' | wc -l)
+[ "$qr_windows" = 1 ] || fail "$qr_windows QR windows after a second click"
+log "link copied; the QR window opens"
 
 # --- 4. Choose a file and send it ----------------------------------------------
 head -c 300000 /dev/urandom >"$work/photo.bin"
@@ -72,16 +107,20 @@ wait_until 50 caption_is 101 "Local Wi-Fi" || true
 [ "$(control_text 108)" = "Stop sharing" ] || fail "English: start caption '$(control_text 108)'"
 [ "$(control_text 104)" = "Send text" ] || fail "English: send caption '$(control_text 104)'"
 [ "$(status_text)" = "File ready. Download it on Android." ] || fail "English status '$(status_text)'"
+[ "$(qr_title)" = "Scan with Android" ] || fail "QR window not retitled: '$(qr_title)'"
 shot en-sharing
 
 # --- 6. Stop sharing revokes the link; a pressed primary button darkens -----------
 expect_colour "$artifacts/en-sharing.png" 145 548 11776C "Stop sharing button"
 DISPLAY=$display xdotool mousemove --sync $(( rect[0] + $(px 214) )) $(( rect[1] + $(px 548) )) mousedown 1
 sleep 0.5
-shot en-pressed
+shot en-pressed keep-mouse
 expect_colour "$artifacts/en-pressed.png" 145 548 0B5951 "pressed Stop sharing button"
 DISPLAY=$display xdotool mouseup 1
 wait_until 50 link_absent || fail "link box not emptied after Stop sharing"
+wait_until 50 qr_closed || fail "Stop sharing left the QR window open"
+[ "$(probe_main | awk -F'\t' '$1 == 121 { print $3 }')" = "Vd" ] ||
+  fail "QR button not disabled after Stop sharing"
 [ "$(status_text)" = "Sharing stopped. The link is disabled." ] || fail "stop status '$(status_text)'"
 code=$(fetch "${link}state" "$work/gone.txt")
 [ "$code" = 000 ] || fail "stopped server still answered $code"
@@ -106,7 +145,32 @@ wait_until 100 box_open || fail "no English warning for an empty text"
 probe_box | grep -q $'\tEnter some text to send\.$' || fail "English empty text warning: $(probe_box)"
 keys Return
 wait_until 50 box_closed || fail "the English warning did not close"
-click 290 104; click 30 104  # Bluetooth and back, for a clean idle window
+# Bluetooth mode: the third panel swaps; without a working radio a send says so.
+click 214 548
+wait_until 100 link_present || fail "Start sharing did not start"
+click 232 116
+wait_until 50 link_absent || fail "Bluetooth mode left the server sharing"
+[ "$(probe_main | awk -F'\t' '$1 == 114 { print $3 }')" = "VE" ] || fail "pair button not shown in Bluetooth mode"
+[ "$(probe_main | awk -F'\t' '$1 == 109 { print $3 }')" = "hE" ] || fail "address list still shown in Bluetooth mode"
+[ "$(control_text 104)" = "Send as .txt" ] || fail "Bluetooth send caption '$(control_text 104)'"
+click 160 229
+type_text "to the phone"
+click 120 276
+wait_until 100 box_open || fail "Bluetooth send without a radio showed nothing"
+probe_box | grep -q $'\tNo active Bluetooth adapter. Turn on Bluetooth in Windows settings.$' ||
+  fail "Bluetooth send warning: $(probe_box)"
+keys Return
+wait_until 50 box_closed || fail "the Bluetooth warning did not close"
+click 160 443
+wait_until 100 box_open || fail "Choose / pair without a radio showed nothing"
+probe_box | grep -q $'\tNo active Bluetooth adapter' || fail "Choose / pair warning: $(probe_box)"
+keys Return
+wait_until 50 box_closed || fail "the pairing warning did not close"
+shot en-bluetooth
+click 88 116
+wait_until 50 caption_is 104 "Send text" || fail "back in Wi-Fi mode, send caption '$(control_text 104)'"
+click 256 276
+log "Bluetooth mode stops sharing; without a radio, sends and pairing warn"
 shot en-scale-1.0
 check_colours "$artifacts/en-scale-1.0.png"
 close_app

@@ -105,9 +105,11 @@ close_app() {
   [ $code -eq 0 ] || fail "exit code $code after the close button"
   in_pc wineserver -w
 }
-shot() {  # name: screenshot of the window only, without a tooltip over it
-  DISPLAY=$display xdotool mousemove --sync 2 2
-  sleep 0.4
+shot() {  # name [keep-mouse]: screenshot of the window only, without a tooltip over it
+  if [ -z "${2:-}" ]; then
+    DISPLAY=$display xdotool mousemove --sync 2 2
+    sleep 0.4
+  fi
   DISPLAY=$display import -window root "$work/root.png"
   convert "$work/root.png" -crop "$((rect[2] - rect[0]))x$((rect[3] - rect[1]))+${rect[0]}+${rect[1]}" +repage \
     "$artifacts/$1.png"

@@ -5,6 +5,7 @@
 //   window_probe box       the open message box: its caption, then its texts
 //   window_probe qr        the enlarged QR window's title, if it is open
 //   window_probe memory    working set and private bytes of the application
+//   window_probe clipboard the Unicode text on the clipboard
 
 #include <windows.h>
 #include <psapi.h>
@@ -99,6 +100,19 @@ int wmain(int argc, wchar_t** argv) {
         HWND qr = FindWindowW(L"TolvenaireQrWindow", nullptr);
         if (!qr) return 2;
         std::printf("title\t%s\n", utf8(textOf(qr)).c_str());
+        return 0;
+    }
+    if (what == L"clipboard") {
+        if (!OpenClipboard(nullptr)) return 2;
+        std::wstring text;
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* locked = static_cast<const wchar_t*>(GlobalLock(data))) {
+                text = locked;
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+        std::printf("clipboard\t%s\n", utf8(text).c_str());
         return 0;
     }
     if (what == L"memory") {
