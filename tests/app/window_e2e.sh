@@ -153,6 +153,7 @@ wait_until 50 link_absent || fail "Bluetooth mode left the server sharing"
 [ "$(probe_main | awk -F'\t' '$1 == 114 { print $3 }')" = "VE" ] || fail "pair button not shown in Bluetooth mode"
 [ "$(probe_main | awk -F'\t' '$1 == 109 { print $3 }')" = "hE" ] || fail "address list still shown in Bluetooth mode"
 [ "$(control_text 104)" = "Send as .txt" ] || fail "Bluetooth send caption '$(control_text 104)'"
+shot en-bluetooth
 click 160 229
 type_text "to the phone"
 click 120 276
@@ -166,7 +167,6 @@ wait_until 100 box_open || fail "Choose / pair without a radio showed nothing"
 probe_box | grep -q $'\tNo active Bluetooth adapter' || fail "Choose / pair warning: $(probe_box)"
 keys Return
 wait_until 50 box_closed || fail "the pairing warning did not close"
-shot en-bluetooth
 click 88 116
 wait_until 50 caption_is 104 "Send text" || fail "back in Wi-Fi mode, send caption '$(control_text 104)'"
 click 256 276
