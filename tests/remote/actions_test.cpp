@@ -1,0 +1,254 @@
+// remote::Actions with a message-only window standing in for the main window. The
+// actions themselves are replaced by runners the test holds back or lets go.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "remote/actions.h"
+
+namespace {
+
+using remote::Action;
+using remote::Actions;
+
+// Deadline for anything the test waits on; a healthy run needs milliseconds.
+constexpr ULONGLONG WaitMs = 10000;
+
+class MessageWindow {
+public:
+    MessageWindow() {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"RemoteActionsTest";
+        RegisterClassW(&windowClass);  // already registered by an earlier case: fine
+        window_ = CreateWindowExW(0, L"RemoteActionsTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    }
+    ~MessageWindow() {
+        if (window_) DestroyWindow(window_);
+    }
+    HWND get() const { return window_; }
+
+    // The keys of the next `count` finished-action messages, waiting at most WaitMs.
+    std::vector<std::uint64_t> keys(std::size_t count) {
+        std::vector<std::uint64_t> found;
+        const ULONGLONG deadline = GetTickCount64() + WaitMs;
+        while (found.size() < count) {
+            MSG message;
+            if (PeekMessageW(&message, window_, remote::ActionFinished, remote::ActionFinished, PM_REMOVE)) {
+                EXPECT_EQ(message.lParam, 0);
+                found.push_back(static_cast<std::uint64_t>(message.wParam));
+                continue;
+            }
+            const ULONGLONG now = GetTickCount64();
+            if (now >= deadline) break;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_POSTMESSAGE);
+        }
+        return found;
+    }
+
+    // Whether a finished-action message is waiting now.
+    bool pending() {
+        MSG message;
+        return PeekMessageW(&message, window_, remote::ActionFinished, remote::ActionFinished, PM_NOREMOVE) != 0;
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
+// Holds runners back until opened; counts the runners that entered.
+class Gate {
+public:
+    void pass() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++entered_;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::milliseconds(WaitMs), [&] { return open_; });
+    }
+    void open() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+    bool waitEntered(int count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::milliseconds(WaitMs), [&] { return entered_ >= count; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+    int entered_ = 0;
+};
+
+// Waits until only `owners` references to the token remain (the runner copies
+// held by finished threads are gone).
+bool waitReleased(const std::weak_ptr<int>& token, long owners) {
+    const ULONGLONG deadline = GetTickCount64() + WaitMs;
+    while (token.use_count() > owners) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+TEST(Actions, OneOfEachKindAtATime) {
+    MessageWindow window;
+    ASSERT_NE(window.get(), nullptr);
+    auto gate = std::make_shared<Gate>();
+    Actions actions(window.get(), [gate](remote::Result& result) {
+        gate->pass();
+        result.ok = true;
+        if (result.action == Action::Update) result.version = "9.9.9";
+    });
+    EXPECT_TRUE(actions.start(Action::Update));
+    EXPECT_FALSE(actions.start(Action::Update));
+    EXPECT_TRUE(actions.start(Action::Like));
+    EXPECT_FALSE(actions.start(Action::Like));
+    ASSERT_TRUE(gate->waitEntered(2));
+    EXPECT_FALSE(actions.start(Action::Update));
+    gate->open();
+
+    const auto keys = window.keys(2);
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_NE(keys[0], keys[1]);
+    int updates = 0;
+    int likes = 0;
+    for (auto key : keys) {
+        EXPECT_NE(key, 0u);
+        auto result = actions.take(key);
+        ASSERT_TRUE(result.has_value());
+        EXPECT_TRUE(result->ok);
+        if (result->action == Action::Update) {
+            ++updates;
+            EXPECT_EQ(result->version, "9.9.9");
+        } else {
+            ++likes;
+        }
+    }
+    EXPECT_EQ(updates, 1);
+    EXPECT_EQ(likes, 1);
+    // Both kinds are free again once their outcome is posted.
+    EXPECT_TRUE(actions.start(Action::Update));
+    EXPECT_EQ(window.keys(1).size(), 1u);
+}
+
+TEST(Actions, AnUntakenOutcomeIsReplacedByTheNextOfItsKind) {
+    MessageWindow window;
+    int runs = 0;  // runners of one kind never overlap here
+    Actions actions(window.get(), [&runs](remote::Result& result) {
+        result.ok = true;
+        result.version = std::to_string(++runs) + ".0";
+    });
+    ASSERT_TRUE(actions.start(Action::Like));
+    const auto like = window.keys(1);
+    ASSERT_EQ(like.size(), 1u);
+    ASSERT_TRUE(actions.start(Action::Update));
+    const auto first = window.keys(1);
+    ASSERT_EQ(first.size(), 1u);
+    ASSERT_TRUE(actions.start(Action::Update));
+    const auto second = window.keys(1);
+    ASSERT_EQ(second.size(), 1u);
+
+    EXPECT_FALSE(actions.take(first[0]).has_value());
+    auto latest = actions.take(second[0]);
+    ASSERT_TRUE(latest.has_value());
+    EXPECT_EQ(latest->action, Action::Update);
+    EXPECT_EQ(latest->version, "3.0");
+    EXPECT_FALSE(actions.take(second[0]).has_value());  // taken once only
+    // The like's outcome is of another kind and still waits.
+    auto liked = actions.take(like[0]);
+    ASSERT_TRUE(liked.has_value());
+    EXPECT_EQ(liked->action, Action::Like);
+    EXPECT_FALSE(actions.take(0).has_value());
+    EXPECT_FALSE(actions.take(0x1234567890abcdefULL).has_value());
+}
+
+TEST(Actions, FailuresReachTheWindowAsFrenchMessages) {
+    MessageWindow window;
+    struct Case {
+        std::function<void()> raise;
+        std::wstring message;
+    };
+    const std::vector<Case> cases = {
+        {[] { throw std::runtime_error("Réponse du site trop volumineuse."); }, L"Réponse du site trop volumineuse."},
+        {[] { throw std::invalid_argument("Numéro de version invalide."); }, L"Numéro de version invalide."},
+        {[] { throw 42; }, L"Opération Internet indisponible. Réessayez."},
+        // A message that is not UTF-8 must not take the thread down.
+        {[] { throw std::runtime_error("\xff\xfe"); }, L"Opération Internet indisponible. Réessayez."},
+    };
+    for (const Case& c : cases) {
+        Actions actions(window.get(), [&c](remote::Result& result) {
+            result.ok = true;  // set before the failure: it must not stick
+            result.version = "1.0";
+            c.raise();
+        });
+        ASSERT_TRUE(actions.start(Action::Update));
+        const auto keys = window.keys(1);
+        ASSERT_EQ(keys.size(), 1u);
+        auto result = actions.take(keys[0]);
+        ASSERT_TRUE(result.has_value());
+        EXPECT_FALSE(result->ok);
+        EXPECT_EQ(result->message, c.message);
+    }
+}
+
+TEST(Actions, AfterCloseNothingStartsAndNothingIsPosted) {
+    MessageWindow window;
+    auto gate = std::make_shared<Gate>();
+    auto token = std::make_shared<int>(0);
+    std::weak_ptr<int> watch = token;
+    Actions actions(window.get(), [gate, token](remote::Result& result) {
+        if (result.action == Action::Update) gate->pass();
+        result.ok = true;
+    });
+    token.reset();
+    // A like that finished before the close: its outcome waits, then is dropped.
+    ASSERT_TRUE(actions.start(Action::Like));
+    const auto liked = window.keys(1);
+    ASSERT_EQ(liked.size(), 1u);
+    ASSERT_TRUE(actions.start(Action::Update));
+    ASSERT_TRUE(gate->waitEntered(1));
+
+    actions.close();
+    EXPECT_FALSE(actions.start(Action::Like));
+    EXPECT_FALSE(actions.start(Action::Update));
+    EXPECT_FALSE(actions.take(liked[0]).has_value());
+    gate->open();
+    // The update's thread is done once its runner copy is gone; only the Actions
+    // object's copy remains.
+    ASSERT_TRUE(waitReleased(watch, 1));
+    EXPECT_FALSE(window.pending());
+}
+
+TEST(Actions, ARunningActionOutlivesItsRunnerSafely) {
+    MessageWindow window;
+    auto gate = std::make_shared<Gate>();
+    auto token = std::make_shared<int>(0);
+    std::weak_ptr<int> watch = token;
+    {
+        Actions actions(window.get(), [gate, token](remote::Result& result) {
+            gate->pass();
+            result.ok = true;
+        });
+        token.reset();
+        ASSERT_TRUE(actions.start(Action::Update));
+        ASSERT_TRUE(gate->waitEntered(1));
+    }  // destroyed while the action runs
+    gate->open();
+    ASSERT_TRUE(waitReleased(watch, 0));
+    EXPECT_FALSE(window.pending());
+}
+
+}  // namespace

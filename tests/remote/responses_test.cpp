@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "remote/remote.h"
+
+namespace {
+
+const std::string InvalidResponse = "Réponse de mise à jour invalide.";
+const std::string InvalidVersion = "La version publiée sur le site est invalide.";
+
+// The outcome of parseLatest as one string: the version or the error message.
+std::string outcome(const std::string& body) {
+    try {
+        return "version " + remote::parseLatest(body);
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+}
+
+std::string document(const std::string& application, const std::string& versionMember) {
+    return "{\"application\":\"" + application + "\"," + versionMember + "}";
+}
+
+TEST(ParseLatest, AcceptsTheObjectWithBlanksAndSpacing) {
+    EXPECT_EQ(outcome(" \t\r\n{\"application\": \"tolvenaireandroid\", \"version\": \"1.3.0\"}\r\n \t"),
+              "version 1.3.0");
+    EXPECT_EQ(outcome("{\"version\"\t :\n\"2.0\" , \"application\" : \"tolvenaireandroid\"}"), "version 2.0");
+    EXPECT_EQ(outcome(document("tolvenaireandroid", "\"version\":\"1.2\"")), "version 1.2");
+    // The first occurrence of a member decides.
+    EXPECT_EQ(outcome(document("tolvenaireandroid", "\"version\":\"1.0.0\",\"version\":\"2.0.0\"")),
+              "version 1.0.0");
+}
+
+TEST(ParseLatest, RefusesWhatIsNotThisProductsObject) {
+    for (const std::string& body : std::vector<std::string>{
+             "", "   \r\n\t", "[{\"application\":\"tolvenaireandroid\",\"version\":\"1.3.0\"}]",
+             "x{\"application\":\"tolvenaireandroid\",\"version\":\"1.3.0\"}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.3.0\"", "{\"version\":\"1.3.0\"}",
+             document("TolvenaireAndroid", "\"version\":\"1.3.0\""),
+             document("tolvenaireandroid2", "\"version\":\"1.3.0\""),
+             "{\"application\":\"tolvenaire\\u0061ndroid\",\"version\":\"1.3.0\"}",
+             "{\"application\":tolvenaireandroid,\"version\":\"1.3.0\"}",
+         }) {
+        EXPECT_EQ(outcome(body), InvalidResponse) << body;
+    }
+}
+
+TEST(ParseLatest, RefusesAPublishedVersionThatIsNotOne) {
+    for (const std::string& member : std::vector<std::string>{
+             "\"version\":\"v1.3.0\"", "\"version\":\"1.3.0-beta\"", "\"version\":1.3",
+             "\"version\":\"1.3\\u002e0\"", "\"version\":\"1.3.0.1\"", "\"version\":\"1234567.0\"",
+             "\"version\":\"\"", "\"other\":\"1.3.0\"", "\"version\":\" 1.3.0\"",
+         }) {
+        EXPECT_EQ(outcome(document("tolvenaireandroid", member)), InvalidVersion) << member;
+    }
+    // An escaped first occurrence is skipped and a later plain one is found.
+    EXPECT_EQ(outcome(document("tolvenaireandroid", "\"version\":\"1.\\\"3\",\"version\":\"1.4\"")),
+              "version 1.4");
+}
+
+TEST(Versions, FormIsTwoOrThreeShortDigitGroups) {
+    for (const char* text : {"1.2", "1.2.0", "0.0", "01.02.03", "123456.123456.123456"}) {
+        EXPECT_TRUE(remote::validVersion(text)) << text;
+    }
+    for (const char* text : {"", "1", "1.", ".1", "1.2.", "1..2", "1.2.3.4", "1234567.0", "1.2.1234567", "v1.3.0",
+                             "1.3.0-beta", " 1.2.0", "1.2.0 ", "1.2.0\n", "1,2", "a.b"}) {
+        EXPECT_FALSE(remote::validVersion(text)) << text;
+    }
+    EXPECT_FALSE(remote::validVersion(std::string(30, '1')));
+}
+
+TEST(Versions, CompareAsNumbersWithMissingGroupsZero) {
+    EXPECT_EQ(remote::compareVersions("1.10.0", "1.2.0"), 1);
+    EXPECT_EQ(remote::compareVersions("1.2.0", "1.10.0"), -1);
+    EXPECT_EQ(remote::compareVersions("1.2", "1.2.0"), 0);
+    EXPECT_EQ(remote::compareVersions("1.02.0", "1.2.0"), 0);
+    EXPECT_EQ(remote::compareVersions("1.2.0", "1.2.1"), -1);
+    EXPECT_EQ(remote::compareVersions("2.0", "1.999999.999999"), 1);
+    EXPECT_EQ(remote::compareVersions("999999.999999.999999", "999999.999999.999998"), 1);
+    EXPECT_EQ(remote::compareVersions("0.0", "0.0.0"), 0);
+    EXPECT_EQ(remote::compareVersions(remote::VersionUtf8, "1.2.0"), 0);
+    for (auto pair : {std::pair<const char*, const char*>{"v1.3", "1.2.0"}, {"1.2.0", "1.3.0-beta"}, {"", ""}}) {
+        try {
+            remote::compareVersions(pair.first, pair.second);
+            ADD_FAILURE() << pair.first << " / " << pair.second << " compared";
+        } catch (const std::invalid_argument& error) {
+            EXPECT_STREQ(error.what(), "Numéro de version invalide.");
+        }
+    }
+}
+
+TEST(Versions, DownloadPageOnlyForAValidVersion) {
+    EXPECT_EQ(remote::downloadUrl("1.10.0"), L"https://localhost/download/tolvenaireandroid/1.10.0");
+    EXPECT_EQ(remote::downloadUrl("1.2"), L"https://localhost/download/tolvenaireandroid/1.2");
+    EXPECT_EQ(remote::downloadUrl("v1.3.0"), L"");
+    EXPECT_EQ(remote::downloadUrl("1.3/../x"), L"");
+    EXPECT_EQ(remote::downloadUrl(""), L"");
+}
+
+TEST(VoteResponse, AcceptsAConfirmationCountedNowOrBefore) {
+    for (const std::string& body : std::vector<std::string>{
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":true}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":false}",
+             " \r\n{\"added\" :\tfalse , \"version\": \"1.2.0\", \"application\": \"tolvenaireandroid\"}\n",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\": true\n}",
+             "{\"added\":maybe,\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":true}",
+         }) {
+        EXPECT_TRUE(remote::validVoteResponse(body)) << body;
+    }
+}
+
+TEST(VoteResponse, RefusesAnotherVersionApplicationOrFlag) {
+    for (const std::string& body : std::vector<std::string>{
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.1\",\"added\":true}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2\",\"added\":true}",
+             "{\"application\":\"otherapp\",\"version\":\"1.2.0\",\"added\":true}",
+             "{\"version\":\"1.2.0\",\"added\":true}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\"}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":\"true\"}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":1}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":truex}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2\\u002e0\",\"added\":true}",
+             "[{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":true}]",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":true]",
+             "",
+         }) {
+        EXPECT_FALSE(remote::validVoteResponse(body)) << body;
+    }
+}
+
+// The same rules written with the regular expressions they come from, for short
+// inputs only (the regex engine's recursion is what the scanners avoid).
+struct Reference {
+    std::regex application{"\"application\"\\s*:\\s*\"([^\"\\\\]*)\""};
+    std::regex version{"\"version\"\\s*:\\s*\"([^\"\\\\]*)\""};
+    std::regex object{"[ \\t\\n\\r]*\\{[\\s\\S]*\\}[ \\t\\n\\r]*"};
+    std::regex versionForm{"[0-9]{1,6}\\.[0-9]{1,6}(\\.[0-9]{1,6})?"};
+    std::regex added{"\"added\"\\s*:\\s*(true|false)\\s*[,}]"};
+
+    static std::string field(const std::string& json, const std::regex& member) {
+        std::smatch match;
+        return std::regex_search(json, match, member) ? match[1].str() : std::string();
+    }
+    bool describesProduct(const std::string& body) const {
+        return std::regex_match(body, object) && field(body, application) == "tolvenaireandroid";
+    }
+    std::string outcome(const std::string& body) const {
+        if (!describesProduct(body)) return InvalidResponse;
+        const std::string published = field(body, version);
+        if (published.size() > 24 || !std::regex_match(published, versionForm)) return InvalidVersion;
+        return "version " + published;
+    }
+    bool vote(const std::string& body) const {
+        return describesProduct(body) && field(body, version) == "1.2.0" && std::regex_search(body, added);
+    }
+};
+
+TEST(Responses, AgreeWithTheRegularExpressionsOnGeneratedDocuments) {
+    const Reference reference;
+    const std::vector<std::string> pieces = {
+        "{", "}", "\"", "\\", ":", ",", " ", "\t", "\n", "\r", "\v", "\f", "x", "1", ".", "2", "0",
+        "\"application\"", "\"tolvenaireandroid\"", "\"version\"", "\"1.2.0\"", "\"1.10\"", "\"added\"", "true",
+        "false", "tolvenaireandroid", "1.2.0", "\"v1.3\""};
+    // Well-formed members, cut into by random pieces.
+    const std::vector<std::string> members = {"\"version\":", "\"1.2.0\"", "\"1.10\"", "\"added\":", "true",
+                                              "false", ",", "\"version\":\"1.2.0\"", "\"added\": true",
+                                              "\"added\":false"};
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+    std::uniform_int_distribution<std::size_t> member(0, members.size() - 1);
+    std::uniform_int_distribution<int> length(0, 12);
+    int objects = 0;
+    int accepted = 0;
+    int votes = 0;
+    for (int i = 0; i < 3000; ++i) {
+        std::string body;
+        const bool shaped = i % 3 != 0;
+        if (shaped) body = "{\"application\":\"tolvenaireandroid\",";
+        for (int n = length(random); n > 0; --n) body += shaped && n % 2 ? members[member(random)] : pieces[pick(random)];
+        if (shaped) body += "}";
+        const std::string expected = reference.outcome(body);
+        ASSERT_EQ(outcome(body), expected) << body;
+        const bool vote = reference.vote(body);
+        ASSERT_EQ(remote::validVoteResponse(body), vote) << body;
+        objects += expected != InvalidResponse;
+        accepted += expected.rfind("version ", 0) == 0;
+        votes += vote;
+    }
+    // The generator must reach the later rules, or the comparison proves little.
+    EXPECT_GT(objects, 500);
+    EXPECT_GT(accepted, 50);
+    EXPECT_GT(votes, 10);
+}
+
+// Answers run on an action's thread; a long value or a long run of blanks inside
+// the 16 KiB an answer may have must not exhaust that thread's stack.
+TEST(Responses, LongValuesAndBlanksOnAWorkerThread) {
+    const std::string longVersion = document("tolvenaireandroid", "\"version\":\"" + std::string(16000, '1') + "\"");
+    const std::string longOther =
+        "{\"note\":\"" + std::string(16000, 'a') + "\",\"application\":\"tolvenaireandroid\",\"version\":\"1.3.1\"}";
+    const std::string longVote = "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":" +
+                                 std::string(15000, ' ') + "true" + std::string(1000, '\t') + "}";
+    std::string first, second;
+    bool vote = false;
+    std::thread worker([&] {
+        first = outcome(longVersion);
+        second = outcome(longOther);
+        vote = remote::validVoteResponse(longVote);
+    });
+    worker.join();
+    EXPECT_EQ(first, InvalidVersion);
+    EXPECT_EQ(second, "version 1.3.1");
+    EXPECT_TRUE(vote);
+}
+
+}  // namespace
