@@ -59,6 +59,13 @@ std::string request(const std::wstring& host, const std::wstring& path, const st
                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE));
     if (!exchange) fail(Unavailable);
 
+    // The receive time-out also bounds the wait for the answer's head: Wine applies
+    // only this option there (90 s by default), not the per-read time-out above.
+    DWORD headWait = ReceiveTimeoutMs;
+    if (!WinHttpSetOption(exchange.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headWait, sizeof headWait)) {
+        fail("Configuration de la connexion impossible.");
+    }
+
     // A redirect comes back as such and then fails the status test below.
     DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     if (!WinHttpSetOption(exchange.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy)) {

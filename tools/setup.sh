@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix wine wine64
   xvfb imagemagick xdotool x11-utils fonts-dejavu-core fonts-noto-core zbar-tools
-  chromium openobex-apps nginx hyperfine wrk curl python3 openssl iproute2 procps
+  chromium openobex-apps nginx hyperfine wrk curl python3 openssl ca-certificates iproute2 procps
 )
 missing=()
 for p in "${packages[@]}"; do

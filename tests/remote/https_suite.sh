@@ -31,7 +31,8 @@ mkdir -p "$tls"
 )
 
 # One anchor file per work folder: a rerun replaces it rather than piling them up.
-anchor=/usr/local/share/ca-certificates/tolvenaire-test-ca-$(printf '%s' "$work" | sha256sum | cut -c1-12).crt
+name=tolvenaire-test-ca-$(printf '%s' "$work" | sha256sum | cut -c1-12)
+anchor=/usr/local/share/ca-certificates/$name.crt
 refresh_store() { as_root flock /run/lock/tolvenaire-test-ca.lock update-ca-certificates >/dev/null 2>&1; }
 
 server=
@@ -41,6 +42,8 @@ cleanup() {
     wait "$server" 2>/dev/null || true
   fi
   as_root rm -f "$anchor"
+  # update-ca-certificates drops the authority from the bundle but keeps its links.
+  as_root find /etc/ssl/certs -maxdepth 1 -type l -lname "*$name*" -delete 2>/dev/null || true
   refresh_store || true
 }
 trap cleanup EXIT

@@ -102,7 +102,7 @@ TEST_F(VoterId, EachNewProfileDrawsAFreshVersionFourIdentifier) {
 }
 
 TEST_F(VoterId, AMalformedStoredIdentifierIsRefusedAndKept) {
-    for (const std::wstring text : {
+    for (const std::wstring& text : {
              std::wstring(L"{0A1B2C3D-4E5F-4a6b-8c7d-0123456789AB}"),
              std::wstring(L"0a1b2c3d-4e5f-4a6b-8c7d-0123456789ab"),
              std::wstring(L"{0a1b2c3d-4e5f-4a6b-8c7d-0123456789ab}x"),
