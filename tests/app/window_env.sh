@@ -35,13 +35,12 @@ in_pc() { ip netns exec "$pc" env DISPLAY="$display" WINEPREFIX="$WINEPREFIX" WI
 in_phone() { ip netns exec "$phone" "$@"; }
 
 # --- virtual display and namespaces --------------------------------------------
-for n in $(seq 90 119); do
-  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || { display=:$n; break; }
-done
-[ -n "$display" ] || fail "no free display number"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and reports its number.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
-wait_until 100 test -e /tmp/.X11-unix/X${display#:} || fail "Xvfb did not start"
+display_number() { display=$(tr -dc '0-9' <"$work/display"); [ -n "$display" ]; }
+wait_until 100 display_number || fail "Xvfb did not start"
+display=:$display
 
 ip netns add "$pc" && ip netns add "$phone" || fail "cannot create namespaces"
 ip link add wpc$id netns "$pc" type veth peer name wph$id netns "$phone" || fail "cannot create veth"
