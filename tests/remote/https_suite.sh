@@ -13,6 +13,10 @@ program=$2
 shift 2
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo -n "$@"; fi; }
+if ! as_root true 2>/dev/null; then
+  echo "https_suite: trusting the test authority and listening on port 443 need root (or sudo without a password)" >&2
+  exit 1
+fi
 
 tls=$work/tls
 rm -rf "$tls"
