@@ -12,7 +12,7 @@ const { launchBrowser, watchPage, violationsOfAxe, seriousOrWorse, waitFor, arti
 const { startHost, hostPath } = require('./linkhost');
 
 // One poll period (2 s) plus the time of the request itself.
-const ONE_POLL_MS = 3000;
+const ONE_POLL_MS = 3500;
 const TEXT = 'Bonjour depuis le PC\nDeuxième ligne : été ☀ « citation »\n';
 const FILE_NAME = 'relevé été.bin';
 const FRENCH = {
@@ -54,7 +54,7 @@ before(async () => {
   fs.writeFileSync(path.join(work, 'text.txt'), TEXT);
   host = startHost(['--address', process.env.PC_ADDRESS, '--text-file', hostPath(path.join(work, 'text.txt')),
     '--file', hostPath(path.join(work, FILE_NAME))]);
-  link = await host.line(0);
+  link = await host.line(0, process.env.LINKHOST_WINE === '1' ? 180000 : 30000);
   browser = await launchBrowser();
   page = await browser.newPage();
   problems = watchPage(page);
