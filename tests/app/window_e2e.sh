@@ -76,6 +76,10 @@ qr_windows=$(DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec
 # It opens centred over the main window; move it aside to reach the controls below.
 DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec Android$' windowmove 900 40
 sleep 0.5
+DISPLAY=$display import -window root "$work/root.png"
+convert "$work/root.png" -crop 300x360+895+35 +repage "$artifacts/fr-qr-window.png"
+big=$(zbarimg --raw -q "$artifacts/fr-qr-window.png" 2>/dev/null | head -n 1)
+[ "$big" = "$link" ] || fail "the enlarged QR decodes to '$big'"
 click 76 502
 sleep 0.5
 qr_windows=$(DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec Android$' | wc -l)
