@@ -11,6 +11,7 @@
 #include "app/ui/diagnostic.h"
 #include "app/ui/language.h"
 #include "bluetooth/bluetooth_transfer.h"
+#include "bluetooth/pairing/pairing_win.h"
 #include "link/file_share.h"
 
 namespace app {
@@ -21,22 +22,13 @@ bool jobRunning(BluetoothTransfer::State state) {
            state == BluetoothTransfer::State::Sending;
 }
 
-// Phone selection and pairing arrive with the pairing module; until then a PC
-// without a working radio is told so, and one with a radio is told nothing was chosen.
-std::optional<BLUETOOTH_DEVICE_INFO> choosePhone() {
-    BLUETOOTH_FIND_RADIO_PARAMS search{sizeof search};
-    HANDLE radio = nullptr;
-    HBLUETOOTH_RADIO_FIND finder = BluetoothFindFirstRadio(&search, &radio);
-    if (!finder)
-        throw std::runtime_error(
-            "Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
-    CloseHandle(radio);
-    BluetoothFindRadioClose(finder);
-    return std::nullopt;
+// Pairing requests for the selected phone reach this window while it is kept.
+void listenTo(const BLUETOOTH_DEVICE_INFO& phone) {
+    authenticationListener = std::make_unique<BluetoothAuthListener>(windowHandle, deviceRecord(phone), pairingRequest);
 }
 
 unsigned long long phoneAddress() {
-    return bluetoothDevice->Address.ullLong;
+    return bluetoothDevice->Address.ullLong & 0xFFFFFFFFFFFFull;
 }
 
 }  // namespace
@@ -46,24 +38,67 @@ bool selectBluetoothPhone() {
         fail(L"Attendez la fin du transfert ou annulez-le.", L"Wait for the transfer to finish or cancel it.");
     status(L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.",
            L"Choose your phone. Compare the code on both devices.");
+    authenticationListener.reset();
     selectingBluetoothPhone = true;
     std::optional<BLUETOOTH_DEVICE_INFO> phone;
     try {
-        phone = choosePhone();
+        phone = chooseAndPairBluetooth(windowHandle);
     } catch (...) {
         selectingBluetoothPhone = false;
+        if (bluetoothDevice) {
+            try {
+                listenTo(*bluetoothDevice);
+            } catch (...) {
+                // The selection's own failure is the one to show.
+            }
+        }
         throw;
     }
     selectingBluetoothPhone = false;
     if (phone) {
+        listenTo(*phone);
         bluetoothDevice = phone;
         refreshLabels();
         status(L"T\u00e9l\u00e9phone associ\u00e9. Vous pouvez envoyer le fichier.",
                L"Phone paired. You can send the file.");
         return true;
     }
+    if (bluetoothDevice) listenTo(*bluetoothDevice);
     status(L"S\u00e9lection ou appairage annul\u00e9.", L"Selection or pairing cancelled.");
     return false;
+}
+
+void onPairingRequest(WPARAM key, LPARAM extra) {
+    if (extra != 0) return;
+    std::optional<AuthenticationChallenge> request = takeBluetoothChallenge(windowHandle, key);
+    if (!request || authenticationDialogOpen) return;
+    if (selectingBluetoothPhone || !bluetoothDevice || request->params.device.address != phoneAddress()) {
+        rejectBluetoothChallenge(request->params);
+        return;
+    }
+    authenticationDialogOpen = true;
+    bool confirmed = false;
+    try {
+        confirmed = confirmBluetoothChallenge(windowHandle, *request);
+    } catch (...) {
+        authenticationDialogOpen = false;
+        throw;
+    }
+    authenticationDialogOpen = false;
+    if (confirmed) {
+        status(L"Confirmation transmise. Confirmez aussi sur Android.", L"Confirmation sent. Also confirm on Android.");
+        return;
+    }
+    bluetoothTransfer->cancel();
+    status(L"Appairage refus\u00e9 ou annul\u00e9.", L"Pairing rejected or cancelled.");
+}
+
+void stopListening() {
+    authenticationListener.reset();
+}
+
+void discardPairingRequests() {
+    discardBluetoothChallenges(windowHandle);
 }
 
 void sendBluetooth(const std::wstring& path) {

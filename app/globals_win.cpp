@@ -7,6 +7,7 @@
 
 #include "app/layout.h"
 #include "bluetooth/bluetooth_transfer.h"
+#include "bluetooth/pairing/authentication.h"
 #include "link/transfer_server.h"
 #include "remote/actions.h"
 
@@ -22,6 +23,7 @@ std::wstring bluetoothPath;
 std::wstring noticeFr;
 std::wstring noticeEn;
 std::unique_ptr<BluetoothTransfer> bluetoothTransfer;
+std::unique_ptr<BluetoothAuthListener> authenticationListener;
 
 double scale = 1.0;
 HBRUSH backgroundBrush = nullptr;

@@ -40,8 +40,10 @@ void onDestroy(HWND window) {
     if (remoteActions) remoteActions->close();
     KillTimer(window, refreshTimer);
     if (qrWindow) DestroyWindow(qrWindow);
+    stopListening();
     if (server) server->stop();
     cancelBluetooth();
+    discardPairingRequests();
     PostQuitMessage(0);
 }
 
@@ -61,6 +63,7 @@ bool dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_DROPFILES: onDropFiles(reinterpret_cast<HDROP>(wParam)); return true;
     case WM_TIMER: onTimer(); return true;
     case internetActionFinished: onInternetActionFinished(wParam, lParam); return true;
+    case pairingRequest: onPairingRequest(wParam, lParam); return true;
     case WM_DESTROY: onDestroy(window); return true;
     default: return false;
     }

@@ -17,6 +17,7 @@
 
 class TransferServer;
 class BluetoothTransfer;
+class BluetoothAuthListener;
 namespace remote {
 class Actions;
 }
@@ -60,6 +61,7 @@ extern std::wstring bluetoothPath;
 extern std::wstring noticeFr;
 extern std::wstring noticeEn;
 extern std::unique_ptr<BluetoothTransfer> bluetoothTransfer;
+extern std::unique_ptr<BluetoothAuthListener> authenticationListener;
 
 extern double scale;
 extern HBRUSH backgroundBrush;
@@ -122,6 +124,9 @@ void sendBluetooth(const std::wstring& path);
 void sendBluetoothText(const std::string& text);
 void cancelBluetooth();
 void pollBluetooth(bool force);
+void onPairingRequest(WPARAM key, LPARAM extra);
+void stopListening();
+void discardPairingRequests();
 
 // Feedback (feedback_win.cpp).
 void status(const std::wstring& french, const std::wstring& english);

@@ -1,0 +1,388 @@
+// The main window's Bluetooth side (phone selection, pairing requests, progress)
+// on a real Wine window system, with transfer jobs pushing to a loopback OBEX
+// receiver. The window's Bluetooth and feedback code is the product's; this file
+// provides the few globals it touches and a window with the controls it drives.
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "app/ui/control_ids.h"
+#include "app/ui/diagnostic.h"
+#include "app/ui/language.h"
+#include "app/window_win.h"
+#include "bluetooth/bluetooth_transfer.h"
+#include "bluetooth/socket_channel.h"
+#include "platform/system.h"
+#include "tests/bluetooth/loopback_receiver.h"
+#include "tests/pairing/fake_devices_win.h"
+#include "tests/pairing/user_script_win.h"
+
+namespace app {
+// The globals of the window module that its Bluetooth and feedback code use.
+HWND windowHandle = nullptr;
+HWND statusLabel = nullptr, btPathEdit = nullptr, btProgress = nullptr, cancelBluetoothButton = nullptr;
+std::wstring noticeFr, noticeEn, bluetoothPath;
+bool bluetoothMode = false, bluetoothText = false, selectingBluetoothPhone = false, authenticationDialogOpen = false;
+std::unique_ptr<BluetoothTransfer> bluetoothTransfer;
+std::unique_ptr<BluetoothAuthListener> authenticationListener;
+std::optional<BLUETOOTH_DEVICE_INFO> bluetoothDevice;
+
+// The part of the label refresh that concerns this side: the notice in the current
+// language, then a forced progress poll.
+void refreshLabels() {
+    if (statusLabel) SetWindowTextW(statusLabel, Ui::english ? noticeEn.c_str() : noticeFr.c_str());
+    pollBluetooth(true);
+}
+}  // namespace app
+
+namespace {
+
+constexpr unsigned long long phone = 0x00F00D00BEEFull;
+const int lockedWhileBusy[] = {ControlId::wifiMode, ControlId::textSend, ControlId::fileSend, ControlId::chooseFile,
+                               ControlId::removeFile, ControlId::pair};
+
+// Answers the message boxes the code under test opens, keeping their texts.
+class BoxWatcher {
+public:
+    BoxWatcher()
+        : script_({[this](HWND box) {
+              texts.push_back(textOf(box, 0xFFFF));
+              captions.push_back(captionOf(box));
+              SendMessageW(box, WM_COMMAND, IDOK, 0);
+              return false;  // keep watching for further boxes
+          }}) {}
+    std::vector<std::wstring> texts, captions;
+
+private:
+    UserScript script_;
+};
+
+// A channel that delays the DISCONNECT after the last body packet was
+// acknowledged, so the job can be seen in its final Sending report.
+class HoldingChannel : public ObexChannel {
+public:
+    HoldingChannel(std::unique_ptr<ObexChannel> inner, std::atomic<bool>& release)
+        : inner_(std::move(inner)), release_(release) {}
+    void write(const unsigned char* data, unsigned long long size) override {
+        if (size > 0 && data[0] == 0x81) {
+            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!release_.load() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        inner_->write(data, size);
+    }
+    void read(unsigned char* data, unsigned long long size) override { inner_->read(data, size); }
+
+private:
+    std::unique_ptr<ObexChannel> inner_;
+    std::atomic<bool>& release_;
+};
+
+LRESULT CALLBACK testWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == app::pairingRequest) {
+        app::onPairingRequest(wParam, lParam);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND createWindow() {
+    static bool registered = [] {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
+        WNDCLASSEXW description{};
+        description.cbSize = sizeof description;
+        description.lpfnWndProc = testWindowProc;
+        description.hInstance = GetModuleHandleW(nullptr);
+        description.lpszClassName = L"BluetoothWindowTest";
+        return RegisterClassExW(&description) != 0;
+    }();
+    if (!registered) return nullptr;
+    HWND window = CreateWindowExW(0, L"BluetoothWindowTest", L"Tolvenaire Android 1.2.0", WS_OVERLAPPEDWINDOW, 0, 0,
+                                  320, 612, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    int y = 0;
+    for (int id : lockedWhileBusy)
+        CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE, 0, y += 20, 100, 20, window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+    app::cancelBluetoothButton =
+        CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE, 0, y += 20, 100, 20, window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId::cancelBluetooth)), nullptr, nullptr);
+    app::btProgress = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, y += 20, 200, 20, window,
+                                      nullptr, nullptr, nullptr);
+    app::statusLabel = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, y += 20, 300, 40, window, nullptr,
+                                       nullptr, nullptr);
+    app::btPathEdit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, y += 40, 300, 20, window, nullptr,
+                                      nullptr, nullptr);
+    return window;
+}
+
+std::wstring windowText(HWND window) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+bool controlsLockedForJob(HWND window) {
+    for (int id : lockedWhileBusy)
+        if (IsWindowEnabled(GetDlgItem(window, id))) return false;
+    return IsWindowEnabled(app::cancelBluetoothButton) != FALSE;
+}
+
+bool controlsFreeAfterJob(HWND window) {
+    for (int id : lockedWhileBusy)
+        if (!IsWindowEnabled(GetDlgItem(window, id))) return false;
+    return IsWindowEnabled(app::cancelBluetoothButton) == FALSE;
+}
+
+int progress() { return static_cast<int>(SendMessageW(app::btProgress, PBM_GETPOS, 0, 0)); }
+
+void pump() {
+    MSG message;
+    for (int i = 0; i < 100 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Polls like the window's timer until the job reaches `state` (bounded).
+bool pollUntil(BluetoothTransfer::State state, int ms = 20000) {
+    for (int waited = 0; waited < ms; waited += 5) {
+        pump();
+        app::pollBluetooth(false);
+        if (app::bluetoothTransfer->snapshot().state == state) {
+            app::pollBluetooth(false);
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+std::wstring tempFile(const char* name, std::size_t bytes) {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (std::size_t i = 0; i < bytes; ++i) out.put(static_cast<char>(i * 7));
+    return path.wstring();
+}
+
+class BluetoothWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Ui::english = false;
+        window = createWindow();
+        ASSERT_NE(window, nullptr);
+        app::windowHandle = window;
+        app::bluetoothMode = true;
+        app::bluetoothDevice.reset();
+        app::noticeFr.clear();
+        app::noticeEn.clear();
+        platform.deliver = [](WindowHandle target, unsigned message, unsigned long long wParam, long long lParam) {
+            return PostMessageW(static_cast<HWND>(target), message, wParam, lParam) != FALSE;
+        };
+    }
+    void TearDown() override {
+        app::authenticationListener.reset();
+        app::bluetoothTransfer.reset();
+        app::discardPairingRequests();
+        DestroyWindow(window);
+        app::windowHandle = nullptr;
+        Ui::english = false;
+    }
+    void useReceiver(receiver::LoopbackReceiver& receiver, std::atomic<bool>* holdDisconnect = nullptr) {
+        app::bluetoothTransfer = std::make_unique<BluetoothTransfer>(
+            [&receiver, holdDisconnect](unsigned long long, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
+                std::unique_ptr<ObexChannel> channel = connectTcpChannel(receiver.loopback(), receiver.port(), &cancel);
+                if (holdDisconnect) return std::make_unique<HoldingChannel>(std::move(channel), *holdDisconnect);
+                return channel;
+            });
+    }
+    void selectPhone() { app::bluetoothDevice = phoneInfo(phone, L"Pixel", true); }
+
+    HWND window = nullptr;
+    FakePlatform platform;
+    FakeDevices devices{platform};
+};
+
+TEST_F(BluetoothWindowTest, ControlsFollowTheJobAndProgressReachesCompletion) {
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
+    useReceiver(receiver);
+    selectPhone();
+    app::sendBluetooth(tempFile("tolvenaire-window-file.bin", 5000));
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    EXPECT_TRUE(controlsLockedForJob(window));
+    EXPECT_EQ(progress(), 0);
+    EXPECT_EQ(windowText(app::statusLabel), L"Acceptez le fichier sur Android\u2026");
+    EXPECT_EQ(windowText(app::btPathEdit).find(L"tolvenaire-window-file.bin") != std::wstring::npos, true);
+    receiver.release();
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
+    EXPECT_TRUE(controlsFreeAfterJob(window));
+    EXPECT_EQ(progress(), 100);
+    EXPECT_EQ(windowText(app::statusLabel), L"Fichier re\u00e7u : le t\u00e9l\u00e9phone a confirm\u00e9 la fin du transfert.");
+    EXPECT_EQ(receiver.result().body.size(), 5000u);
+}
+
+TEST_F(BluetoothWindowTest, EmptyJobShowsZeroWhileSendingAndHundredOnlyWhenCompleted) {
+    receiver::LoopbackReceiver receiver(receiver::Script{});
+    std::atomic<bool> releaseDisconnect{false};
+    useReceiver(receiver, &releaseDisconnect);
+    selectPhone();
+    app::sendBluetooth(tempFile("tolvenaire-window-empty.bin", 0));
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Sending));
+    EXPECT_EQ(app::bluetoothTransfer->snapshot().total, 0u);
+    EXPECT_EQ(progress(), 0);
+    EXPECT_EQ(windowText(app::statusLabel), L"Envoi Bluetooth en cours\u2026 0 %");
+    EXPECT_TRUE(controlsLockedForJob(window));
+    releaseDisconnect = true;
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
+    EXPECT_EQ(progress(), 100);
+    EXPECT_TRUE(controlsFreeAfterJob(window));
+}
+
+TEST_F(BluetoothWindowTest, FailureBoxIsShownOnceAndALanguageSwitchReShowsTheNoticeInEnglish) {
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});  // the phone refuses the offer
+    useReceiver(receiver);
+    selectPhone();
+    BoxWatcher boxes;
+    app::sendBluetooth(tempFile("tolvenaire-window-refused.bin", 100));
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Failed));
+    std::wstring french = app::bluetoothTransfer->snapshot().message;
+    for (int i = 0; i < 10; ++i) app::pollBluetooth(false);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], french);
+    EXPECT_EQ(boxes.captions[0], L"Tolvenaire Android");
+    EXPECT_EQ(windowText(app::statusLabel), french);
+    EXPECT_TRUE(controlsFreeAfterJob(window));
+
+    Ui::english = true;
+    app::refreshLabels();
+    EXPECT_EQ(boxes.texts.size(), 1u) << "no second box for the same failure";
+    EXPECT_EQ(windowText(app::statusLabel), Ui::diagnostic(french, true));
+    EXPECT_NE(windowText(app::statusLabel), french) << "the refusal text has an English twin";
+}
+
+TEST_F(BluetoothWindowTest, SelectingAPhoneWhileAJobRunsIsRefused) {
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
+    useReceiver(receiver);
+    selectPhone();
+    app::authenticationListener = std::make_unique<BluetoothAuthListener>(window, deviceRecord(*app::bluetoothDevice),
+                                                                          app::pairingRequest);
+    app::sendBluetooth(tempFile("tolvenaire-window-busy.bin", 100));
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    std::wstring before = windowText(app::statusLabel);
+    try {
+        app::selectBluetoothPhone();
+        FAIL() << "expected a refusal";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Attendez la fin du transfert ou annulez-le.");
+    }
+    EXPECT_EQ(windowText(app::statusLabel), before);
+    EXPECT_TRUE(app::authenticationListener) << "the phone's listener stays";
+    EXPECT_EQ(devices.seenParams.dwSize, 0u) << "no picker";
+    receiver.release();
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
+}
+
+TEST_F(BluetoothWindowTest, NoRadioKeepsThePreviousPhoneAndItsListener) {
+    setDeviceSystem(nullptr);  // Wine's own Bluetooth: no radio
+    app::bluetoothTransfer = std::make_unique<BluetoothTransfer>();
+    selectPhone();
+    try {
+        app::selectBluetoothPhone();
+        FAIL() << "expected the no-adapter error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(),
+                     "Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
+    }
+    setDeviceSystem(&devices);
+    ASSERT_TRUE(app::bluetoothDevice);
+    EXPECT_EQ(app::bluetoothDevice->Address.ullLong, phone);
+    EXPECT_TRUE(app::authenticationListener);
+    EXPECT_EQ(platform.registeredAddress, phone);
+    EXPECT_FALSE(app::selectingBluetoothPhone);
+}
+
+TEST_F(BluetoothWindowTest, ChosenPhoneIsKeptWithAListener) {
+    app::bluetoothTransfer = std::make_unique<BluetoothTransfer>();
+    devices.picked = {phoneInfo(phone, L"Pixel 9", true)};
+    EXPECT_TRUE(app::selectBluetoothPhone());
+    ASSERT_TRUE(app::bluetoothDevice);
+    EXPECT_STREQ(app::bluetoothDevice->szName, L"Pixel 9");
+    EXPECT_EQ(platform.registeredAddress, phone);
+    EXPECT_EQ(windowText(app::statusLabel), L"T\u00e9l\u00e9phone associ\u00e9. Vous pouvez envoyer le fichier.");
+    devices.picked.clear();
+    devices.pickerError = ERROR_CANCELLED;
+    EXPECT_FALSE(app::selectBluetoothPhone());
+    EXPECT_TRUE(app::authenticationListener) << "re-created for the phone kept";
+    EXPECT_EQ(windowText(app::statusLabel), L"S\u00e9lection ou appairage annul\u00e9.");
+}
+
+TEST_F(BluetoothWindowTest, RequestsForAnotherPhoneOrDuringSelectionAreRefusedWithoutADialog) {
+    app::bluetoothTransfer = std::make_unique<BluetoothTransfer>();
+    selectPhone();
+    UserScript user({[](HWND) { return true; }});
+    unsigned long long foreign = inbox().post(window, request(phone + 1), platform.now());
+    app::onPairingRequest(foreign, 0);
+    app::selectingBluetoothPhone = true;
+    unsigned long long during = inbox().post(window, request(phone), platform.now());
+    app::onPairingRequest(during, 0);
+    app::selectingBluetoothPhone = false;
+    unsigned long long odd = inbox().post(window, request(phone), platform.now());
+    app::onPairingRequest(odd, 1);
+    EXPECT_EQ(user.dialogsSeen(), 0);
+    ASSERT_EQ(platform.responses.size(), 2u);
+    EXPECT_TRUE(platform.responses[0].negative);
+    EXPECT_EQ(platform.responses[0].address, phone + 1);
+    EXPECT_TRUE(platform.responses[1].negative);
+    EXPECT_TRUE(takeBluetoothChallenge(window, odd)) << "a message with lParam set takes nothing";
+}
+
+TEST_F(BluetoothWindowTest, RequestForTheSelectedPhoneIsShownAndConfirmed) {
+    app::bluetoothTransfer = std::make_unique<BluetoothTransfer>();
+    selectPhone();
+    app::authenticationListener = std::make_unique<BluetoothAuthListener>(window, deviceRecord(*app::bluetoothDevice),
+                                                                          app::pairingRequest);
+    UserScript confirm({[](HWND dialog) {
+        click(dialog, IDC_PAIRING_CONFIRM);
+        return true;
+    }});
+    AuthenticationParams params = request(phone, AuthMethod::numericComparison, 246810);
+    BluetoothAuthListener::onAuthentication(platform.lastContext, &params);
+    for (int i = 0; i < 2000 && platform.responses.empty(); ++i) {
+        pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(platform.responses.size(), 1u);
+    EXPECT_FALSE(platform.responses[0].negative);
+    EXPECT_EQ(windowText(app::statusLabel), L"Confirmation transmise. Confirmez aussi sur Android.");
+    EXPECT_FALSE(app::authenticationDialogOpen);
+}
+
+TEST_F(BluetoothWindowTest, RefusedRequestCancelsTheRunningJob) {
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
+    useReceiver(receiver);
+    selectPhone();
+    app::sendBluetooth(tempFile("tolvenaire-window-pairing.bin", 100));
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    UserScript refuse({[](HWND dialog) {
+        click(dialog, IDC_PAIRING_REFUSE);
+        return true;
+    }});
+    unsigned long long key = inbox().post(window, request(phone), platform.now());
+    app::onPairingRequest(key, 0);
+    EXPECT_EQ(refuse.dialogsSeen(), 1);
+    EXPECT_EQ(windowText(app::statusLabel), L"Appairage refus\u00e9 ou annul\u00e9.");
+    ASSERT_EQ(platform.responses.size(), 1u);
+    EXPECT_TRUE(platform.responses[0].negative);
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::UserCancelled, 5000));
+    EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
+}
+
+}  // namespace
