@@ -1,0 +1,3 @@
+#include "bluetooth/mime_type.h"
+
+std::string registeredContentType(const std::wstring&) { return {}; }

@@ -1,0 +1,66 @@
+#pragma once
+
+// The OBEX channel over a connected non-blocking stream socket: RFCOMM to the phone
+// in the product, TCP for the tools and the tests. Every wait is sliced into 200 ms
+// polls so that a cancellation is seen within that time.
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <memory>
+
+#include "bluetooth/obex_push.h"
+#include "platform/socket.h"
+
+// Ends a job on the user's request; carries no text.
+class Cancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "Cancelled"; }
+};
+
+struct ChannelTimeouts {
+    std::uint64_t connectMs = 30000;  // until the phone's service answers the connection
+    std::uint64_t writeMs = 15000;    // renewed after every successful send
+    std::uint64_t readMs = 90000;     // one deadline per read call: the user's time to accept
+};
+
+class SocketChannel : public ObexChannel {
+public:
+    // Takes a socket that is (or is becoming) connected and already non-blocking.
+    // `cancel` may be null when nothing can cancel.
+    SocketChannel(platform::Socket socket, const std::atomic<bool>* cancel, ChannelTimeouts timeouts = {});
+
+    // Returns when the socket is ready for writing (or reading); raises Cancelled,
+    // the time-out, or the socket's pending error. `deadline` is in tickCount() ms.
+    void wait(bool forWrite, std::uint64_t deadline);
+    void write(const unsigned char* data, unsigned long long size) override;
+    void read(unsigned char* data, unsigned long long size) override;
+
+    platform::SocketHandle handle() const { return socket.get(); }
+    const ChannelTimeouts& limits() const { return timeouts; }
+
+private:
+    platform::Socket socket;
+    const std::atomic<bool>* cancel;
+    ChannelTimeouts timeouts;
+};
+
+// Poll slice used by SocketChannel::wait. Returns 1 when ready, 0 when the slice
+// passed, -1 when the wait itself failed (reason in platform::lastSocketError()),
+// -2 when the socket reports an error; `socketError` then holds its SO_ERROR value.
+int pollChannelSocket(platform::SocketHandle socket, bool forWrite, int timeoutMs, int& socketError);
+
+// SO_ERROR of the socket; false (with `error` = the last socket error) when unreadable.
+bool pendingSocketError(platform::SocketHandle socket, int& error);
+
+// A TCP channel to an IPv4 address (network byte order) with the same deadlines as
+// the phone's. Raises "Connexion TCP impossible : " + the system's text.
+std::unique_ptr<SocketChannel> connectTcpChannel(std::uint32_t address, std::uint16_t port,
+                                                 const std::atomic<bool>* cancel,
+                                                 ChannelTimeouts timeouts = {});
+
+// The product's road: an authenticated, encrypted RFCOMM connection to the Object
+// Push service of the phone with that 48-bit address. Where the system has no
+// RFCOMM sockets of the Windows kind it fails as a socket that cannot be created.
+std::unique_ptr<SocketChannel> connectRfcomm(unsigned long long address, const std::atomic<bool>& cancel,
+                                             ChannelTimeouts timeouts = {});

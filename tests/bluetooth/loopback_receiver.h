@@ -1,0 +1,184 @@
+#pragma once
+
+// A minimal OBEX Object Push receiver on 127.0.0.1 for tests of the sending job:
+// one connection, answers as scripted, keeps what it was sent. Every wait is
+// bounded, so a broken client fails the test instead of hanging it.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/socket.h"
+#include "platform/system.h"
+
+namespace receiver {
+
+using Bytes = std::vector<unsigned char>;
+
+struct Script {
+    unsigned maxPacket = 1024;
+    Bytes connectHeaders;          // e.g. a Connection ID
+    unsigned char offerAnswer = 0x90;
+    bool holdOffer = false;        // withhold the answer to the offer until release()
+    bool closeAfterOffer = false;  // hang up instead of answering the offer
+};
+
+struct Received {
+    Bytes nameValue;  // as on the wire: UTF-16 units, high byte first, with terminator
+    std::string type;
+    std::uint32_t length = 0;
+    Bytes body;
+    std::size_t bodyPackets = 0;
+    bool disconnected = false;  // the client said DISCONNECT
+};
+
+class LoopbackReceiver {
+public:
+    explicit LoopbackReceiver(Script script_) : script(std::move(script_)) {
+        static const bool started = platform::startSockets();
+        (void)started;
+        platform::parseIPv4("127.0.0.1", address);
+        listener.reset(platform::openTcpSocket());
+        if (!listener.valid() || !platform::bindIPv4(listener.get(), address, 0) ||
+            !platform::listenOn(listener.get(), 1))
+            throw std::runtime_error("test receiver cannot listen");
+        port_ = platform::localPort(listener.get());
+        thread = std::thread([this] { serve(); });
+    }
+    ~LoopbackReceiver() {
+        stop = true;
+        thread.join();
+    }
+
+    std::uint16_t port() const { return port_; }
+    std::uint32_t loopback() const { return address; }
+    void release() { released = true; }
+    bool offerSeen() const { return offered; }
+    // Waits (bounded) until the connection is over, then returns what arrived.
+    Received result() {
+        const std::uint64_t deadline = platform::tickCount() + 60000;
+        while (!finished && platform::tickCount() < deadline) platform::waitSocket(listener.get(), false, 10);
+        std::lock_guard<std::mutex> lock(mutex);
+        return received;
+    }
+    bool finishedServing() const { return finished; }
+
+private:
+    // Reads exactly n bytes; false when the peer closed or time ran out.
+    bool readExact(platform::SocketHandle s, unsigned char* out, std::size_t n, std::uint64_t deadline) {
+        std::size_t done = 0;
+        while (done < n) {
+            if (stop || platform::tickCount() > deadline) return false;
+            const int ready = platform::waitSocket(s, false, 20);
+            if (ready < 0) return false;
+            if (ready == 0) continue;
+            const int got = platform::receiveSome(s, out + done, n - done);
+            if (got <= 0) return false;
+            done += static_cast<std::size_t>(got);
+        }
+        return true;
+    }
+    static void answer(platform::SocketHandle s, const Bytes& p) {
+        std::size_t done = 0;
+        for (int tries = 0; done < p.size() && tries < 1000; ++tries) {
+            const int n = platform::sendSome(s, p.data() + done, p.size() - done);
+            if (n <= 0) return;
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    static Bytes response(unsigned char code, const Bytes& rest = {}) {
+        Bytes out{code, static_cast<unsigned char>((rest.size() + 3) >> 8),
+                  static_cast<unsigned char>((rest.size() + 3) & 0xFF)};
+        out.insert(out.end(), rest.begin(), rest.end());
+        return out;
+    }
+    void keep(const Bytes& p, std::size_t at) {
+        std::lock_guard<std::mutex> lock(mutex);
+        while (at < p.size()) {
+            const unsigned char h = p[at];
+            if (h >= 0xC0) {
+                if (h == 0xC3 && at + 5 <= p.size())
+                    received.length = (std::uint32_t(p[at + 1]) << 24) | (p[at + 2] << 16) | (p[at + 3] << 8) | p[at + 4];
+                at += 5;
+            } else if (h >= 0x80) {
+                at += 2;
+            } else {
+                if (at + 3 > p.size()) return;
+                const std::size_t len = (p[at + 1] << 8) | p[at + 2];
+                if (len < 3 || at + len > p.size()) return;
+                const Bytes value(p.begin() + at + 3, p.begin() + at + len);
+                if (h == 0x01) received.nameValue = value;
+                if (h == 0x42) received.type.assign(value.begin(), value.end() - (value.empty() ? 0 : 1));
+                if (h == 0x48 || h == 0x49) {
+                    received.body.insert(received.body.end(), value.begin(), value.end());
+                    ++received.bodyPackets;
+                }
+                at += len;
+            }
+        }
+    }
+    void serve() {
+        const std::uint64_t deadline = platform::tickCount() + 60000;
+        platform::Socket peer;
+        while (!stop && platform::tickCount() < deadline) {
+            if (platform::waitSocket(listener.get(), false, 20) == 1) {
+                std::uint32_t from = 0;
+                peer.reset(platform::acceptConnection(listener.get(), from));
+                break;
+            }
+        }
+        bool offerDone = false;
+        while (peer.valid()) {
+            Bytes p(3);
+            if (!readExact(peer.get(), p.data(), 3, deadline)) break;
+            const std::size_t len = (p[1] << 8) | p[2];
+            if (len < 3) break;
+            p.resize(len);
+            if (!readExact(peer.get(), p.data() + 3, len - 3, deadline)) break;
+            const unsigned char op = p[0];
+            if (op == 0x80) {
+                Bytes rest{0x10, 0x00, static_cast<unsigned char>(script.maxPacket >> 8),
+                           static_cast<unsigned char>(script.maxPacket & 0xFF)};
+                rest.insert(rest.end(), script.connectHeaders.begin(), script.connectHeaders.end());
+                answer(peer.get(), response(0xA0, rest));
+            } else if (op == 0x81) {
+                std::lock_guard<std::mutex> lock(mutex);
+                received.disconnected = true;
+                break;
+            } else if (!offerDone) {
+                offerDone = true;
+                keep(p, 3);
+                offered = true;
+                if (script.closeAfterOffer) break;
+                if (script.holdOffer) {
+                    // Answer only when released; a client that gives up closes the socket.
+                    bool gone = false;
+                    while (!released && !gone) {
+                        if (stop || platform::tickCount() > deadline) gone = true;
+                        else if (platform::waitSocket(peer.get(), false, 10) == 1) gone = true;
+                    }
+                    if (gone) break;
+                }
+                answer(peer.get(), response(script.offerAnswer));
+            } else {
+                keep(p, 3);
+                answer(peer.get(), response(op == 0x82 ? 0xA0 : 0x90));
+            }
+        }
+        finished = true;
+    }
+
+    Script script;
+    std::uint32_t address = 0;
+    std::uint16_t port_ = 0;
+    platform::Socket listener;
+    std::thread thread;
+    std::atomic<bool> stop{false}, released{false}, offered{false}, finished{false};
+    std::mutex mutex;
+    Received received;
+};
+
+}  // namespace receiver
