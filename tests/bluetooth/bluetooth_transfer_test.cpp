@@ -151,7 +151,7 @@ TEST(BluetoothJob, LargestTextGoesWithByteOrderMarkUnderTheLanguageName) {
     std::string text(BluetoothTransfer::maximumTextBytes, 'a');
     text.replace(0, 6, "\xC3\xA9t\xC3\xA9 ");  // valid UTF-8 with accents
     {
-        Rig rig(Script{65535});
+        Rig rig(Script{65535, {}});
         rig.job.startText(0x1, text);
         const auto end = rig.waitFinal(60000);
         EXPECT_EQ(end.state, State::Completed) << utf8(end.message);
