@@ -8,21 +8,7 @@
 
 #include "app/ui/diagnostic.h"
 #include "bluetooth/pairing/pairing_win.h"
-
-namespace {
-
-std::string systemErrorText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length && buffer ? std::wstring(buffer, length) : L"Erreur Windows";
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
-    return pairingUtf8(text) + " (" + std::to_string(code) + ")";
-}
-
-}  // namespace
+#include "bluetooth/windows_error.h"
 
 std::optional<BLUETOOTH_DEVICE_INFO> chooseAndPairBluetooth(HWND owner) {
     DeviceSystem& system = deviceSystem();
@@ -54,7 +40,7 @@ std::optional<BLUETOOTH_DEVICE_INFO> chooseAndPairBluetooth(HWND owner) {
     DWORD error = 0;
     if (!system.selectDevices(params, error)) {
         if (error == 0 || error == ERROR_CANCELLED) return std::nullopt;
-        throw std::runtime_error("Selection Bluetooth impossible : " + systemErrorText(error));
+        throw std::runtime_error("Selection Bluetooth impossible : " + windowsError(error));
     }
     std::optional<BLUETOOTH_DEVICE_INFO> device;
     if (params.cNumDevices == 1 && params.pDevices) device = params.pDevices[0];
