@@ -224,6 +224,31 @@ TEST_F(PairingModeTest, AnotherPhonesRequestIsIgnoredAndRefusingCancelsThePairin
     EXPECT_FALSE(device.fAuthenticated);
 }
 
+TEST_F(PairingModeTest, EnglishInterfaceShowsTheWaitingTextsInEnglish) {
+    Ui::english = true;
+    std::vector<std::wstring> seen;
+    UserScript user({[&](HWND dialog) {
+        for (int id : {IDC_PAIRING_HEADING, IDC_PAIRING_PHONE, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION,
+                       IDC_PAIRING_PROGRESS, IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE})
+            seen.push_back(textOf(dialog, id));
+        seen.push_back(captionOf(dialog));
+        click(dialog, IDC_PAIRING_REFUSE);
+        return true;
+    }});
+    BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"", false);
+    EXPECT_FALSE(authenticateBluetoothInApp(nullptr, device));
+    EXPECT_FALSE(user.timedOut());
+    ASSERT_EQ(seen.size(), 8u);
+    EXPECT_EQ(seen[0], L"Confirm on the PC and on Android");
+    EXPECT_EQ(seen[1], L"Android phone");
+    EXPECT_EQ(seen[2], L"Waiting for the code...");
+    EXPECT_EQ(seen[3], L"Wait for the code from Windows. Keep your phone on its pairing request.");
+    EXPECT_EQ(seen[4], L"Connecting to your phone...");
+    EXPECT_EQ(seen[5], L"The codes match");
+    EXPECT_EQ(seen[6], L"Reject");
+    EXPECT_EQ(seen[7], L"Bluetooth pairing - Tolvenaire");
+}
+
 TEST_F(PairingModeTest, AttemptIsCancelledAfterNinetySeconds) {
     UserScript user({[&](HWND) {
         platform.setClock(platform.now() + 90000);
