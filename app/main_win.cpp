@@ -121,6 +121,7 @@ void shutDown() {
         remoteActions->close();
         remoteActions.reset();
     }
+    stopListening();
     bluetoothTransfer.reset();
     server.reset();
     deleteObject(normalFont);
