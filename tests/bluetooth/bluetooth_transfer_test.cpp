@@ -212,6 +212,7 @@ TEST(BluetoothJob, CancelWhileThePhoneWithholdsItsAnswerEndsPromptly) {
     rig.job.cancel();
     const auto end = rig.waitFinal(5000);
     const std::uint64_t took = platform::tickCount() - asked;
+    RecordProperty("cancel_ms", static_cast<int>(took));
     EXPECT_EQ(end.state, State::UserCancelled);
     EXPECT_EQ(end.message, L"Transfert Bluetooth annulé.");
     // The flag is looked at every 200 ms; allow for a loaded machine.
