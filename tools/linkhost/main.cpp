@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/ui/diagnostic.h"
 #include "app/ui/language.h"
+#include "link/assets/assets.h"
 #include "link/file_share.h"
 #include "link/transfer_server.h"
 #include "link/utf.h"
-#include "tools/linkhost/host_assets.h"
-#include "tools/linkhost/messages.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -105,7 +105,21 @@ void complain(const std::string& message) {
   std::fflush(stderr);
 }
 
-void complain(const std::exception& failure) { complain(linkhostMessage(failure.what(), Ui::english.load())); }
+// The engine's messages are French; the dictionary gives their English form.
+void complain(const std::exception& failure) {
+  std::string message = failure.what();
+  try {
+    message = utf8(Ui::diagnostic(wide(message)));
+  } catch (const std::exception&) {
+    // keep the message as raised
+  }
+  complain(message);
+}
+
+// Without --address: the likeliest address of a local network interface.
+std::string defaultAddress() {
+  throw std::runtime_error("Adresse IPv4 locale invalide. Selectionnez une interface du PC.");
+}
 
 // Lines from standard input, read on their own thread so that a signal is seen
 // even while no line comes.
@@ -201,10 +215,9 @@ int run(const std::vector<std::string>& args) {
   Ui::english = options.english;
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
-  HostAssets assets = hostAssets();
-  auto server = std::make_unique<TransferServer>(std::move(assets.page), std::move(assets.style),
-                                                 std::move(assets.script));
+  std::unique_ptr<TransferServer> server;
   try {
+    server = std::make_unique<TransferServer>(loadAsset(pageAsset), loadAsset(styleAsset), loadAsset(scriptAsset));
     if (options.hasText) server->setText(unescapeLineFeeds(options.text));
     if (!options.textFile.empty()) server->setText(readWholeFile(options.textFile));
     if (!options.file.empty()) server->setFile(std::make_shared<FileShare>(wide(options.file)));
