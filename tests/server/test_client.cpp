@@ -194,12 +194,13 @@ PortHolder::PortHolder(const std::string& address, std::uint16_t port) {
   startSockets();
   socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in where = endpoint(address, port);
-#ifndef _WIN32
-  // Linux still refuses two listeners on one port with this set; it only lets the
-  // holder take a port that an earlier test left in TIME_WAIT.
+  // Two listeners on one port are still refused with this set (the server's exclusive
+  // use on Windows, the rule itself on Linux); it only lets the holder take a port that
+  // an earlier test left in TIME_WAIT.
   int one = 1;
-  if (socket_ != noSocket) setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-#endif
+  if (socket_ != noSocket) {
+    setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
+  }
   if (socket_ != noSocket &&
       (::bind(socket_, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 || ::listen(socket_, 1) != 0)) {
     closeRaw(socket_);

@@ -240,7 +240,9 @@ int run(const std::vector<std::string>& args) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+  // Commands are UTF-8 bytes and the link line must end in a bare line feed.
   _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
   std::vector<std::string> args;
   try {
     for (int i = 1; i < argc; ++i) args.push_back(utf8(argv[i]));
