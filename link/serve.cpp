@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "app/ui/language.h"
-#include "link/connection.h"
+#include "link/network_connection.h"
 #include "link/file_share.h"
 #include "link/http_request.h"
 #include "link/transfer_server.h"
-#include "link/utf.h"
-#include "platform/clock.h"
+#include "link/text.h"
+#include "platform/system.h"
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/clock.h"
 #include "tests/server/server_fixture.h"
 
 namespace testing_link {

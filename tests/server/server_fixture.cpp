@@ -4,7 +4,7 @@
 #include <chrono>
 #include <fstream>
 
-#include "link/utf.h"
+#include "link/text.h"
 
 namespace testing_link {
 namespace {

@@ -21,7 +21,8 @@
 #include "link/assets/assets.h"
 #include "link/file_share.h"
 #include "link/transfer_server.h"
-#include "link/utf.h"
+#include "link/text.h"
+#include "platform/socket.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -213,6 +214,10 @@ int run(const std::vector<std::string>& args) {
     return 2;
   }
   Ui::english = options.english;
+  if (!platform::startSockets()) {
+    complain(std::runtime_error("Creation du serveur impossible."));
+    return 1;
+  }
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
   std::unique_ptr<TransferServer> server;
@@ -233,6 +238,7 @@ int run(const std::vector<std::string>& args) {
   while (input.next(line)) obey(*server, line);
   server->stop();
   server.reset();
+  platform::stopSockets();
   return 0;
 }
 
