@@ -23,211 +23,211 @@ const char* const addressMessage = "Adresse IPv4 locale invalide. Selectionnez u
 const char* const portsMessage = "Adresse ou ports 8765 a 8785 indisponibles. Verifiez la connexion reseau.";
 
 std::string stateRequest(const TransferServer& server) {
-  return request("GET", "/" + server.token + "/state", "127.0.0.1:" + std::to_string(server.port));
+    return request("GET", "/" + server.token + "/state", "127.0.0.1:" + std::to_string(server.port));
 }
 
 // Asks for the state until it is answered or `limit` passes; refused attempts are retried.
 bool answeredWithin(const TransferServer& server, Clock::duration limit, const std::string& source) {
-  const auto until = Clock::now() + limit;
-  while (Clock::now() < until) {
-    try {
-      Client client("127.0.0.1", server.port, source);
-      client.send(stateRequest(server));
-      bool closed = false;
-      Answer answer = parseAnswer(client.receiveAll(milliseconds(500), &closed));
-      if (answer.status == 200) return true;
-    } catch (const std::runtime_error&) {
-      // connection refused by a full backlog: try again
+    const auto until = Clock::now() + limit;
+    while (Clock::now() < until) {
+        try {
+            Client client("127.0.0.1", server.port, source);
+            client.send(stateRequest(server));
+            bool closed = false;
+            Answer answer = parseAnswer(client.receiveAll(milliseconds(500), &closed));
+            if (answer.status == 200) return true;
+        } catch (const std::runtime_error&) {
+            // connection refused by a full backlog: try again
+        }
+        std::this_thread::sleep_for(milliseconds(20));
     }
-    std::this_thread::sleep_for(milliseconds(20));
-  }
-  return false;
+    return false;
 }
 
 // Opens a download that the client does not read, and waits until its head arrives,
 // which proves a worker is busy with it.
 std::unique_ptr<Client> stalledDownload(const TransferServer& server, const std::string& id,
                                         const std::string& source) {
-  auto client = std::make_unique<Client>("127.0.0.1", server.port, source, true);
-  client->send(request("GET", "/" + server.token + "/file/" + id, "127.0.0.1:" + std::to_string(server.port)));
-  std::string first = client->receive(1, seconds(10));
-  EXPECT_EQ(first, "H") << "download from " << source << " was not served";
-  return client;
+    auto client = std::make_unique<Client>("127.0.0.1", server.port, source, true);
+    client->send(request("GET", "/" + server.token + "/file/" + id, "127.0.0.1:" + std::to_string(server.port)));
+    std::string first = client->receive(1, seconds(10));
+    EXPECT_EQ(first, "H") << "download from " << source << " was not served";
+    return client;
 }
 
 TEST(ServerLifecycle, NewServerIsStoppedAndStopIsHarmless) {
-  TransferServer server("p", "s", "j");
-  EXPECT_FALSE(server.running.load());
-  EXPECT_EQ(server.port, 0);
-  EXPECT_EQ(server.token, "");
-  EXPECT_EQ(server.snapshot().revision, 0u);
-  EXPECT_EQ(*server.snapshot().text, "");
-  server.stop();
-  EXPECT_FALSE(server.running.load());
+    TransferServer server("p", "s", "j");
+    EXPECT_FALSE(server.running.load());
+    EXPECT_EQ(server.port, 0);
+    EXPECT_EQ(server.token, "");
+    EXPECT_EQ(server.snapshot().revision, 0u);
+    EXPECT_EQ(*server.snapshot().text, "");
+    server.stop();
+    EXPECT_FALSE(server.running.load());
 }
 
 TEST(ServerLifecycle, RefusesAddressesThatAreNotOneLocalIpv4Address) {
-  TransferServer server("p", "s", "j");
-  for (const char* bad : {"0.0.0.0", "224.0.0.1", "239.1.2.3", "255.255.255.255", "localhost", "", "127.0.0",
-                          "::1", "127.0.0.1 ", "1.2.3.4.5"}) {
-    try {
-      server.start(bad);
-      ADD_FAILURE() << "accepted " << bad;
-      server.stop();
-    } catch (const std::runtime_error& failure) {
-      EXPECT_STREQ(failure.what(), addressMessage) << bad;
+    TransferServer server("p", "s", "j");
+    for (const char* bad : {"0.0.0.0", "224.0.0.1", "239.1.2.3", "255.255.255.255", "localhost", "", "127.0.0", "::1",
+                            "127.0.0.1 ", "1.2.3.4.5"}) {
+        try {
+            server.start(bad);
+            ADD_FAILURE() << "accepted " << bad;
+            server.stop();
+        } catch (const std::runtime_error& failure) {
+            EXPECT_STREQ(failure.what(), addressMessage) << bad;
+        }
+        EXPECT_FALSE(server.running.load()) << bad;
     }
-    EXPECT_FALSE(server.running.load()) << bad;
-  }
 }
 
 TEST(ServerLifecycle, StartIsIdempotentAndEveryRestartDrawsANewToken) {
-  startSockets();
-  TransferServer server("p", "s", "j");
-  server.setText("kept");
-  server.start("127.0.0.1");
-  ASSERT_TRUE(server.running.load());
-  const std::string token = server.token;
-  const std::uint16_t port = server.port;
-  EXPECT_EQ(token.size(), 32u);
-  EXPECT_GE(port, 8765);
-  EXPECT_LE(port, 8785);
+    startSockets();
+    TransferServer server("p", "s", "j");
+    server.setText("kept");
+    server.start("127.0.0.1");
+    ASSERT_TRUE(server.running.load());
+    const std::string token = server.token;
+    const std::uint16_t port = server.port;
+    EXPECT_EQ(token.size(), 32u);
+    EXPECT_GE(port, 8765);
+    EXPECT_LE(port, 8785);
 
-  server.start("127.0.0.1");
-  EXPECT_EQ(server.token, token);
-  EXPECT_EQ(server.port, port);
+    server.start("127.0.0.1");
+    EXPECT_EQ(server.token, token);
+    EXPECT_EQ(server.port, port);
 
-  const std::string oldRequest = stateRequest(server);
-  server.stop();
-  EXPECT_FALSE(server.running.load());
-  server.stop();
-  server.start("127.0.0.1");
-  ASSERT_TRUE(server.running.load());
-  EXPECT_NE(server.token, token);
-  EXPECT_EQ(server.lastStatePoll.load(), 0u);
-  EXPECT_EQ(*server.snapshot().text, "kept");
-  EXPECT_EQ(server.snapshot().revision, 1u);
-  // The old link is dead even if the port is the same.
-  if (server.port == port) {
-    EXPECT_EQ(exchange("127.0.0.1", server.port, oldRequest).status, 404);
-  }
-  EXPECT_EQ(exchange("127.0.0.1", server.port, stateRequest(server)).status, 200);
+    const std::string oldRequest = stateRequest(server);
+    server.stop();
+    EXPECT_FALSE(server.running.load());
+    server.stop();
+    server.start("127.0.0.1");
+    ASSERT_TRUE(server.running.load());
+    EXPECT_NE(server.token, token);
+    EXPECT_EQ(server.lastStatePoll.load(), 0u);
+    EXPECT_EQ(*server.snapshot().text, "kept");
+    EXPECT_EQ(server.snapshot().revision, 1u);
+    // The old link is dead even if the port is the same.
+    if (server.port == port) {
+        EXPECT_EQ(exchange("127.0.0.1", server.port, oldRequest).status, 404);
+    }
+    EXPECT_EQ(exchange("127.0.0.1", server.port, stateRequest(server)).status, 200);
 }
 
 TEST(ServerLifecycle, FallsBackToTheNextPortAndFailsWhenAllAreTaken) {
-  startSockets();
-  {
-    PortHolder first("127.0.0.1", 8765);
-    ASSERT_TRUE(first.held());
+    startSockets();
+    {
+        PortHolder first("127.0.0.1", 8765);
+        ASSERT_TRUE(first.held());
+        TransferServer server("p", "s", "j");
+        server.start("127.0.0.1");
+        EXPECT_GT(server.port, 8765);
+        EXPECT_LE(server.port, 8785);
+        EXPECT_EQ(exchange("127.0.0.1", server.port, stateRequest(server)).status, 200);
+    }
+    std::vector<std::unique_ptr<PortHolder>> holders;
+    for (int port = 8765; port <= 8785; ++port) {
+        holders.push_back(std::make_unique<PortHolder>("127.0.0.1", static_cast<std::uint16_t>(port)));
+        ASSERT_TRUE(holders.back()->held()) << port;
+    }
     TransferServer server("p", "s", "j");
+    try {
+        server.start("127.0.0.1");
+        ADD_FAILURE() << "started on port " << server.port << " with every port taken";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_STREQ(failure.what(), portsMessage);
+    }
+    EXPECT_FALSE(server.running.load());
+    holders.pop_back();  // frees 8785 only
     server.start("127.0.0.1");
-    EXPECT_GT(server.port, 8765);
-    EXPECT_LE(server.port, 8785);
-    EXPECT_EQ(exchange("127.0.0.1", server.port, stateRequest(server)).status, 200);
-  }
-  std::vector<std::unique_ptr<PortHolder>> holders;
-  for (int port = 8765; port <= 8785; ++port) {
-    holders.push_back(std::make_unique<PortHolder>("127.0.0.1", static_cast<std::uint16_t>(port)));
-    ASSERT_TRUE(holders.back()->held()) << port;
-  }
-  TransferServer server("p", "s", "j");
-  try {
-    server.start("127.0.0.1");
-    ADD_FAILURE() << "started on port " << server.port << " with every port taken";
-  } catch (const std::runtime_error& failure) {
-    EXPECT_STREQ(failure.what(), portsMessage);
-  }
-  EXPECT_FALSE(server.running.load());
-  holders.pop_back();  // frees 8785 only
-  server.start("127.0.0.1");
-  EXPECT_EQ(server.port, 8785);
+    EXPECT_EQ(server.port, 8785);
 }
 
 class ServerLimits : public ServerTest {};
 
 TEST_F(ServerLimits, FourthConnectionFromOneAddressIsClosedWhileAnotherAddressIsServed) {
-  std::vector<std::unique_ptr<Client>> phone;
-  for (int i = 0; i < 3; ++i) phone.push_back(std::make_unique<Client>("127.0.0.1", server.port, "127.0.0.2"));
-  Client fourth("127.0.0.1", server.port, "127.0.0.2");
-  fourth.send(stateRequest(server));
-  EXPECT_TRUE(fourth.closedWithoutAnswer(seconds(3)));
-  EXPECT_EQ(send(stateRequest(server), "127.0.0.3").status, 200);
+    std::vector<std::unique_ptr<Client>> phone;
+    for (int i = 0; i < 3; ++i) phone.push_back(std::make_unique<Client>("127.0.0.1", server.port, "127.0.0.2"));
+    Client fourth("127.0.0.1", server.port, "127.0.0.2");
+    fourth.send(stateRequest(server));
+    EXPECT_TRUE(fourth.closedWithoutAnswer(seconds(3)));
+    EXPECT_EQ(send(stateRequest(server), "127.0.0.3").status, 200);
 
-  // Once the three are gone, their address is welcome again.
-  phone.clear();
-  EXPECT_TRUE(answeredWithin(server, seconds(3), "127.0.0.2"));
+    // Once the three are gone, their address is welcome again.
+    phone.clear();
+    EXPECT_TRUE(answeredWithin(server, seconds(3), "127.0.0.2"));
 }
 
 TEST_F(ServerLimits, NinthWaitingConnectionIsClosed) {
-  TempFile big("big.bin", std::uint64_t{256} * 1024 * 1024);
-  auto share = big.share();
-  server.setFile(share);
-  // Four downloads the clients do not read keep the four workers busy.
-  std::vector<std::unique_ptr<Client>> busy;
-  for (const char* source : {"127.0.0.2", "127.0.0.2", "127.0.0.2", "127.0.0.3"}) {
-    busy.push_back(stalledDownload(server, share->id, source));
-  }
-  // Eight silent connections wait in the queue.
-  std::vector<std::unique_ptr<Client>> waiting;
-  for (const char* source : {"127.0.0.3", "127.0.0.3", "127.0.0.4", "127.0.0.4", "127.0.0.4", "127.0.0.5",
-                             "127.0.0.5", "127.0.0.5"}) {
-    waiting.push_back(std::make_unique<Client>("127.0.0.1", server.port, source));
-  }
-  Client ninth("127.0.0.1", server.port, "127.0.0.6");
-  ninth.send(stateRequest(server));
-  EXPECT_TRUE(ninth.closedWithoutAnswer(seconds(3)));
-  // The waiting ones were kept: each is still open.
-  for (auto& client : waiting) EXPECT_FALSE(client->closedWithoutAnswer(milliseconds(50)));
+    TempFile big("big.bin", std::uint64_t{256} * 1024 * 1024);
+    auto share = big.share();
+    server.setFile(share);
+    // Four downloads the clients do not read keep the four workers busy.
+    std::vector<std::unique_ptr<Client>> busy;
+    for (const char* source : {"127.0.0.2", "127.0.0.2", "127.0.0.2", "127.0.0.3"}) {
+        busy.push_back(stalledDownload(server, share->id, source));
+    }
+    // Eight silent connections wait in the queue.
+    std::vector<std::unique_ptr<Client>> waiting;
+    for (const char* source :
+         {"127.0.0.3", "127.0.0.3", "127.0.0.4", "127.0.0.4", "127.0.0.4", "127.0.0.5", "127.0.0.5", "127.0.0.5"}) {
+        waiting.push_back(std::make_unique<Client>("127.0.0.1", server.port, source));
+    }
+    Client ninth("127.0.0.1", server.port, "127.0.0.6");
+    ninth.send(stateRequest(server));
+    EXPECT_TRUE(ninth.closedWithoutAnswer(seconds(3)));
+    // The waiting ones were kept: each is still open.
+    for (auto& client : waiting) EXPECT_FALSE(client->closedWithoutAnswer(milliseconds(50)));
 
-  busy.clear();
-  waiting.clear();
-  EXPECT_TRUE(answeredWithin(server, seconds(10), "127.0.0.6"));
+    busy.clear();
+    waiting.clear();
+    EXPECT_TRUE(answeredWithin(server, seconds(10), "127.0.0.6"));
 }
 
 TEST_F(ServerLimits, StopDuringFourDownloadsReturnsPromptlyAndCutsThem) {
-  TempFile big("big.bin", std::uint64_t{256} * 1024 * 1024);
-  auto share = big.share();
-  server.setFile(share);
-  std::vector<std::unique_ptr<Client>> downloads;
-  for (const char* source : {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"}) {
-    downloads.push_back(stalledDownload(server, share->id, source));
-  }
-  const auto before = Clock::now();
-  server.stop();
-  const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - before);
-  EXPECT_LT(took.count(), 1500) << "stop took " << took.count() << " ms";
-  EXPECT_FALSE(server.running.load());
-  for (auto& download : downloads) {
-    bool closed = false;
-    std::string rest = download->receiveAll(seconds(20), &closed);
-    EXPECT_TRUE(closed);
-    EXPECT_LT(rest.size(), std::size_t{256} * 1024 * 1024) << "the body should be cut short";
-  }
-  EXPECT_THROW(Client("127.0.0.1", server.port), std::runtime_error) << "nobody listens after stop";
+    TempFile big("big.bin", std::uint64_t{256} * 1024 * 1024);
+    auto share = big.share();
+    server.setFile(share);
+    std::vector<std::unique_ptr<Client>> downloads;
+    for (const char* source : {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"}) {
+        downloads.push_back(stalledDownload(server, share->id, source));
+    }
+    const auto before = Clock::now();
+    server.stop();
+    const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - before);
+    EXPECT_LT(took.count(), 1500) << "stop took " << took.count() << " ms";
+    EXPECT_FALSE(server.running.load());
+    for (auto& download : downloads) {
+        bool closed = false;
+        std::string rest = download->receiveAll(seconds(20), &closed);
+        EXPECT_TRUE(closed);
+        EXPECT_LT(rest.size(), std::size_t{256} * 1024 * 1024) << "the body should be cut short";
+    }
+    EXPECT_THROW(Client("127.0.0.1", server.port), std::runtime_error) << "nobody listens after stop";
 }
 
 TEST_F(ServerLimits, FloodOfSilentConnectionsDelaysButDoesNotStarveAPhone) {
-  std::vector<std::unique_ptr<Client>> flood;
-  for (int address = 2; address <= 9; ++address) {
-    for (int i = 0; i < 3; ++i) {
-      flood.push_back(std::make_unique<Client>("127.0.0.1", server.port, "127.0.0." + std::to_string(address)));
+    std::vector<std::unique_ptr<Client>> flood;
+    for (int address = 2; address <= 9; ++address) {
+        for (int i = 0; i < 3; ++i) {
+            flood.push_back(std::make_unique<Client>("127.0.0.1", server.port, "127.0.0." + std::to_string(address)));
+        }
     }
-  }
-  const auto before = Clock::now();
-  EXPECT_TRUE(answeredWithin(server, seconds(6), "127.0.0.1")) << "no answer within 6 s under the flood";
-  const auto waited = std::chrono::duration_cast<milliseconds>(Clock::now() - before).count();
-  RecordProperty("waited_ms", static_cast<int>(waited));
+    const auto before = Clock::now();
+    EXPECT_TRUE(answeredWithin(server, seconds(6), "127.0.0.1")) << "no answer within 6 s under the flood";
+    const auto waited = std::chrono::duration_cast<milliseconds>(Clock::now() - before).count();
+    RecordProperty("waited_ms", static_cast<int>(waited));
 
-  flood.clear();
-  // Fully responsive again: four phones at once are all answered on their first try.
-  std::vector<std::unique_ptr<Client>> phones;
-  for (int address = 10; address < 14; ++address) {
-    phones.push_back(std::make_unique<Client>("127.0.0.1", server.port, "127.0.0." + std::to_string(address)));
-    phones.back()->send(stateRequest(server));
-  }
-  for (auto& phone : phones) {
-    EXPECT_EQ(parseAnswer(phone->receiveAll(seconds(5))).status, 200);
-  }
+    flood.clear();
+    // Fully responsive again: four phones at once are all answered on their first try.
+    std::vector<std::unique_ptr<Client>> phones;
+    for (int address = 10; address < 14; ++address) {
+        phones.push_back(std::make_unique<Client>("127.0.0.1", server.port, "127.0.0." + std::to_string(address)));
+        phones.back()->send(stateRequest(server));
+    }
+    for (auto& phone : phones) {
+        EXPECT_EQ(parseAnswer(phone->receiveAll(seconds(5))).status, 200);
+    }
 }
 
 }  // namespace
