@@ -16,7 +16,12 @@ fail() { log "FAIL: $*"; exit 1; }
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
   # The prefix belongs to this run only, so its wineserver is ours to end.
-  [ -d "$WINEPREFIX" ] && ip netns exec "$pc" env WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null
+  # Wait for it to be gone before the prefix is deleted: a new prefix may reuse the
+  # folder's inode, and Wine would then reach this dying server through its socket.
+  if [ -d "$WINEPREFIX" ]; then
+    ip netns exec "$pc" env WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null
+    ip netns exec "$pc" env WINEPREFIX="$WINEPREFIX" timeout 15 wineserver -w 2>/dev/null
+  fi
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   ip netns del "$pc" 2>/dev/null
   ip netns del "$phone" 2>/dev/null
