@@ -15,7 +15,7 @@ constexpr DWORD dropList = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
 constexpr DWORD pathLabel = SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS;
 constexpr DWORD linkBox = ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP;
 
-struct ControlSpec {
+struct ControlRow {
     int id;  // 0 for controls that are only reached through their handle
     HWND* global;
     const wchar_t* className;
@@ -27,7 +27,7 @@ struct ControlSpec {
 };
 
 // Creation order is the Tab order.
-const ControlSpec controlTable[] = {
+const ControlRow controlTable[] = {
     {ControlId::languageList, &languageCombo, WC_COMBOBOXW, dropList, 0, 20, 16, 106, 110, false, L""},
     {ControlId::like, nullptr, WC_BUTTONW, ownerButton, 0, 134, 16, 34, 24, false, L""},
     {ControlId::help, nullptr, WC_BUTTONW, ownerButton, 0, 174, 16, 24, 24, false, L""},
@@ -65,15 +65,15 @@ HFONT makeFont(int height, int weight) {
                        L"Segoe UI");
 }
 
-HWND createControl(HWND parent, const ControlSpec& spec) {
+HWND createControl(HWND parent, const ControlRow& row) {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
-    HWND control = CreateWindowExW(spec.extendedStyle, spec.className, spec.text,
-                                   WS_CHILD | WS_VISIBLE | spec.style, scaled(spec.x), scaled(spec.y),
-                                   scaled(spec.width), scaled(spec.height), parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+    HWND control = CreateWindowExW(row.extendedStyle, row.className, row.text,
+                                   WS_CHILD | WS_VISIBLE | row.style, scaled(row.x), scaled(row.y),
+                                   scaled(row.width), scaled(row.height), parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance, nullptr);
     if (!control) fail(L"Cr\u00e9ation d\u2019une commande impossible.", L"Could not create a window control.");
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(normalFont), FALSE);
-    if (spec.small) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(smallFont), FALSE);
+    if (row.small) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(smallFont), FALSE);
     return control;
 }
 
@@ -87,9 +87,9 @@ void createFonts() {
 }
 
 void createControls(HWND window) {
-    for (const ControlSpec& spec : controlTable) {
-        HWND control = createControl(window, spec);
-        if (spec.global) *spec.global = control;
+    for (const ControlRow& row : controlTable) {
+        HWND control = createControl(window, row);
+        if (row.global) *row.global = control;
     }
 
     for (const Ui::ControlGlyph& glyph : Ui::headerGlyphs) SetDlgItemTextW(window, glyph.id, glyph.caption);
