@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <qrcodegen.hpp>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -90,17 +91,26 @@ TEST(QrModules, NeighboursShareEdgesWithoutGapsOrOverlap) {
 TEST(QrModules, QuietZoneOfFourModulesOnEverySide) {
     const qrcodegen::QrCode code = linkCode();
     const int n = code.getSize();
-    const int total = n + 2 * app::qrQuietZone;
-    for (int side : {72, 96, 123, 284}) {
-        const Box area{10, 20, 10 + side, 20 + side};
+    ASSERT_EQ(n, 33);  // a 58-character link at medium correction: 33 + 8 modules across
+    // Pixels before the first module and after the last one, worked out by hand from
+    // edges at k * side / 41: for 96 pixels the first module starts at 384 / 41 = 9.
+    const struct {
+        int side, before, after;
+    } cases[] = {{72, 7, 8}, {96, 9, 10}, {123, 12, 12}, {284, 27, 28}};
+    for (const auto& c : cases) {
+        const Box area{10, 20, 10 + c.side, 20 + c.side};
         const Box first = app::qrModuleBox(area, n, 0, 0);
         const Box last = app::qrModuleBox(area, n, n - 1, n - 1);
-        const int zone = 4 * side / total;
-        EXPECT_EQ(first.left - area.left, zone);
-        EXPECT_EQ(first.top - area.top, zone);
-        EXPECT_GE(area.right - last.right, zone);
-        EXPECT_GE(area.bottom - last.bottom, zone);
-        EXPECT_GE(zone, 4 * (side / total));  // at least four whole module widths
+        EXPECT_EQ(first.left - area.left, c.before) << c.side;
+        EXPECT_EQ(first.top - area.top, c.before) << c.side;
+        EXPECT_EQ(area.right - last.right, c.after) << c.side;
+        EXPECT_EQ(area.bottom - last.bottom, c.after) << c.side;
+        int narrowest = c.side;
+        for (int x = 0; x < n; ++x) {
+            const Box module = app::qrModuleBox(area, n, x, 0);
+            narrowest = std::min(narrowest, module.right - module.left);
+        }
+        EXPECT_GE(c.before, 4 * narrowest) << "quiet zone narrower than four modules at " << c.side;
     }
 }
 

@@ -123,8 +123,10 @@ expect_colour "$artifacts/en-pressed.png" 145 548 0B5951 "pressed Stop sharing b
 DISPLAY=$display xdotool mouseup 1
 wait_until 50 link_absent || fail "link box not emptied after Stop sharing"
 wait_until 50 qr_closed || fail "Stop sharing left the QR window open"
-[ "$(probe_main | awk -F'\t' '$1 == 121 { print $3 }')" = "Vd" ] ||
-  fail "QR button not disabled after Stop sharing"
+for id in 110 111 121; do  # Copy link, Preview, QR
+  [ "$(probe_main | awk -F'\t' -v id=$id '$1 == id { print $3 }')" = "Vd" ] ||
+    fail "control $id not disabled after Stop sharing"
+done
 [ "$(status_text)" = "Sharing stopped. The link is disabled." ] || fail "stop status '$(status_text)'"
 code=$(fetch "${link}state" "$work/gone.txt")
 [ "$code" = 000 ] || fail "stopped server still answered $code"

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <vector>
 
 #include "tests/ui/language_guard.h"
 
@@ -79,24 +81,52 @@ TEST(LikeButton, DoneStateIsDisabledInBothLanguages) {
     EXPECT_FALSE(done.enabled);
 }
 
+struct Expected {
+    int id;
+    const wchar_t* french;
+    const wchar_t* english;
+};
+
+// Each table must hold exactly the expected rows, one per control, texts exact.
 template <std::size_t N>
-void expectOneTextPerControl(const std::array<Ui::ControlText, N>& table) {
+void expectTable(const std::array<Ui::ControlText, N>& table, const std::vector<Expected>& expected) {
+    EXPECT_EQ(table.size(), expected.size());
     std::set<int> ids;
-    for (const auto& entry : table) {
-        EXPECT_TRUE(ids.insert(entry.id).second) << "id twice: " << entry.id;
-        EXPECT_GE(entry.id, ControlId::wifiMode);
-        EXPECT_LE(entry.id, ControlId::updateCheck);
-        ASSERT_NE(entry.text.french, nullptr);
-        ASSERT_NE(entry.text.english, nullptr);
-        EXPECT_NE(entry.text.french[0], L'\0') << entry.id;
-        EXPECT_NE(entry.text.english[0], L'\0') << entry.id;
+    for (const auto& entry : table) EXPECT_TRUE(ids.insert(entry.id).second) << "id twice: " << entry.id;
+    for (const Expected& row : expected) {
+        const auto found = std::find_if(table.begin(), table.end(), [&](const auto& e) { return e.id == row.id; });
+        if (found == table.end()) {
+            ADD_FAILURE() << "no text for control " << row.id;
+            continue;
+        }
+        EXPECT_STREQ(found->text.french, row.french) << row.id;
+        EXPECT_STREQ(found->text.english, row.english) << row.id;
     }
 }
 
-TEST(LabelTables, OneTextPerControl) {
-    expectOneTextPerControl(Ui::fixedCaptions);
-    expectOneTextPerControl(Ui::tooltips);
-    expectOneTextPerControl(Ui::stateCaptions(false, true));
+TEST(LabelTables, CaptionsAndTooltipsAreTheInterfaceTexts) {
+    expectTable(Ui::fixedCaptions, {
+        {101, L"Wi-Fi local", L"Local Wi-Fi"},
+        {102, L"Bluetooth", L"Bluetooth"},
+        {117, L"Effacer", L"Clear"},
+        {105, L"Choisir\u2026", L"Choose\u2026"},
+        {107, L"Retirer", L"Remove"},
+        {110, L"Copier lien", L"Copy link"},
+        {111, L"Aper\u00e7u", L"Preview"},
+        {113, L"Annuler", L"Cancel"},
+        {114, L"Choisir / associer", L"Choose / pair"},
+        {121, L"Agrandir le QR code", L"Enlarge QR code"},
+    });
+    expectTable(Ui::tooltips, {
+        {118, L"R\u00e9duire", L"Minimize"},
+        {119, L"Fermer", L"Close"},
+        {116, L"Aide", L"Help"},
+        {103, L"Texte \u00e0 partager", L"Text to share"},
+        {121, L"Cliquez pour agrandir le QR code", L"Click to enlarge the QR code"},
+        {120, L"Langue / Language", L"Langue / Language"},
+        {122, L"J\u2019aime cette version \u00b7 Internet", L"Like this version \u00b7 Internet"},
+        {123, L"Rechercher une mise \u00e0 jour \u00b7 Internet", L"Check for updates \u00b7 Internet"},
+    });
 }
 
 TEST(LabelTables, CurrentPicksTheInterfaceLanguage) {
