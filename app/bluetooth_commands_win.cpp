@@ -124,8 +124,11 @@ void cancelBluetooth() {
 }
 
 void pollBluetooth(bool force) {
+    // The job number tells two jobs with the same outcome apart, so each one's
+    // outcome is shown even when it ends before its first poll.
     static BluetoothTransfer::State last = BluetoothTransfer::State::Idle;
     static std::uint64_t lastSent = 0;
+    static std::uint64_t lastJob = 0;
     if (!bluetoothTransfer || !windowHandle) return;
     const BluetoothTransfer::Snapshot job = bluetoothTransfer->snapshot();
     const bool busy = jobRunning(job.state);
@@ -141,10 +144,11 @@ void pollBluetooth(bool force) {
         percent = 100;
     SendMessageW(btProgress, PBM_SETPOS, percent, 0);
 
-    const bool changed = job.state != last || job.sent != lastSent;
+    const bool changed = job.state != last || job.sent != lastSent || job.job != lastJob;
     if (!force && !changed) return;
     last = job.state;
     lastSent = job.sent;
+    lastJob = job.job;
     if (job.state == BluetoothTransfer::State::Idle || !bluetoothMode) return;
 
     std::wstring french = job.message;

@@ -145,7 +145,12 @@ void copyLink() {
 }
 
 void preview() {
-    if (!currentLink.empty()) ShellExecuteW(windowHandle, L"open", currentLink.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (!currentLink.empty()) openInBrowser(currentLink);
+}
+
+void cancelTransfer() {
+    cancelBluetooth();
+    status(L"Annulation du transfert\u2026", L"Cancelling the transfer\u2026");
 }
 
 void showHelp() {
@@ -183,6 +188,14 @@ void startUpdateCheck() {
 }  // namespace
 
 void setSelectedFile(const std::wstring& path) {
+    // The phone gets the name as UTF-8: a name Windows allows but Unicode does not
+    // (a lone surrogate) would break every state answer once shared.
+    try {
+        utf8(fileNameOf(path));
+    } catch (const std::exception&) {
+        fail(L"Le nom de ce fichier contient des caract\u00e8res invalides. Renommez-le puis choisissez-le \u00e0 nouveau.",
+             L"This file name contains invalid characters. Rename the file, then choose it again.");
+    }
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         fail(L"Choisissez un fichier lisible, pas un dossier.", L"Choose a readable file, not a folder.");
@@ -203,7 +216,7 @@ void onCommand(int id, int notification) {
     case ControlId::addressList: changeAddress(notification); break;
     case ControlId::copyLink: copyLink(); break;
     case ControlId::preview: preview(); break;
-    case ControlId::cancelBluetooth: cancelBluetooth(); break;
+    case ControlId::cancelBluetooth: cancelTransfer(); break;
     case ControlId::pair: selectBluetoothPhone(); break;
     case ControlId::help: showHelp(); break;
     case ControlId::clearText: clearText(); break;

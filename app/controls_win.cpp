@@ -3,6 +3,7 @@
 #include "app/window_win.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include "app/ui/labels.h"
 #include "app/ui/language.h"
@@ -101,6 +102,8 @@ void createControls(HWND window) {
     SendMessageW(textEdit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(scaled(7), scaled(7)));
 
     SendMessageW(btProgress, PBM_SETRANGE32, 0, 100);
+    // A themed bar ignores its colour; this one bar is drawn classic so it is teal.
+    SetWindowTheme(btProgress, L" ", L" ");
     SendMessageW(btProgress, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(accentColour));
 
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));

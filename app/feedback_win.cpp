@@ -2,6 +2,8 @@
 
 #include "app/window_win.h"
 
+#include <shellapi.h>
+
 #include <stdexcept>
 
 #include "app/ui/diagnostic.h"
@@ -36,6 +38,17 @@ void error(const std::wstring& message) {
 
 void fail(const wchar_t* french, const wchar_t* english) {
     throw std::runtime_error(utf8(byLanguage(french, english)));
+}
+
+void openInBrowser(const std::wstring& address) {
+    const auto opened = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(windowHandle, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (opened > 32) return;  // ShellExecute's own success threshold
+    const std::wstring message =
+        std::wstring(byLanguage(L"Impossible d\u2019ouvrir le navigateur. Ouvrez vous-m\u00eame cette adresse :\n",
+                                L"Could not open the browser. Open this address yourself:\n")) +
+        address;
+    MessageBoxW(windowHandle, message.c_str(), productTitle, MB_OK | MB_ICONWARNING);
 }
 
 std::wstring readText(HWND window) {

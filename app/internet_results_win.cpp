@@ -2,9 +2,6 @@
 
 #include "app/window_win.h"
 
-#include <shellapi.h>
-
-#include "app/ui/diagnostic.h"
 #include "app/ui/language.h"
 #include "link/text.h"
 #include "remote/actions.h"
@@ -12,11 +9,6 @@
 
 namespace app {
 namespace {
-
-void showFailure(const std::wstring& message) {
-    const std::wstring shown = Ui::diagnostic(message, false);
-    MessageBoxW(windowHandle, shown.c_str(), productTitle, MB_OK | MB_ICONWARNING);
-}
 
 void offerUpdate(const std::string& version) {
     const std::wstring published = wide(version);
@@ -28,15 +20,15 @@ void offerUpdate(const std::string& version) {
                                    MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2);
     if (answer == IDYES) {
         const std::wstring address = remote::downloadUrl(version);
-        if (!address.empty())
-            ShellExecuteW(windowHandle, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        if (!address.empty()) openInBrowser(address);
     }
 }
 
 void takeUpdateCheck(const remote::Result& result) {
     EnableWindow(GetDlgItem(windowHandle, ControlId::updateCheck), TRUE);
     if (!result.ok) {
-        showFailure(result.message);
+        error(result.message);
+        readyNotice();
         return;
     }
     if (remote::compareVersions(result.version, remote::VersionUtf8) > 0) {
@@ -54,8 +46,10 @@ void takeLike(const remote::Result& result) {
     refreshLabels();
     if (result.ok)
         status(L"Merci ! Votre soutien est enregistr\u00e9.", L"Thank you! Your like has been recorded.");
-    else
-        showFailure(result.message);
+    else {
+        error(result.message);
+        readyNotice();
+    }
 }
 
 }  // namespace

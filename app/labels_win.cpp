@@ -45,6 +45,7 @@ void refreshLabels() {
     for (const Ui::ControlText& caption : Ui::stateCaptions(bluetoothMode, sharing))
         SetDlgItemTextW(windowHandle, caption.id, caption.text.in(english));
     SetWindowTextW(modeSummary, Ui::modeSummary(bluetoothMode).in(english));
+    labelNoAddress();
 
     SetWindowTextW(fileLabel, Ui::fileLabelText(selectedPath, english).c_str());
     SetWindowTextW(deviceLabel, Ui::deviceLabelText(bluetoothDevice.has_value(), phoneName(), english).c_str());

@@ -51,12 +51,17 @@ void refreshAdapters() {
     SendMessageW(addressCombo, CB_RESETCONTENT, 0, 0);
     for (const auto& entry : addresses)
         SendMessageW(addressCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.first.c_str()));
-    if (addresses.empty()) {
-        SendMessageW(addressCombo, CB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(byLanguage(L"Aucun r\u00e9seau local", L"No local network")));
-    }
     SendMessageW(addressCombo, CB_SETCURSEL, addressToKeep(addresses, remembered), 0);
+    labelNoAddress();
     refreshLink();
+}
+
+void labelNoAddress() {
+    if (!addresses.empty()) return;
+    SendMessageW(addressCombo, CB_RESETCONTENT, 0, 0);
+    SendMessageW(addressCombo, CB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(byLanguage(L"Aucun r\u00e9seau local", L"No local network")));
+    SendMessageW(addressCombo, CB_SETCURSEL, 0, 0);
 }
 
 void drawQr(HDC dc, const RECT& area) {

@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <new>
+#include <system_error>
 
 #include "app/layout.h"
 #include "link/text.h"
@@ -69,8 +70,14 @@ bool dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     }
 }
 
-// A failure's message, as the interface shows it.
-std::wstring describe(const std::exception& failure) {
+}  // namespace
+
+// A failure's message, as the interface shows it. The library's own texts for
+// memory and system failures are English and technical: give the user ours.
+std::wstring failureText(const std::exception& failure) {
+    if (dynamic_cast<const std::bad_alloc*>(&failure))
+        return L"M\u00e9moire insuffisante. Fermez des programmes puis r\u00e9essayez.";
+    if (dynamic_cast<const std::system_error*>(&failure)) return L"Ressources syst\u00e8me insuffisantes. R\u00e9essayez.";
     try {
         return wide(failure.what());
     } catch (const std::exception&) {
@@ -78,15 +85,13 @@ std::wstring describe(const std::exception& failure) {
     }
 }
 
-}  // namespace
-
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         LRESULT result = 0;
         if (dispatch(window, message, wParam, lParam, result)) return result;
     } catch (const std::exception& failure) {
         try {
-            error(describe(failure));
+            error(failureText(failure));
         } catch (...) {
             // Nothing more can be shown; the message still gets its default handling.
         }

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include <bluetoothapis.h>
 
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -103,6 +104,8 @@ LRESULT controlColour(UINT message, HDC dc, HWND control);
 // Link and QR display (link_win.cpp).
 void refreshLink();
 void refreshAdapters();
+// The single entry of an address list without addresses, in the current language.
+void labelNoAddress();
 void drawQr(HDC dc, const RECT& area);
 void openQrWindow();
 
@@ -132,8 +135,13 @@ void discardPairingRequests();
 void status(const std::wstring& french, const std::wstring& english);
 void readyNotice();
 void error(const std::wstring& message);
+// What the warning box says for a failure: its UTF-8 message, or our own words for
+// the library's memory and system failures.
+std::wstring failureText(const std::exception& failure);
 [[noreturn]] void fail(const wchar_t* french, const wchar_t* english);
 std::wstring readText(HWND window);
+// Opens `address` in the default browser; tells the user when that is impossible.
+void openInBrowser(const std::wstring& address);
 const wchar_t* byLanguage(const wchar_t* french, const wchar_t* english);
 
 }  // namespace app

@@ -21,6 +21,9 @@ const wchar_t* const completedText = L"Fichier reçu : le téléphone a confirm�
 const wchar_t* const cancelledText = L"Transfert Bluetooth annulé.";
 const wchar_t* const startFailedText = L"Démarrage du transfert impossible.";
 
+// Numbers jobs across every transfer object, so no two jobs of a process share one.
+std::atomic<std::uint64_t> jobsStarted{0};
+
 bool running(BluetoothTransfer::State state) {
     return state == BluetoothTransfer::State::Connecting || state == BluetoothTransfer::State::AwaitingAcceptance ||
            state == BluetoothTransfer::State::Sending;
@@ -110,6 +113,7 @@ void BluetoothTransfer::startPayload(unsigned long long address, std::shared_ptr
     {
         std::lock_guard<std::mutex> lock(mutex);
         state = State::Connecting;
+        job = ++jobsStarted;
         sent = 0;
         total = payload->size;
         message = connectingText;
@@ -129,7 +133,7 @@ void BluetoothTransfer::cancel() {
 
 BluetoothTransfer::Snapshot BluetoothTransfer::snapshot() const {
     std::lock_guard<std::mutex> lock(mutex);
-    return Snapshot{state, sent, total, message};
+    return Snapshot{state, sent, total, message, job};
 }
 
 void BluetoothTransfer::report(State state_, std::uint64_t sent_, std::wstring message_) {

@@ -31,6 +31,7 @@ public:
         std::uint64_t sent = 0;   // body bytes the phone acknowledged
         std::uint64_t total = 0;  // payload size
         std::wstring message;     // French text of the state, or the failure
+        std::uint64_t job = 0;    // 0 before the first job; unique to each job of the process
     };
 
     // What one job sends; shared by the starter and the worker.
@@ -85,4 +86,5 @@ private:
     std::uint64_t sent = 0;
     std::uint64_t total = 0;
     std::wstring message;
+    std::uint64_t job = 0;
 };

@@ -40,6 +40,9 @@ constexpr std::array<TextPair, dictionarySize> pairs{{
     {L"La version publiée sur le site est invalide.",
      L"The version published on the website is invalid."},
     {L"Opération Internet indisponible. Réessayez.", L"Internet operation unavailable. Try again."},
+    {L"Numéro de version invalide.", L"Invalid version number."},
+    {L"Merci ! Votre soutien est enregistré pour cette version.",
+     L"Thank you! Your like has been recorded for this version."},
 
     // Bluetooth pairing and the pairing dialog.
     {L"Ce mode d’appairage ne fournit pas de code à comparer. Annulez, puis associez cet appareil dans les paramètres Bluetooth Windows.",
@@ -105,6 +108,8 @@ constexpr std::array<TextPair, dictionarySize> pairs{{
     {L"Démarrage du transfert impossible.", L"Could not start the transfer."},
     {L"Connexion Bluetooth interrompue : ", L"Bluetooth connection interrupted: "},
     {L"Connexion Bluetooth impossible : ", L"Bluetooth connection failed: "},
+    {L"Connexion Bluetooth impossible.", L"Bluetooth connection failed."},
+    {L"Connexion TCP impossible : ", L"TCP connection failed: "},
     {L"Bluetooth Windows indisponible : ", L"Windows Bluetooth unavailable: "},
     {L"Configuration Bluetooth impossible.", L"Could not configure Bluetooth."},
     {L"Protection de la connexion Bluetooth impossible : ",
@@ -167,8 +172,11 @@ constexpr std::array<TextPair, dictionarySize> pairs{{
     {L"Adresse ou ports 8765 a 8785 indisponibles. Verifiez la connexion reseau.",
      L"The address or ports 8765 to 8785 are unavailable. Check your network connection."},
 
-    // Windows errors.
+    // Windows errors and the library's own failures, as the window words them.
     {L"Erreur Windows", L"Windows error"},
+    {L"Mémoire insuffisante. Fermez des programmes puis réessayez.",
+     L"Not enough memory. Close some programs and try again."},
+    {L"Ressources système insuffisantes. Réessayez.", L"Not enough system resources. Try again."},
 }};
 
 }  // namespace

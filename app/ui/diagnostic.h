@@ -15,7 +15,7 @@ namespace Ui {
 // Safe to call from any thread.
 std::wstring diagnostic(const std::wstring& text, bool forceEnglish = false);
 
-constexpr std::size_t dictionarySize = 105;
+constexpr std::size_t dictionarySize = 111;
 
 // The dictionary's pairs in their listed order, French first.
 const std::array<TextPair, dictionarySize>& dictionaryPairs();

@@ -2,6 +2,7 @@
 // language switch, drops and file choice, mode switching. Needs a display.
 
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -9,12 +10,19 @@
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <system_error>
 
+#include "app/ui/diagnostic.h"
 #include "app/ui/language.h"
 #include "app/window_win.h"
 #include "bluetooth/bluetooth_transfer.h"
+#include "bluetooth/socket_channel.h"
 #include "link/transfer_server.h"
+#include "platform/socket.h"
 #include "remote/actions.h"
+#include "tests/bluetooth/holding_channel.h"
+#include "tests/bluetooth/loopback_receiver.h"
+#include "tests/pairing/user_script_win.h"
 
 namespace {
 
@@ -22,35 +30,59 @@ using namespace app;
 
 class WindowModule : public ::testing::Test {
 protected:
+    // Runs once per suite: the Bluetooth cases share the same window.
     static void SetUpTestSuite() {
         Ui::english = false;
         scale = 1.0;
+        ASSERT_TRUE(platform::startSockets());
         server = std::make_unique<TransferServer>("page", "style", "script");
         bluetoothTransfer = std::make_unique<BluetoothTransfer>();
         backgroundBrush = CreateSolidBrush(cardColour);
         whiteBrush = CreateSolidBrush(panelColour);
-        WNDCLASSEXW description{};
-        description.cbSize = sizeof description;
-        description.lpfnWndProc = windowProc;
-        description.hInstance = GetModuleHandleW(nullptr);
-        description.lpszClassName = mainClassName;
-        ASSERT_NE(RegisterClassExW(&description), 0);
-        description.lpfnWndProc = qrProc;
-        description.lpszClassName = qrClassName;
-        ASSERT_NE(RegisterClassExW(&description), 0);
+        static const bool registered = [] {
+            WNDCLASSEXW description{};
+            description.cbSize = sizeof description;
+            description.lpfnWndProc = windowProc;
+            description.hInstance = GetModuleHandleW(nullptr);
+            description.lpszClassName = mainClassName;
+            if (!RegisterClassExW(&description)) return false;
+            description.lpfnWndProc = qrProc;
+            description.lpszClassName = qrClassName;
+            return RegisterClassExW(&description) != 0;
+        }();
+        ASSERT_TRUE(registered);
         window = CreateWindowExW(0, mainClassName, windowTitle, WS_POPUP, 100, 50, 320, 612, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(window, nullptr);
     }
     static void TearDownTestSuite() {
         DestroyWindow(window);
+        window = nullptr;
+        // The window posted its quit message; left queued, it would end the next suite's boxes at once.
+        MSG quit;
+        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
         remoteActions.reset();
         bluetoothTransfer.reset();
         server.reset();
+        DeleteObject(backgroundBrush);
+        DeleteObject(whiteBrush);
     }
 
     static void command(int id, int notification = 0) {
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, notification), 0);
+    }
+    // Polls like the window's timer until the job reaches `state` (bounded).
+    static bool pollUntil(BluetoothTransfer::State state) {
+        for (int i = 0; i < 4000; ++i) {
+            SendMessageW(window, WM_TIMER, refreshTimer, 0);
+            if (bluetoothTransfer->snapshot().state == state) {
+                SendMessageW(window, WM_TIMER, refreshTimer, 0);
+                return true;
+            }
+            Sleep(5);
+        }
+        return false;
     }
     static bool shown(HWND control) { return (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
 
@@ -273,7 +305,13 @@ TEST_F(WindowModule, RemoveAndClearWithdrawWhatIsShared) {
 }
 
 TEST_F(WindowModule, StoppedServerLeavesTheLinkControlsOff) {
+    server->start("127.0.0.1");  // loopback only: the window itself never offers it
     refreshLink();
+    ASSERT_FALSE(currentLink.empty());
+    ASSERT_TRUE(IsWindowEnabled(copyLinkButton) && IsWindowEnabled(previewButton) && IsWindowEnabled(qrButton));
+    command(ControlId::start);
+    EXPECT_FALSE(server->running);
+    EXPECT_EQ(noticeFr, L"Partage arr\u00eat\u00e9. Le lien est d\u00e9sactiv\u00e9.");
     EXPECT_TRUE(currentLink.empty());
     EXPECT_FALSE(qr);
     EXPECT_EQ(readText(linkEdit), L"");
@@ -282,6 +320,155 @@ TEST_F(WindowModule, StoppedServerLeavesTheLinkControlsOff) {
     EXPECT_FALSE(IsWindowEnabled(qrButton));
     command(ControlId::qr);  // no code: no QR window
     EXPECT_EQ(qrWindow, nullptr);
+}
+
+// Bluetooth mode with a chosen phone whose jobs go to a loopback receiver.
+class WindowBluetooth : public WindowModule {
+protected:
+    void SetUp() override {
+        command(ControlId::bluetoothMode);
+        BLUETOOTH_DEVICE_INFO phone{};
+        phone.dwSize = sizeof phone;
+        phone.Address.ullLong = 0x00F00D00BEEFull;
+        bluetoothDevice = phone;
+        selectedPath = makeFile(temporaryFolder(), L"to-the-phone.bin");
+    }
+    void TearDown() override {
+        bluetoothTransfer = std::make_unique<BluetoothTransfer>();
+        bluetoothDevice.reset();
+        selectedPath.clear();
+        command(ControlId::wifiMode);
+    }
+    void pushTo(receiver::LoopbackReceiver& receiver, std::atomic<bool>* holdDisconnect = nullptr) {
+        bluetoothTransfer = std::make_unique<BluetoothTransfer>(
+            [&receiver, holdDisconnect](unsigned long long, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
+                auto channel = connectTcpChannel(receiver.loopback(), receiver.port(), &cancel);
+                if (holdDisconnect) return std::make_unique<HoldingChannel>(std::move(channel), *holdDisconnect);
+                return channel;
+            });
+    }
+};
+
+TEST_F(WindowBluetooth, CancelButtonSaysSoUntilTheJobEnds) {
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
+    pushTo(receiver);
+    command(ControlId::fileSend);
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    command(ControlId::cancelBluetooth);
+    EXPECT_EQ(readText(statusLabel), L"Annulation du transfert\u2026");
+    EXPECT_EQ(noticeEn, L"Cancelling the transfer\u2026");
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::UserCancelled));
+    EXPECT_EQ(readText(statusLabel), L"Transfert Bluetooth annul\u00e9.");
+}
+
+TEST_F(WindowBluetooth, ProgressBarIsTealWhileSending) {
+    receiver::LoopbackReceiver receiver(receiver::Script{});
+    std::atomic<bool> release{false};
+    pushTo(receiver, &release);
+    command(ControlId::fileSend);
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Sending));
+    ASSERT_EQ(SendMessageW(btProgress, PBM_GETPOS, 0, 0), 100);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    UpdateWindow(window);
+    RECT bar{};
+    GetClientRect(btProgress, &bar);
+    HDC screen = GetDC(btProgress);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, bar.right, bar.bottom);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    PrintWindow(btProgress, memory, 0);
+    const COLORREF middle = GetPixel(memory, bar.right / 2, bar.bottom / 2);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(btProgress, screen);
+    ShowWindow(window, SW_HIDE);
+    release = true;
+    EXPECT_EQ(middle, accentColour) << std::hex << "bar drawn in 0x" << middle;
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
+}
+
+TEST_F(WindowBluetooth, EveryFailedJobIsReportedEvenWhenItFailsBeforeItsFirstPoll) {
+    BoxWatcher boxes;
+    {
+        receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});
+        pushTo(receiver);
+        command(ControlId::fileSend);
+        ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Failed));
+    }
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    status(L"autre", L"other");
+    // The same failure again, ended before the window polls it.
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});
+    pushTo(receiver);
+    bluetoothTransfer->start(0x00F00D00BEEFull, std::make_shared<FileShare>(selectedPath));
+    for (int i = 0; i < 4000 && bluetoothTransfer->snapshot().state != BluetoothTransfer::State::Failed; ++i) Sleep(5);
+    SendMessageW(window, WM_TIMER, refreshTimer, 0);
+    EXPECT_EQ(boxes.texts.size(), 2u) << "the second failure was not shown";
+    EXPECT_EQ(noticeFr, bluetoothTransfer->snapshot().message);
+}
+
+TEST_F(WindowModule, FailedInternetActionsEndWithTheReadyNotice) {
+    remoteActions = std::make_unique<remote::Actions>(window, [](remote::Result& result) {
+        result.ok = false;
+        result.message = L"Connexion Internet indisponible.";
+    });
+    Ui::english = true;
+    BoxWatcher boxes;
+    for (int id : {ControlId::updateCheck, ControlId::like}) {
+        command(id);
+        EXPECT_NE(noticeEn, L"Click Send, then scan the QR code on Android.");
+        MSG message;
+        for (int i = 0; i < 2000 && boxes.texts.size() < (id == ControlId::like ? 2u : 1u); ++i) {
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            Sleep(5);
+        }
+        EXPECT_EQ(readText(statusLabel), L"Click Send, then scan the QR code on Android.") << id;
+    }
+    ASSERT_EQ(boxes.texts.size(), 2u);
+    EXPECT_EQ(boxes.texts[0], L"Internet connection unavailable.");
+    Ui::english = false;
+    remoteActions = std::make_unique<remote::Actions>(window);
+}
+
+TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {
+    addresses.clear();
+    SendMessageW(languageCombo, CB_SETCURSEL, 1, 0);
+    command(ControlId::languageList, CBN_SELCHANGE);
+    EXPECT_EQ(readText(addressCombo), L"No local network");
+
+    BoxWatcher boxes;
+    currentLink = L"tolvenaire-no-browser:link";
+    command(ControlId::preview);
+    currentLink.clear();
+    ASSERT_EQ(boxes.texts.size(), 1u) << "a browser that cannot be opened must be reported";
+    EXPECT_EQ(boxes.texts[0], L"Could not open the browser. Open this address yourself:\ntolvenaire-no-browser:link");
+
+    // The library's own failure texts are English jargon; ours have both languages.
+    EXPECT_EQ(Ui::diagnostic(failureText(std::bad_alloc())), L"Not enough memory. Close some programs and try again.");
+    EXPECT_EQ(Ui::diagnostic(failureText(std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again)))),
+              L"Not enough system resources. Try again.");
+
+    SendMessageW(languageCombo, CB_SETCURSEL, 0, 0);
+    command(ControlId::languageList, CBN_SELCHANGE);
+    EXPECT_EQ(readText(addressCombo), L"Aucun r\u00e9seau local");
+}
+
+TEST_F(WindowModule, FileNameThatIsNotUnicodeIsRefusedAndTheChoiceKept) {
+    const std::wstring folder = temporaryFolder();
+    const std::wstring kept = makeFile(folder, L"kept.bin");
+    setSelectedFile(kept);
+    // NTFS takes such a name; Wine cannot create it, and the name alone decides.
+    const std::wstring broken = folder + L"\\photo" + wchar_t(0xD800) + L".jpg";
+    try {
+        setSelectedFile(broken);
+        ADD_FAILURE() << "accepted a name the phone cannot be given";
+    } catch (const std::runtime_error& refused) {
+        EXPECT_STREQ(refused.what(), "Le nom de ce fichier contient des caract\u00e8res invalides. Renommez-le puis "
+                                     "choisissez-le \u00e0 nouveau.");
+    }
+    EXPECT_EQ(selectedPath, kept);
+    EXPECT_EQ(readText(fileLabel), L"kept.bin");
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/socket_channel.h"
 #include "platform/system.h"
+#include "tests/bluetooth/holding_channel.h"
 #include "tests/bluetooth/loopback_receiver.h"
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
@@ -48,43 +49,6 @@ namespace {
 constexpr unsigned long long phone = 0x00F00D00BEEFull;
 const int lockedWhileBusy[] = {ControlId::wifiMode, ControlId::textSend, ControlId::fileSend, ControlId::chooseFile,
                                ControlId::removeFile, ControlId::pair};
-
-// Answers the message boxes the code under test opens, keeping their texts.
-class BoxWatcher {
-public:
-    BoxWatcher()
-        : script_({[this](HWND box) {
-              texts.push_back(textOf(box, 0xFFFF));
-              captions.push_back(captionOf(box));
-              SendMessageW(box, WM_COMMAND, IDOK, 0);
-              return false;  // keep watching for further boxes
-          }}) {}
-    std::vector<std::wstring> texts, captions;
-
-private:
-    UserScript script_;
-};
-
-// A channel that delays the DISCONNECT after the last body packet was
-// acknowledged, so the job can be seen in its final Sending report.
-class HoldingChannel : public ObexChannel {
-public:
-    HoldingChannel(std::unique_ptr<ObexChannel> inner, std::atomic<bool>& release)
-        : inner_(std::move(inner)), release_(release) {}
-    void write(const unsigned char* data, unsigned long long size) override {
-        if (size > 0 && data[0] == 0x81) {
-            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (!release_.load() && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        inner_->write(data, size);
-    }
-    void read(unsigned char* data, unsigned long long size) override { inner_->read(data, size); }
-
-private:
-    std::unique_ptr<ObexChannel> inner_;
-    std::atomic<bool>& release_;
-};
 
 LRESULT CALLBACK testWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == app::pairingRequest) {

@@ -84,6 +84,22 @@ inline std::wstring captionOf(HWND dialog) {
     return text;
 }
 
+// Answers the message boxes the code under test opens, keeping their texts.
+class BoxWatcher {
+public:
+    BoxWatcher()
+        : script_({[this](HWND box) {
+              texts.push_back(textOf(box, 0xFFFF));
+              captions.push_back(captionOf(box));
+              SendMessageW(box, WM_COMMAND, IDOK, 0);
+              return false;  // keep watching for further boxes
+          }}) {}
+    std::vector<std::wstring> texts, captions;
+
+private:
+    UserScript script_;
+};
+
 inline bool confirmEnabled(HWND dialog) { return IsWindowEnabled(GetDlgItem(dialog, IDC_PAIRING_CONFIRM)) != FALSE; }
 
 inline void click(HWND dialog, int id) {

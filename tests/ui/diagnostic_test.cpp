@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <vector>
+
+#include "link/text.h"
 
 #include "tests/ui/language_guard.h"
 
@@ -149,6 +155,91 @@ TEST(Diagnostic, FirstUseFromSeveralThreadsAgrees) {
         threads.emplace_back([&results, i] { results[i] = diagnostic(pairingFailedFr, true); });
     for (auto& thread : threads) thread.join();
     for (const auto& result : results) EXPECT_EQ(result, pairingFailedEn);
+}
+
+// The literals of one source file that become messages shown to the user: those in
+// a statement that raises or reports, and the named sentence constants. A statement
+// that picks its text by Ui::english is bilingual already.
+std::vector<std::wstring> raisedLiterals(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    const std::string source = buffer.str();
+    static const std::regex literal(R"re((L?)"((?:[^"\\\n]|\\.)*)")re");
+    static const std::regex raising(R"(throw |fail\(|_error\(|invalid_argument\(|outcome\.error|message = )");
+    static const std::regex constant(R"((^|\s)(const wchar_t\* const|constexpr (w?char_t|char)) \w+(\[\])? = $)");
+    std::vector<std::wstring> found;
+    std::size_t previousEnd = std::string::npos;  // end of the last literal kept
+    for (auto it = std::sregex_iterator(source.begin(), source.end(), literal); it != std::sregex_iterator(); ++it) {
+        const std::size_t at = static_cast<std::size_t>(it->position());
+        const std::size_t lineStart = source.find_last_of('\n', at) + 1;
+        if (source.compare(lineStart, 1, "#") == 0) continue;  // include lines and the like
+        const bool continued = previousEnd != std::string::npos &&
+                               source.find_first_not_of(" \n", previousEnd) == at;  // "a" "b" is one literal
+        const std::size_t start = source.find_last_of(";{}", at) + 1;
+        const std::size_t end = source.find_first_of(";{}", at);
+        const std::string statement = source.substr(start, end - start);
+        const std::string before = source.substr(start, at - start);
+        const bool named = std::regex_search(before, constant) && (*it)[2].str().find(' ') != std::string::npos;
+        if (!continued && (statement.find("Ui::english ?") != std::string::npos ||
+                           (!named && !std::regex_search(statement, raising)))) {
+            previousEnd = std::string::npos;
+            continue;
+        }
+        const std::wstring text = wide((*it)[2].str());
+        std::wstring decoded;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] != L'\\' || i + 1 == text.size()) {
+                decoded += text[i];
+            } else if (text[i + 1] == L'u' && i + 5 < text.size()) {
+                decoded += static_cast<wchar_t>(std::stoul(std::string(text.begin() + i + 2, text.begin() + i + 6), nullptr, 16));
+                i += 5;
+            } else {
+                decoded += text[i + 1] == L'n' ? L'\n' : text[i + 1];
+                ++i;
+            }
+        }
+        if (continued)
+            found.back() += decoded;
+        else
+            found.push_back(decoded);
+        previousEnd = at + static_cast<std::size_t>(it->length());
+    }
+    return found;
+}
+
+// Letters of `text` that no dictionary key covers.
+std::wstring uncoveredLetters(const std::wstring& text) {
+    std::vector<bool> covered(text.size(), false);
+    for (const Ui::TextPair& pair : Ui::dictionaryPairs()) {
+        const std::wstring key = pair.french;
+        for (std::size_t at = text.find(key); at != std::wstring::npos; at = text.find(key, at + 1))
+            std::fill(covered.begin() + static_cast<long>(at), covered.begin() + static_cast<long>(at + key.size()), true);
+    }
+    std::wstring letters;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        const bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c >= 0xC0;
+        if (letter && !covered[i]) letters += c;
+    }
+    return letters;
+}
+
+TEST(Diagnostic, EveryMessageTheEngineRaisesHasAnEnglishTwin) {
+    std::size_t messages = 0;
+    for (const char* folder : {"link", "bluetooth", "remote", "platform"}) {
+        for (const auto& entry :
+             std::filesystem::recursive_directory_iterator(std::filesystem::path(TOLVENAIRE_SOURCE_DIR) / folder)) {
+            const std::string extension = entry.path().extension().string();
+            if (extension != ".cpp" && extension != ".h") continue;
+            for (const std::wstring& message : raisedLiterals(entry.path())) {
+                ++messages;
+                EXPECT_EQ(uncoveredLetters(message), L"")
+                    << entry.path().string() << ": \"" << utf8(message) << "\" has no English twin";
+            }
+        }
+    }
+    EXPECT_GT(messages, 80u) << "the sources were not found or not read";
 }
 
 }  // namespace
