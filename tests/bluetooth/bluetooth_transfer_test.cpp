@@ -283,8 +283,8 @@ TEST(BluetoothJob, CancelInAFileReadOrAWithheldAnswerEndsAsTheUsersCancel) {
         ASSERT_TRUE(stalled.entered);
         rig.job.cancel();
 #ifdef _WIN32
-        // The cancel must cut the read by itself; the first call may come before the
-        // read is pending, so the flag set, it is simply repeated.
+        // The cancel must cut the read by itself. The first call may come just before
+        // the read is pending and find nothing to cut, so it is repeated until the end.
         const auto cut = rig.waitFor([&](const auto& s) {
             if (s.state < State::Completed) rig.job.cancel();
             return s.state >= State::Completed;
