@@ -56,7 +56,15 @@ BluetoothTransfer::BluetoothTransfer()
           return connectRfcomm(address, cancel);
       }) {}
 
-BluetoothTransfer::BluetoothTransfer(Connector connector_) : connector(std::move(connector_)) {}
+BluetoothTransfer::BluetoothTransfer(Connector connector_, FileOpener opener_)
+    : connector(std::move(connector_)), opener(std::move(opener_)) {
+    if (!opener) {
+        opener = [](const FileShare& share) -> FileRead {
+            auto file = std::make_shared<FileReader>(share);
+            return [file](unsigned char* buffer, std::uint64_t capacity) { return file->read(buffer, capacity); };
+        };
+    }
+}
 
 BluetoothTransfer::~BluetoothTransfer() {
     cancelFlag = true;
@@ -151,8 +159,17 @@ void BluetoothTransfer::finish(State state_, std::wstring message_) {
 
 void BluetoothTransfer::run(unsigned long long address, std::shared_ptr<Payload> payload) {
     try {
-        std::unique_ptr<FileReader> file;
-        if (payload->file) file = std::make_unique<FileReader>(*payload->file);
+        // A cancel frees a blocked open or read (CancelSynchronousIo), which then fails
+        // or comes back short: that is still the user's cancel, not a file fault.
+        FileRead file;
+        if (payload->file) {
+            try {
+                file = opener(*payload->file);
+            } catch (const std::exception&) {
+                if (cancelFlag) throw Cancelled();
+                throw;
+            }
+        }
         std::unique_ptr<ObexChannel> channel = connector(address, cancelFlag);
         if (!channel) throw std::runtime_error("Connexion Bluetooth impossible.");
         const std::string type = mimeTypeFor(payload->name);
@@ -160,7 +177,16 @@ void BluetoothTransfer::run(unsigned long long address, std::shared_ptr<Payload>
         std::size_t textPosition = 0;
         auto reader = [&](unsigned char* buffer, unsigned long long count) -> unsigned long long {
             if (cancelFlag) throw Cancelled();
-            if (file) return file->read(buffer, std::min<unsigned long long>(count, 4294967295ull));
+            if (file) {
+                std::uint64_t got = 0;
+                try {
+                    got = file(buffer, std::min<unsigned long long>(count, 4294967295ull));
+                } catch (const std::exception&) {
+                    if (!cancelFlag) throw;
+                }
+                if (cancelFlag) throw Cancelled();
+                return got;
+            }
             const std::size_t n = static_cast<std::size_t>(
                 std::min<unsigned long long>(payload->text.size() - textPosition, count));
             std::memcpy(buffer, payload->text.data() + textPosition, n);

@@ -48,11 +48,17 @@ public:
     using Connector = std::function<std::unique_ptr<ObexChannel>(unsigned long long address,
                                                                  const std::atomic<bool>& cancel)>;
 
+    // Reads the next bytes of a file payload into the buffer (at most the capacity);
+    // returns the count, 0 at the end. The product reads through a FileReader; tests
+    // wrap one to see when the job sits in a read.
+    using FileRead = std::function<std::uint64_t(unsigned char* buffer, std::uint64_t capacity)>;
+    using FileOpener = std::function<FileRead(const FileShare&)>;
+
     static constexpr std::size_t maximumTextBytes = 4194304;
     static constexpr unsigned long long maximumAddress = 0xFFFFFFFFFFFFull;
 
     BluetoothTransfer();  // RFCOMM to the phone
-    explicit BluetoothTransfer(Connector connector);
+    explicit BluetoothTransfer(Connector connector, FileOpener opener = {});
     ~BluetoothTransfer();  // cancels and joins a running job
     BluetoothTransfer(const BluetoothTransfer&) = delete;
     BluetoothTransfer& operator=(const BluetoothTransfer&) = delete;
@@ -79,6 +85,7 @@ private:
     void finish(State state, std::wstring message);
 
     Connector connector;
+    FileOpener opener;
     std::thread worker;
     std::atomic<bool> cancelFlag{false};
     mutable std::mutex mutex;

@@ -82,15 +82,20 @@ void TransferServer::acceptLoop() {
             (count != perAddress.end() && count->second >= perAddressLimit)) {
             continue;  // closed without an answer
         }
-        std::uint32_t& slot = perAddress[peer];
+        // Either step may run out of memory; then only this connection is lost (the
+        // guard closes it) and the count and the queue stay as they were.
         try {
             queue.push_back(Client{accepted.get(), peer, platform::tickCount()});
         } catch (...) {
-            if (slot == 0) perAddress.erase(peer);
+            continue;
+        }
+        try {
+            ++perAddress[peer];
+        } catch (...) {
+            queue.pop_back();
             continue;
         }
         accepted.release();
-        ++slot;
         queueReady.notify_one();
     }
 }

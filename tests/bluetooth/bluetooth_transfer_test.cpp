@@ -7,6 +7,12 @@
 #include <fstream>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "app/ui/language.h"
 #include "bluetooth/mime_type.h"
 #include "bluetooth/socket_channel.h"
@@ -50,13 +56,15 @@ struct Rig {
     std::vector<BluetoothTransfer::Snapshot> seen;
     BluetoothTransfer job;
 
-    explicit Rig(Script script, ChannelTimeouts t = {})
+    explicit Rig(Script script, ChannelTimeouts t = {}, BluetoothTransfer::FileOpener opener = {})
         : phone(std::move(script)), timeouts(t),
-          job([this](unsigned long long address, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
-              addresses.push_back(address);
-              return std::make_unique<RecordingChannel>(
-                  connectTcpChannel(phone.loopback(), phone.port(), &cancel, timeouts), &job, &seen);
-          }) {}
+          job(
+              [this](unsigned long long address, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
+                  addresses.push_back(address);
+                  return std::make_unique<RecordingChannel>(
+                      connectTcpChannel(phone.loopback(), phone.port(), &cancel, timeouts), &job, &seen);
+              },
+              std::move(opener)) {}
 
     // Polls the snapshot until `done` holds or `ms` pass; returns the last snapshot.
     template <class Pred>
@@ -83,6 +91,63 @@ std::filesystem::path writeTempFile(const std::string& name, const Bytes& data) 
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     return path;
 }
+
+// The product's FileReader with its handle swapped for the read end of a pipe that
+// nobody writes to, so a read blocks like one on a stalled disk or network share
+// until the platform cuts it or the writer goes. `entered` is set inside the job's
+// read, past the job's own look at the cancel flag.
+class StalledFile {
+public:
+    StalledFile() {
+#ifdef _WIN32
+        ok = CreatePipe(&readEnd, &writeEnd, nullptr, 0) != 0;
+#else
+        int ends[2];
+        ok = pipe(ends) == 0;
+        readEnd = ends[0];
+        writeEnd = ends[1];
+#endif
+    }
+    ~StalledFile() {
+        closeWriter();
+        closeHandle(readEnd);
+    }
+    BluetoothTransfer::FileOpener opener() {
+        return [this](const FileShare& share) -> BluetoothTransfer::FileRead {
+            auto reader = std::make_shared<FileReader>(share);
+#ifdef _WIN32
+            CloseHandle(reader->handle);
+            reader->handle = readEnd;
+            readEnd = INVALID_HANDLE_VALUE;
+#else
+            dup2(readEnd, reader->handle);
+#endif
+            return [this, reader](unsigned char* buffer, std::uint64_t capacity) {
+                entered = true;
+                return reader->read(buffer, capacity);
+            };
+        };
+    }
+    void closeWriter() { closeHandle(writeEnd); }
+
+    bool ok = false;
+    std::atomic<bool> entered{false};
+
+private:
+#ifdef _WIN32
+    static void closeHandle(HANDLE& h) {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+    }
+    HANDLE readEnd = INVALID_HANDLE_VALUE, writeEnd = INVALID_HANDLE_VALUE;
+#else
+    static void closeHandle(int& fd) {
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
+    int readEnd = -1, writeEnd = -1;
+#endif
+};
 
 Bytes randomBytes(std::size_t n) {
     Bytes data(n);
@@ -203,7 +268,35 @@ TEST(BluetoothJob, BadStartsAreRefusedAndNothingConnects) {
     EXPECT_EQ(rig.addresses, std::vector<unsigned long long>{0xFFFFFFFFFFFFull});
 }
 
-TEST(BluetoothJob, CancelWhileThePhoneWithholdsItsAnswerEndsPromptly) {
+TEST(BluetoothJob, CancelInAFileReadOrAWithheldAnswerEndsAsTheUsersCancel) {
+    {
+        // A cancel that lands inside a file read: the read is cut (CancelSynchronousIo
+        // on Windows) or, natively, ends when the writer goes; either way it is the
+        // user's own cancel, not a read failure.
+        StalledFile stalled;
+        ASSERT_TRUE(stalled.ok);
+        Rig rig(Script{}, {}, stalled.opener());
+        rig.job.start(0x42, std::make_shared<FileShare>(writeTempFile("lent.bin", Bytes(5000, 7)).wstring()));
+        const std::uint64_t deadline = platform::tickCount() + 20000;
+        while (!stalled.entered && platform::tickCount() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ASSERT_TRUE(stalled.entered);
+        rig.job.cancel();
+#ifdef _WIN32
+        // The cancel must cut the read by itself. The first call may come just before
+        // the read is pending and find nothing to cut, so it is repeated until the end.
+        const auto cut = rig.waitFor([&](const auto& s) {
+            if (s.state < State::Completed) rig.job.cancel();
+            return s.state >= State::Completed;
+        }, 10000);
+        EXPECT_GE(cut.state, State::Completed) << "the read was not cut";
+#endif
+        stalled.closeWriter();
+        const auto end = rig.waitFinal();
+        EXPECT_EQ(end.state, State::UserCancelled) << utf8(end.message);
+        EXPECT_EQ(end.message, L"Transfert Bluetooth annulé.");
+        EXPECT_EQ(end.sent, 0u);
+    }
     Rig rig(Script{1024, {}, 0x90, true});
     rig.job.startText(0x42, "bonjour");
     const auto waiting = rig.waitFor([&](const auto& s) { return s.state == State::AwaitingAcceptance && rig.phone.offerSeen(); });

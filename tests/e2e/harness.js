@@ -26,18 +26,31 @@ async function launchBrowser() {
   return browser;
 }
 
-// Records what the page must never do under the server's content security
-// policy: console errors and blocked inline code.
+// Records what must not pass unnoticed: console errors, page errors, requests that
+// got no answer and answers with an error status, for the page, its assets and its
+// polls alike. A test that cuts the server on purpose names the URLs it expects to
+// fail with `expectFailures`; nothing else is excused.
 function watchPage(page) {
-  const problems = [];
+  const watch = { problems: [], expected: new Set() };
+  watch.expectFailures = (...urls) => urls.forEach((url) => watch.expected.add(url));
+  const report = (url, what) => { if (!watch.expected.has(url)) watch.problems.push(`${what}: ${url}`); };
   page.on('console', (message) => {
-    // A failed state poll is the page's own business (offline tests cause it).
-    if (message.type() === 'error' && !/\/state\b|Failed to load resource|ERR_/.test(message.text())) {
-      problems.push(`console: ${message.text()}`);
+    // Chromium echoes each failed load here; the requests themselves are counted below.
+    if (message.type() === 'error' && !message.text().startsWith('Failed to load resource')) {
+      watch.problems.push(`console: ${message.text()}`);
     }
   });
-  page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
-  return problems;
+  page.on('pageerror', (error) => watch.problems.push(`page error: ${error.message}`));
+  page.on('requestfailed', async (request) => {
+    // Chromium reports a 304 to a no-store fetch as aborted after handing the 304 to
+    // the page: only a request that got no answer at all has failed.
+    if (await request.response().catch(() => null)) return;
+    report(request.url(), `no answer (${request.failure()?.errorText})`);
+  });
+  page.on('response', (response) => {
+    if (response.status() >= 400) report(response.url(), `status ${response.status()}`);
+  });
+  return watch;
 }
 
 async function violationsOfAxe(page) {

@@ -1,6 +1,6 @@
 'use strict';
 // The page's handling of state answers, driven through a stand-in server.
-const { test, before, after, beforeEach } = require('node:test');
+const { test, before, after, beforeEach, afterEach } = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
 const { launchBrowser, watchPage, waitFor, artifactsDir, PAGE_IDS } = require('./harness');
@@ -13,7 +13,7 @@ const GOOD_ID = 'a'.repeat(32);
 let fake;
 let browser;
 let page;
-let problems;
+let watch;
 
 function state(fields) {
   return { status: 200, body: { language: 'fr', revision: 1, text: 'Bonjour', file: null, ...fields } };
@@ -49,7 +49,7 @@ async function open(answer) {
   fake.answer = answer;
   fake.requests = [];
   page = await browser.newPage();
-  problems = watchPage(page);
+  watch = watchPage(page);
   await page.goto(fake.link);
 }
 
@@ -69,12 +69,16 @@ beforeEach(async () => {
   page = null;
 });
 
+// Every load and poll of a test succeeds unless the test said which would not.
+afterEach(() => {
+  if (page) assert.deepEqual(watch.problems, []);
+});
+
 test('every element the script needs is on the page, and nothing is blocked', async () => {
   await open(() => state({}));
   await waitForStatus(ONLINE_FR);
   for (const id of PAGE_IDS) assert.equal(await page.locator(`#${id}`).count(), 1, `#${id}`);
   assert.equal(await page.title(), 'Tolvenaire · Android');
-  assert.deepEqual(problems, []);
 });
 
 test('a file id of 31 digits, or in upper case, is refused and shows offline', async () => {
@@ -120,6 +124,7 @@ test('other malformed documents and failed answers show offline', async () => {
   let current = state({});
   await open(() => current);
   await waitForStatus(ONLINE_FR);
+  watch.expectFailures(`${fake.link}state`);
   for (const answer of bad) {
     current = answer;
     await waitForStatus(OFFLINE_FR);
@@ -137,6 +142,7 @@ test('a 304 keeps the content and shows online; the ETag goes back to the server
   await open((request) => (request.headers['if-none-match'] === '"5-fr"' ? { status: 304, etag: '"5-fr"' } : answer));
   await waitForStatus(ONLINE_FR);
   // Break the connection state, then recover through a 304 only.
+  watch.expectFailures(`${fake.link}state`);
   answer = { status: 500, body: '' };
   fake.answer = () => answer;
   await waitForStatus(OFFLINE_FR);
@@ -208,6 +214,7 @@ test('an unanswered poll gives up after 7 seconds and shows offline', async () =
   await open(() => answer);
   await waitForStatus(ONLINE_FR);
   answer = 'hang';
+  watch.expectFailures(`${fake.link}state`);
   const hungAt = Date.now();
   await waitForStatus(OFFLINE_FR, 11000, { eager: false });
   const waited = Date.now() - hungAt;

@@ -7,8 +7,17 @@
 #include <atomic>
 #include <iostream>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 using testing_support::loopbackPair;
 using testing_support::receiveAll;
@@ -277,6 +286,103 @@ TEST(UrlEncode, KeepsUnreservedLettersAndEncodesEverythingElse) {
     EXPECT_EQ(urlEncode(""), "");
 }
 
+// Two pages; the second is made unreadable and the first read of it is recorded
+// (and then allowed), which shows whether code looked at bytes placed there.
+class WatchedPage {
+public:
+    WatchedPage() {
+#ifdef _WIN32
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        size = info.dwPageSize;
+        base = static_cast<char*>(VirtualAlloc(nullptr, 2 * size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+#else
+        size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        void* mapped = mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        base = mapped == MAP_FAILED ? nullptr : static_cast<char*>(mapped);
+#endif
+    }
+    ~WatchedPage() {
+#ifdef _WIN32
+        if (handler) RemoveVectoredExceptionHandler(handler);
+        if (base) VirtualFree(base, 0, MEM_RELEASE);
+#else
+        if (armed) sigaction(SIGSEGV, &previous, nullptr);
+        if (base) munmap(base, 2 * size);
+#endif
+        current = nullptr;
+    }
+    // Copies `bytes` so that the first `before` of them end the first page and the
+    // rest start the watched one; returns where they are.
+    std::string_view place(const std::string& bytes, std::size_t before) {
+        char* at = base + size - before;
+        current = this;
+#ifdef _WIN32
+        DWORD old;
+        VirtualProtect(base + size, size, PAGE_READWRITE, &old);
+        std::memcpy(at, bytes.data(), bytes.size());
+        touched = false;
+        VirtualProtect(base + size, size, PAGE_NOACCESS, &old);
+        if (!handler) handler = AddVectoredExceptionHandler(1, onFault);
+#else
+        mprotect(base + size, size, PROT_READ | PROT_WRITE);
+        std::memcpy(at, bytes.data(), bytes.size());
+        touched = false;
+        mprotect(base + size, size, PROT_NONE);
+        if (!armed) {
+            struct sigaction action {};
+            action.sa_sigaction = onFault;
+            action.sa_flags = SA_SIGINFO;
+            sigemptyset(&action.sa_mask);
+            armed = sigaction(SIGSEGV, &action, &previous) == 0;
+        }
+#endif
+        return std::string_view(at, bytes.size());
+    }
+    bool ready() const { return base != nullptr; }
+    std::atomic<bool> touched{false};
+
+private:
+    bool inside(const void* address) const {
+        const char* p = static_cast<const char*>(address);
+        return p >= base + size && p < base + 2 * size;
+    }
+    void allow() {
+        touched = true;
+#ifdef _WIN32
+        DWORD old;
+        VirtualProtect(base + size, size, PAGE_READONLY, &old);
+#else
+        mprotect(base + size, size, PROT_READ);
+#endif
+    }
+#ifdef _WIN32
+    static LONG CALLBACK onFault(EXCEPTION_POINTERS* e) {
+        const EXCEPTION_RECORD* r = e->ExceptionRecord;
+        if (r->ExceptionCode != EXCEPTION_ACCESS_VIOLATION || !current || r->NumberParameters < 2 ||
+            !current->inside(reinterpret_cast<const void*>(r->ExceptionInformation[1])))
+            return EXCEPTION_CONTINUE_SEARCH;
+        current->allow();
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    PVOID handler = nullptr;
+#else
+    static void onFault(int, siginfo_t* info, void*) {
+        if (!current || !current->inside(info->si_addr)) {
+            signal(SIGSEGV, SIG_DFL);  // a real crash: let it happen
+            return;
+        }
+        current->allow();
+    }
+    bool armed = false;
+    struct sigaction previous {};
+#endif
+    static WatchedPage* current;
+    char* base = nullptr;
+    std::size_t size = 0;
+};
+WatchedPage* WatchedPage::current = nullptr;
+
 TEST(ConstantTimeEqual, ComparesWholeStrings) {
     const std::string token = "0123456789abcdef0123456789abcdef";
     EXPECT_TRUE(constantTimeEqual(token, std::string(token)));
@@ -292,4 +398,19 @@ TEST(ConstantTimeEqual, ComparesWholeStrings) {
     EXPECT_FALSE(constantTimeEqual(token, first));
     // Bytes that differ only in the high bit are still different.
     EXPECT_FALSE(constantTimeEqual(std::string_view("\x80", 1), std::string_view("\x00", 1)));
+
+    // What sets it apart from an ordinary comparison: the bytes after the first
+    // difference are still read, on either side. The watched bytes start far enough
+    // past the difference that no block-wise memcmp would load them either.
+    const std::string same(1024, 'a');
+    std::string differs = same;
+    differs.front() = 'b';
+    WatchedPage page;
+    ASSERT_TRUE(page.ready());
+    EXPECT_FALSE(constantTimeEqual(page.place(differs, 512), same));
+    EXPECT_TRUE(page.touched) << "stopped at the first differing byte";
+    EXPECT_FALSE(constantTimeEqual(same, page.place(differs, 512)));
+    EXPECT_TRUE(page.touched) << "stopped at the first differing byte";
+    EXPECT_TRUE(constantTimeEqual(page.place(same, 512), same));
+    EXPECT_TRUE(page.touched);
 }
