@@ -8,11 +8,11 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/ui/diagnostic.h"
-#include "app/ui/language.h"
+#include "base/diagnostic.h"
+#include "base/language.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/pairing/pairing_win.h"
-#include "link/file_share.h"
+#include "base/file_share.h"
 
 namespace app {
 namespace {

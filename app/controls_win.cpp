@@ -6,7 +6,7 @@
 #include <uxtheme.h>
 
 #include "app/ui/labels.h"
-#include "app/ui/language.h"
+#include "base/language.h"
 
 namespace app {
 namespace {

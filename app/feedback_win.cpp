@@ -6,9 +6,9 @@
 
 #include <stdexcept>
 
-#include "app/ui/diagnostic.h"
-#include "app/ui/language.h"
-#include "link/text.h"
+#include "base/diagnostic.h"
+#include "base/language.h"
+#include "base/text.h"
 
 namespace app {
 

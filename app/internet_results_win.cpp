@@ -2,8 +2,8 @@
 
 #include "app/window_win.h"
 
-#include "app/ui/language.h"
-#include "link/text.h"
+#include "base/language.h"
+#include "base/text.h"
 #include "remote/actions.h"
 #include "remote/remote.h"
 

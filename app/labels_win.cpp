@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include "app/ui/labels.h"
-#include "app/ui/language.h"
+#include "base/language.h"
 #include "link/transfer_server.h"
 #include "remote/remote.h"
 

@@ -9,9 +9,9 @@
 
 #include "app/handles_win.h"
 #include "app/layout.h"
-#include "app/ui/language.h"
+#include "base/language.h"
 #include "link/local_addresses.h"
-#include "link/text.h"
+#include "base/text.h"
 #include "link/transfer_server.h"
 
 namespace app {

@@ -8,12 +8,12 @@
 #include <exception>
 
 #include "app/layout.h"
-#include "app/ui/diagnostic.h"
-#include "app/ui/language.h"
+#include "base/diagnostic.h"
+#include "base/language.h"
 #include "app/ui/preference.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "link/assets/assets.h"
-#include "link/text.h"
+#include "base/text.h"
 #include "link/transfer_server.h"
 #include "remote/actions.h"
 

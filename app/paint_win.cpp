@@ -5,7 +5,7 @@
 
 #include "app/layout.h"
 #include "app/handles_win.h"
-#include "app/ui/language.h"
+#include "base/language.h"
 #include "link/transfer_server.h"
 
 namespace app {

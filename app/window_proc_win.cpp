@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "app/layout.h"
-#include "link/text.h"
+#include "base/text.h"
 #include "link/transfer_server.h"
 #include "remote/actions.h"
 

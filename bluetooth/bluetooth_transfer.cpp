@@ -6,10 +6,10 @@
 #include <system_error>
 #include <utility>
 
-#include "app/ui/language.h"
+#include "base/language.h"
 #include "bluetooth/mime_type.h"
 #include "bluetooth/socket_channel.h"
-#include "link/text.h"
+#include "base/text.h"
 #include "platform/system.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "bluetooth/obex_push.h"
-#include "link/file_share.h"
+#include "base/file_share.h"
 
 class BluetoothTransfer {
 public:

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "link/text.h"
+#include "base/text.h"
 
 std::string registeredContentType(const std::wstring& extension) {
     wchar_t value[256] = {};  // 512 bytes

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "link/text.h"
+#include "base/text.h"
 
 std::string windowsError(unsigned long code) {
     wchar_t* buffer = nullptr;

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "link/text.h"
+#include "base/text.h"
 
 namespace {
 

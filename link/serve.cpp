@@ -5,12 +5,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ui/language.h"
+#include "base/language.h"
 #include "link/network_connection.h"
-#include "link/file_share.h"
+#include "base/file_share.h"
 #include "link/http_request.h"
 #include "link/transfer_server.h"
-#include "link/text.h"
+#include "base/text.h"
 #include "platform/system.h"
 
 namespace {

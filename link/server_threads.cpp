@@ -1,6 +1,6 @@
 // Lifecycle of the link server: listening, the accept thread, the four workers and stop.
 
-#include "link/random_token.h"
+#include "base/random_token.h"
 #include "link/transfer_server.h"
 #include "platform/system.h"
 

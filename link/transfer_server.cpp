@@ -1,6 +1,6 @@
 #include "link/transfer_server.h"
 
-#include "link/text.h"
+#include "base/text.h"
 
 #include <stdexcept>
 #include <utility>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/file_share.h"
+#include "base/file_share.h"
 #include "platform/socket.h"
 
 #include <atomic>

@@ -7,7 +7,7 @@
 #include <thread>
 #include <utility>
 
-#include "link/text.h"
+#include "base/text.h"
 #include "remote/like_vote.h"
 #include "remote/remote.h"
 

@@ -1,6 +1,6 @@
 #include "app/ui/labels.h"
 
-#include "app/ui/language.h"
+#include "base/language.h"
 
 namespace Ui {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/ui/control_ids.h"
-#include "app/ui/text_pair.h"
+#include "base/text_pair.h"
 
 namespace Ui {
 

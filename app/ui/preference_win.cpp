@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/ui/language.h"
+#include "base/language.h"
 #include "app/ui/preference.h"
 
 namespace Ui {

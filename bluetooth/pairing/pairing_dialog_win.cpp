@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/ui/diagnostic.h"
-#include "app/ui/language.h"
+#include "base/diagnostic.h"
+#include "base/language.h"
 #include "bluetooth/pairing/pairing_flow.h"
 #include "bluetooth/pairing/pairing_win.h"
 #include "resources/pairing_dialog_ids.h"

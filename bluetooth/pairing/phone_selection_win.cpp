@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/ui/diagnostic.h"
+#include "base/diagnostic.h"
 #include "bluetooth/pairing/pairing_win.h"
 #include "bluetooth/windows_error.h"
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "app/ui/language.h"
+#include "base/language.h"
 
 std::string loadAsset(int id) {
     const std::string_view bytes = embeddedAsset(id);

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "app/ui/language.h"
+#include "base/language.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "app/ui/diagnostic.h"
-#include "app/ui/language.h"
+#include "base/diagnostic.h"
+#include "base/language.h"
 #include "app/window_win.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/socket_channel.h"

@@ -13,11 +13,11 @@
 #include <unistd.h>
 #endif
 
-#include "app/ui/language.h"
+#include "base/language.h"
 #include "bluetooth/mime_type.h"
 #include "bluetooth/socket_channel.h"
 #include "bluetooth/windows_error.h"
-#include "link/text.h"
+#include "base/text.h"
 #include "platform/system.h"
 #include "tests/bluetooth/loopback_receiver.h"
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/ui/language.h"
+#include "base/language.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "app/ui/control_ids.h"
-#include "app/ui/diagnostic.h"
-#include "app/ui/language.h"
+#include "base/diagnostic.h"
+#include "base/language.h"
 #include "app/window_win.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/socket_channel.h"

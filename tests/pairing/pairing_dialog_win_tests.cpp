@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/ui/language.h"
+#include "base/language.h"
 #include "resources/pairing_dialog_ids.h"
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"

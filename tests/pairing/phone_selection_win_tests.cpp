@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "app/ui/language.h"
+#include "base/language.h"
 #include "tests/pairing/fake_devices_win.h"
 
 namespace {

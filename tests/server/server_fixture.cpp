@@ -4,7 +4,7 @@
 #include <chrono>
 #include <fstream>
 
-#include "link/text.h"
+#include "base/text.h"
 
 namespace testing_link {
 namespace {

@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "tests/ui/language_guard.h"
+#include "tests/support/language_guard.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "app/ui/language.h"
+#include "base/language.h"
 #include "app/ui/preference.h"
-#include "tests/ui/language_guard.h"
+#include "tests/support/language_guard.h"
 
 namespace {
 

@@ -16,13 +16,13 @@
 #include <thread>
 #include <vector>
 
-#include "app/ui/diagnostic.h"
-#include "app/ui/language.h"
+#include "base/diagnostic.h"
+#include "base/language.h"
 #include "link/assets/assets.h"
-#include "link/file_share.h"
+#include "base/file_share.h"
 #include "link/local_addresses.h"
 #include "link/transfer_server.h"
-#include "link/text.h"
+#include "base/text.h"
 #include "platform/socket.h"
 
 #ifdef _WIN32

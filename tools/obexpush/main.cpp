@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/language.h"
+#include "base/language.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/mime_type.h"
 #include "bluetooth/obex_push.h"
 #include "bluetooth/socket_channel.h"
-#include "link/file_share.h"
-#include "link/text.h"
+#include "base/file_share.h"
+#include "base/text.h"
 #include "platform/socket.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "link/text.h"
+#include "base/text.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "app/ui/language.h"
+#include "base/language.h"
 
 namespace Ui {
 

@@ -1,10 +1,10 @@
-#include "app/ui/diagnostic.h"
+#include "base/diagnostic.h"
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "app/ui/language.h"
+#include "base/language.h"
 
 namespace Ui {
 

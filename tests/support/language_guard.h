@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ui/language.h"
+#include "base/language.h"
 
 // Sets the interface language for one test and puts the previous one back.
 class LanguageGuard {

@@ -1,4 +1,4 @@
-#include "link/file_share.h"
+#include "base/file_share.h"
 
 std::wstring fileNameOf(const std::wstring& path) {
     const std::size_t separator = path.find_last_of(L"/\\");

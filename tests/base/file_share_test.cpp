@@ -1,5 +1,5 @@
-#include "link/file_share.h"
-#include "link/random_token.h"
+#include "base/file_share.h"
+#include "base/random_token.h"
 
 #include <gtest/gtest.h>
 

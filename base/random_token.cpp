@@ -1,4 +1,4 @@
-#include "link/random_token.h"
+#include "base/random_token.h"
 
 #include "platform/system.h"
 

@@ -1,6 +1,6 @@
-#include "link/file_share.h"
+#include "base/file_share.h"
 
-#include "link/random_token.h"
+#include "base/random_token.h"
 
 #include <windows.h>
 

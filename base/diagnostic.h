@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "app/ui/text_pair.h"
+#include "base/text_pair.h"
 
 namespace Ui {
 

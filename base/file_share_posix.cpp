@@ -1,7 +1,7 @@
-#include "link/file_share.h"
+#include "base/file_share.h"
 
-#include "link/random_token.h"
-#include "link/text.h"
+#include "base/random_token.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "app/ui/diagnostic.h"
+#include "base/diagnostic.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "link/text.h"
+#include "base/text.h"
 
-#include "tests/ui/language_guard.h"
+#include "tests/support/language_guard.h"
 
 namespace {
 
