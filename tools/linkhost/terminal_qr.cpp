@@ -49,14 +49,13 @@ std::string terminalQr(const std::string& text) {
     const qrcodegen::QrCode qr = qrcodegen::QrCode::encodeText(text.c_str(), qrcodegen::QrCode::Ecc::MEDIUM);
     const int first = -quietZone;
     const int end = qr.getSize() + quietZone;
-    // getModule is false outside the grid, which draws the quiet zone.
-    auto dark = [&qr](int x, int y) { return qr.getModule(x, y); };
     std::string out;
     for (int y = first; y < end; y += 2) {
         out += blackOnWhite;
         for (int x = first; x < end; ++x) {
-            const bool top = dark(x, y);
-            const bool bottom = dark(x, y + 1);
+            // getModule is false outside the grid: that draws the quiet zone.
+            const bool top = qr.getModule(x, y);
+            const bool bottom = qr.getModule(x, y + 1);
             out += top && bottom ? u8"\u2588" : top ? u8"\u2580" : bottom ? u8"\u2584" : " ";
         }
         out += resetColours;
