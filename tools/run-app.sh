@@ -5,10 +5,16 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/tools/setup.sh"
 dir=$top/build/windows
-cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-posix.cmake" >/dev/null
+cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-posix.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$dir" --target TolvenaireAndroid -j "$(nproc)"
 exe=$dir/app/TolvenaireAndroid.exe
-export WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:-$dir/wineprefix-app}
+export WINEDEBUG=-all
+if [ -z "${WINEPREFIX:-}" ]; then
+  # Our own prefix: the interface font gets a stand-in with all of the window's glyphs.
+  export WINEPREFIX=$dir/wineprefix-app
+  bash "$top/tools/wine-fonts.sh"
+fi
 if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"
 fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs every test:
-#   windows  mingw-w64 cross build, tests under Wine
+#   windows  mingw-w64 cross build (Release, the shipped executable), tests under Wine
+#   release  the release command twice, in two folders: identical files, and the tested one
 #   native   GCC with AddressSanitizer + UndefinedBehaviorSanitizer (and the end-to-end tests)
 #   tsan     GCC with ThreadSanitizer
 #   fuzz     clang with libFuzzer, each target run for a bounded time
@@ -31,7 +32,11 @@ run_config() {  # name, ctest arguments..., -- cmake arguments...
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 }
 
-run_config windows -- -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-posix.cmake"
+run_config windows -- -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-posix.cmake" -DCMAKE_BUILD_TYPE=Release
+echo "== release: two release builds compared"
+JOBS=$jobs bash "$top/tools/reproducible.sh" "$top/build/windows" >"$logs/release.log" 2>&1
+[ $? -eq 0 ] || status=1
+grep '^reproducible:' "$logs/release.log" || tail -n 40 "$logs/release.log"
 run_config native -- -DTOLVENAIRE_SANITIZE=address,undefined
 run_config tsan -LE e2e -- -DTOLVENAIRE_SANITIZE=thread
 BUILD_TARGET=fuzz_targets run_config fuzz -L fuzz -- -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVENAIRE_FUZZ=ON
@@ -46,4 +51,5 @@ for name in windows native tsan fuzz; do
     echo "$name: not run (see $logs)"
   fi
 done
+echo "release:"; grep '^reproducible:' "$logs/release.log" 2>/dev/null | sed 's/^/  /'
 exit $status

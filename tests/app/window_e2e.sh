@@ -19,6 +19,13 @@ title=$(probe_main | awk -F'\t' '$1 == "title" { print $2 }')
 log "opened centred, in French"
 shot fr-scale-1.0
 check_colours "$artifacts/fr-scale-1.0.png"
+# ♥, − and × of the header and the arrow of the connection line, in base units.
+glyphs="like=136,18,166,38 minimize=236,18,260,38 close=270,18,298,38 connection=20,79,300,96"
+check_glyphs() {  # image, scale
+  # shellcheck disable=SC2086
+  python3 "$(dirname "$0")/glyph_boxes.py" "$1" "$2" $glyphs || fail "missing glyphs in $(basename "$1")"
+}
+check_glyphs "$artifacts/fr-scale-1.0.png" 1
 
 # --- 2. Send text with an empty box ----------------------------------------------
 click 120 276
@@ -199,6 +206,7 @@ width=$((rect[2] - rect[0])) height=$((rect[3] - rect[1]))
 [ "$width" = 480 ] && [ "$height" = 918 ] || fail "at 144 dpi the window is ${width}x${height}, expected 480x918"
 shot en-scale-1.5
 check_colours "$artifacts/en-scale-1.5.png"
+check_glyphs "$artifacts/en-scale-1.5.png" 1.5
 select_language 0
 wait_until 50 caption_is 101 "Wi-Fi local" || true
 [ "$(control_text 101)" = "Wi-Fi local" ] || fail "French at 144 dpi: '$(control_text 101)'"

@@ -57,6 +57,7 @@ ip -n "$phone" link set wph$id up
 
 # The prefix is created inside the namespace, so its wineserver sees only the veth.
 in_pc wineboot -i >/dev/null 2>&1
+in_pc bash "$(dirname "${BASH_SOURCE[0]}")/../../tools/wine-fonts.sh"
 in_pc wineserver -w
 
 # --- helpers around the window ---------------------------------------------------

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# linkhost's command-line interface, driven over a pipe and checked with curl.
+# linkhost's command-line interface, driven over a pipe and in a terminal, checked
+# with curl and zbarimg.
 # Usage: linkhost_test.sh <linkhost program> [runner...]   (runner: e.g. wine)
+# LINKHOST_ARTIFACTS (optional): folder that keeps the terminal QR code as pictures.
 set -uo pipefail
 program=$1; shift
 runner=("$@")
@@ -8,7 +10,7 @@ work=$(mktemp -d)
 failures=0
 host_pid=
 cleanup() {
-  exec 3>&- 2>/dev/null
+  exec 3>&- 4>&- 2>/dev/null
   [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null
   rm -rf "$work"
 }
@@ -43,6 +45,56 @@ for args in "--bogus" "--address" "--text a --text-file b" "--file" "--text"; do
   grep -q '^usage: linkhost' "$work/err" || fail "no usage for [$args]"
   [ -s "$work/out" ] && fail "standard output for [$args]"
 done
+
+# --help: exit 0, every option and command explained on standard output.
+"${runner[@]}" "$program" --help </dev/null >"$work/out" 2>"$work/err"
+expect_eq "$?" 0 "exit code for --help"
+for word in --address --text --text-file --file --english --no-qr text file nofile english french stop start; do
+  grep -q -- "^ *$word " "$work/out" || fail "--help does not explain $word"
+done
+
+# In a terminal (a pseudo-terminal from script): the link alone on the first line,
+# then its QR code, which reads back as the link once drawn as a terminal shows it,
+# on a dark and on a light theme. --no-qr leaves the link alone. Ctrl+C ends the run.
+in_terminal() {  # output file, linkhost arguments...
+  local out=$1; shift
+  rm -f "$work/tty_in"
+  mkfifo "$work/tty_in"
+  script -qec "$(printf '%q ' "${runner[@]}" "$program" "$@")" /dev/null <"$work/tty_in" >"$out" 2>&1 &
+  host_pid=$!
+  exec 4>"$work/tty_in"
+}
+end_terminal() {  # what
+  printf '\003' >&4
+  for _ in $(seq 100); do kill -0 "$host_pid" 2>/dev/null || break; sleep 0.1; done
+  wait "$host_pid"
+  expect_eq "$?" 0 "exit code after Ctrl+C ($1)"
+  host_pid=
+  exec 4>&-
+}
+# The terminal's own sequences (Wine's console adds cursor ones) are not text.
+plain() { sed 's/\x1b\[[0-9;?]*[A-Za-z]//g; s/\r//g' "$1"; }
+decodes_to() {  # output file, theme, expected text
+  python3 "$(dirname "$0")/terminal_render.py" "$1" "$work/qr-$2.png" "$2" &&
+    [ "$(zbarimg --raw -q "$work/qr-$2.png" 2>/dev/null | head -n 1)" = "$3" ]
+}
+in_terminal "$work/tty" --address 127.0.0.1
+for _ in $(seq 100); do [ -n "$(plain "$work/tty" | head -n 1 | grep '/$')" ] && break; sleep 0.1; done
+tty_link=$(plain "$work/tty" | head -n 1)
+[[ "$tty_link" =~ ^http://127\.0\.0\.1:87[0-9][0-9]/[0-9a-f]{32}/$ ]] || fail "first line in a terminal [$tty_link]"
+for _ in $(seq 50); do decodes_to "$work/tty" light "$tty_link" && break; sleep 0.1; done
+decodes_to "$work/tty" light "$tty_link" || fail "the terminal QR code does not read as the link (light theme)"
+decodes_to "$work/tty" dark "$tty_link" || fail "the terminal QR code does not read as the link (dark theme)"
+expect_eq "$(curl -s -o /dev/null -w '%{http_code}' "${tty_link}state")" 200 "state through the terminal's link"
+if [ -n "${LINKHOST_ARTIFACTS:-}" ]; then
+  mkdir -p "$LINKHOST_ARTIFACTS" && cp "$work"/qr-*.png "$LINKHOST_ARTIFACTS/"
+fi
+end_terminal "QR"
+in_terminal "$work/tty" --address 127.0.0.1 --no-qr
+for _ in $(seq 100); do [ -n "$(plain "$work/tty" | head -n 1 | grep '/$')" ] && break; sleep 0.1; done
+end_terminal "--no-qr"
+plain "$work/tty" | head -n 1 | grep -qE '^http://127\.0\.0\.1:87[0-9]{2}/[0-9a-f]{32}/$' || fail "--no-qr: no link line"
+expect_eq "$(LC_ALL=C grep -c $'\xe2\x96[\x80\x84\x88]' "$work/tty")" 0 "block characters with --no-qr"
 
 # Failure to start: the system's message, in English with --english, exit 1.
 "${runner[@]}" "$program" --address 0.0.0.0 </dev/null >"$work/out" 2>"$work/err"

@@ -1,6 +1,7 @@
 // linkhost: runs the link server from the command line for tests, benchmarks and
-// manual checks. Prints the private link on the first line, then obeys commands
-// read from standard input until it ends or the process is interrupted.
+// manual checks. Prints the private link on the first line (and its QR code when
+// the output is a terminal), then obeys commands read from standard input until it
+// ends or the process is interrupted.
 
 #include <atomic>
 #include <chrono>
@@ -24,6 +25,7 @@
 #include "link/transfer_server.h"
 #include "base/text.h"
 #include "platform/socket.h"
+#include "tools/linkhost/terminal_qr.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -36,7 +38,32 @@ std::atomic<bool> interrupted{false};
 
 extern "C" void onSignal(int) { interrupted = true; }
 
-constexpr const char* usage = "usage: linkhost [--address A] [--text T | --text-file F] [--file P] [--english]\n";
+constexpr const char* usage =
+    "usage: linkhost [--address A] [--text T | --text-file F] [--file P] [--english] [--no-qr]\n"
+    "       linkhost --help\n";
+
+constexpr const char* help =
+    "Serves the private link to the phone page from this computer.\n"
+    "\n"
+    "  --address A     IPv4 address of a local interface (default: the likeliest one)\n"
+    "  --text T        shared text (\\n for a line feed)\n"
+    "  --text-file F   shared text, read from a file\n"
+    "  --file P        shared file\n"
+    "  --english       answer the phone in English (default French)\n"
+    "  --no-qr         no QR code in the terminal\n"
+    "\n"
+    "The first line of output is the link. When the output is a terminal, the link's\n"
+    "QR code follows, to scan with the phone.\n"
+    "\n"
+    "Commands, one per line on standard input:\n"
+    "  text T          share text T (\\n for a line feed; 'text ' shares an empty text)\n"
+    "  file P          share the file at path P\n"
+    "  nofile          stop sharing the file\n"
+    "  english         answer in English\n"
+    "  french          answer in French\n"
+    "  stop            stop serving; the link no longer works\n"
+    "  start           serve again under a new link, printed as a new line\n"
+    "The end of input (Ctrl+D; Ctrl+Z then Enter on Windows), Ctrl+C or SIGTERM stops and exits.\n";
 
 struct Options {
     std::string address;
@@ -45,13 +72,17 @@ struct Options {
     std::string textFile;
     std::string file;
     bool english = false;
+    bool qr = true;
+    bool help = false;
 };
 
 bool parseOptions(const std::vector<std::string>& args, Options& options) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
-        if (name == "--english") {
-            options.english = true;
+        if (name == "--english" || name == "--no-qr" || name == "--help") {
+            if (name == "--english") options.english = true;
+            if (name == "--no-qr") options.qr = false;
+            if (name == "--help") options.help = true;
             continue;
         }
         if (name != "--address" && name != "--text" && name != "--text-file" && name != "--file") return false;
@@ -94,10 +125,14 @@ std::string link(const TransferServer& server) {
     return "http://" + server.address + ":" + std::to_string(server.port) + "/" + server.token + "/";
 }
 
+bool showQr = false;
+
+// The link alone on its line, for scripts; then its QR code for a person.
 void printLink(const TransferServer& server) {
     std::string line = link(server) + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
+    if (showQr) writeToTerminal(terminalQr(link(server)));
 }
 
 void complain(const std::string& message) {
@@ -215,7 +250,12 @@ int run(const std::vector<std::string>& args) {
         std::fputs(usage, stderr);
         return 2;
     }
+    if (options.help) {
+        std::fputs(help, stdout);
+        return 0;
+    }
     Ui::english = options.english;
+    showQr = options.qr && terminalCanShowQr();
     if (!platform::startSockets()) {
         complain(std::runtime_error("Creation du serveur impossible."));
         return 1;
