@@ -7,7 +7,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "link/text.h"
+#include "base/text.h"
 #else
 #include <unistd.h>
 #endif
