@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "app/ui/labels.h"
 #include "base/diagnostic.h"
 #include "base/language.h"
 #include "bluetooth/bluetooth_transfer.h"
@@ -16,11 +17,6 @@
 
 namespace app {
 namespace {
-
-bool jobRunning(BluetoothTransfer::State state) {
-    return state == BluetoothTransfer::State::Connecting || state == BluetoothTransfer::State::AwaitingAcceptance ||
-           state == BluetoothTransfer::State::Sending;
-}
 
 // Pairing requests for the selected phone reach this window while it is kept.
 void listenTo(const BLUETOOTH_DEVICE_INFO& phone) {
@@ -34,7 +30,7 @@ unsigned long long phoneAddress() {
 }  // namespace
 
 bool selectBluetoothPhone() {
-    if (jobRunning(bluetoothTransfer->snapshot().state))
+    if (BluetoothTransfer::busy(bluetoothTransfer->snapshot().state))
         fail(L"Attendez la fin du transfert ou annulez-le.", L"Wait for the transfer to finish or cancel it.");
     status(L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.",
            L"Choose your phone. Compare the code on both devices.");
@@ -114,7 +110,7 @@ void sendBluetooth(const std::wstring& path) {
 void sendBluetoothText(const std::string& text) {
     if (!bluetoothDevice && !selectBluetoothPhone()) return;
     bluetoothText = true;
-    SetWindowTextW(btPathEdit, byLanguage(L"Texte.txt \u00b7 en m\u00e9moire", L"Text.txt \u00b7 in memory"));
+    SetWindowTextW(btPathEdit, Ui::bluetoothPathText(true, L"", Ui::english).c_str());
     bluetoothTransfer->startText(phoneAddress(), text);
     pollBluetooth(false);
 }
@@ -131,7 +127,7 @@ void pollBluetooth(bool force) {
     static std::uint64_t lastJob = 0;
     if (!bluetoothTransfer || !windowHandle) return;
     const BluetoothTransfer::Snapshot job = bluetoothTransfer->snapshot();
-    const bool busy = jobRunning(job.state);
+    const bool busy = BluetoothTransfer::busy(job.state);
     for (int id : {ControlId::wifiMode, ControlId::textSend, ControlId::fileSend, ControlId::chooseFile,
                    ControlId::removeFile, ControlId::pair})
         EnableWindow(GetDlgItem(windowHandle, id), busy ? FALSE : TRUE);

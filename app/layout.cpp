@@ -32,10 +32,6 @@ Box qrModuleBox(const Box& area, int modules, int x, int y) {
     return {edge(area.left, x), edge(area.top, y), edge(area.left, x + 1), edge(area.top, y + 1)};
 }
 
-std::wstring privateLink(const std::wstring& address, std::uint16_t port, const std::wstring& token) {
-    return L"http://" + address + L":" + std::to_wstring(port) + L"/" + token + L"/";
-}
-
 int addressToKeep(const std::vector<std::pair<std::wstring, std::string>>& entries, const std::string& previous) {
     int choice = 0;
     if (previous.empty()) return choice;

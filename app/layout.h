@@ -45,10 +45,6 @@ constexpr int qrQuietZone = 4;
 // from integer division of the running position, so neighbours share edges exactly.
 Box qrModuleBox(const Box& area, int modules, int x, int y);
 
-// The characters after the last '/' or '\'; the whole path when it holds neither.
-// "http://" + address + ":" + port + "/" + token + "/".
-std::wstring privateLink(const std::wstring& address, std::uint16_t port, const std::wstring& token);
-
 // Which address list entry to select after re-enumerating: the last entry whose
 // address equals the one selected before, else the first.
 int addressToKeep(const std::vector<std::pair<std::wstring, std::string>>& entries, const std::string& previous);

@@ -28,7 +28,7 @@ void refreshLink() {
     currentLink.clear();
     qr.reset();
     if (server && server->running) {
-        currentLink = privateLink(wide(server->address), server->port, wide(server->token));
+        currentLink = wide(server->link());
         qr = std::make_unique<qrcodegen::QrCode>(
             qrcodegen::QrCode::encodeText(utf8(currentLink).c_str(), qrcodegen::QrCode::Ecc::MEDIUM));
     }

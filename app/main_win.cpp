@@ -150,12 +150,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     try {
         exitCode = run(instance, showCommand);
     } catch (const std::exception& failure) {
-        std::wstring message;
-        try {
-            message = Ui::diagnostic(wide(failure.what()), false);
-        } catch (const std::exception&) {
-            message = L"Erreur Windows";
-        }
+        const std::wstring message = Ui::diagnostic(failureText(failure), false);
         MessageBoxW(nullptr, message.c_str(), productTitle, MB_OK | MB_ICONERROR);
         exitCode = 1;
     }

@@ -78,11 +78,7 @@ std::wstring failureText(const std::exception& failure) {
     if (dynamic_cast<const std::bad_alloc*>(&failure))
         return L"M\u00e9moire insuffisante. Fermez des programmes puis r\u00e9essayez.";
     if (dynamic_cast<const std::system_error*>(&failure)) return L"Ressources syst\u00e8me insuffisantes. R\u00e9essayez.";
-    try {
-        return wide(failure.what());
-    } catch (const std::exception&) {
-        return L"Erreur Windows";  // a message that is not UTF-8 cannot be shown as such
-    }
+    return messageText(failure, L"Erreur Windows");  // a message that is not UTF-8 cannot be shown as such
 }
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

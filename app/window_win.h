@@ -15,13 +15,11 @@
 #include <vector>
 
 #include "app/ui/control_ids.h"
+#include "remote/actions.h"
 
 class TransferServer;
 class BluetoothTransfer;
 class BluetoothAuthListener;
-namespace remote {
-class Actions;
-}
 namespace qrcodegen {
 class QrCode;
 }
@@ -29,7 +27,7 @@ class QrCode;
 namespace app {
 
 
-constexpr UINT internetActionFinished = WM_APP + 41;
+constexpr UINT internetActionFinished = remote::ActionFinished;  // posted by the Internet runner
 constexpr UINT pairingRequest = WM_APP + 53;
 constexpr UINT_PTR refreshTimer = 1;
 constexpr UINT refreshPeriodMs = 250;

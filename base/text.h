@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -11,3 +13,10 @@
 // std::runtime_error "Texte UTF-8 invalide." / "Texte Unicode invalide." for bad input.
 std::wstring wide(std::string_view text);
 std::string utf8(std::wstring_view text);
+
+// A failure's message as interface text, never raising: the UTF-8 message, or when
+// it is not UTF-8, `fallback`, or without one its ASCII characters with '?' for the rest.
+std::wstring messageText(const std::exception& failure, const wchar_t* fallback = nullptr);
+
+// The largest text shared with the phone, in UTF-8 bytes (4 MiB), on either road.
+inline constexpr std::size_t maximumTextBytes = 4194304;

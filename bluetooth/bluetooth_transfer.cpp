@@ -24,24 +24,6 @@ const wchar_t* const startFailedText = L"Démarrage du transfert impossible.";
 // Numbers jobs across every transfer object, so no two jobs of a process share one.
 std::atomic<std::uint64_t> jobsStarted{0};
 
-bool running(BluetoothTransfer::State state) {
-    return state == BluetoothTransfer::State::Connecting || state == BluetoothTransfer::State::AwaitingAcceptance ||
-           state == BluetoothTransfer::State::Sending;
-}
-
-// Error texts are UTF-8; one that is not must still reach the user rather than
-// escape the worker, so its ASCII part is kept.
-std::wstring messageOf(const char* text) {
-    try {
-        return wide(text);
-    } catch (...) {
-        std::wstring out;
-        for (const char* p = text; *p; ++p)
-            out += static_cast<unsigned char>(*p) < 0x80 ? static_cast<wchar_t>(*p) : L'?';
-        return out;
-    }
-}
-
 // Overwrites the bytes of a string with zeros, where they are.
 void wipe(std::string& bytes) {
     if (!bytes.empty()) platform::secureZero(&bytes[0], bytes.size());
@@ -93,7 +75,7 @@ std::shared_ptr<BluetoothTransfer::Payload> BluetoothTransfer::textPayload(std::
         std::string& bytes;
         ~Wiper() { wipe(bytes); }
     } wiper{text};
-    if (text.empty() || text.size() > maximumTextBytes)
+    if (text.empty() || text.size() > ::maximumTextBytes)
         throw std::length_error("Texte Bluetooth vide ou trop long (4 Mo maximum).");
     std::wstring check = wide(text);  // proves the text is valid UTF-8
     if (!check.empty()) platform::secureZero(&check[0], check.size() * sizeof(wchar_t));
@@ -111,7 +93,7 @@ void BluetoothTransfer::startPayload(unsigned long long address, std::shared_ptr
     if (!payload) throw std::invalid_argument("Fichier Bluetooth absent.");
     {
         std::lock_guard<std::mutex> lock(mutex);
-        if (running(state)) throw std::runtime_error("Un transfert Bluetooth est deja en cours.");
+        if (busy(state)) throw std::runtime_error("Un transfert Bluetooth est deja en cours.");
     }
     if (payload->size > obex::maxObjectSize)
         throw std::runtime_error(
@@ -209,7 +191,7 @@ void BluetoothTransfer::run(unsigned long long address, std::shared_ptr<Payload>
     } catch (const Cancelled&) {
         finish(State::UserCancelled, cancelledText);
     } catch (const std::exception& e) {
-        finish(State::Failed, messageOf(e.what()));
+        finish(State::Failed, messageText(e));  // a text that is not UTF-8 still reaches the user
     } catch (...) {
         finish(State::Failed, startFailedText);
     }

@@ -13,6 +13,7 @@
 
 #include "bluetooth/obex_push.h"
 #include "base/file_share.h"
+#include "base/text.h"
 
 class BluetoothTransfer {
 public:
@@ -25,6 +26,11 @@ public:
         UserCancelled = 5,
         Failed = 6,
     };
+
+    // A job is under way: connecting, awaiting the phone's acceptance or sending.
+    static constexpr bool busy(State state) {
+        return state == State::Connecting || state == State::AwaitingAcceptance || state == State::Sending;
+    }
 
     struct Snapshot {
         State state = State::Idle;
@@ -54,7 +60,7 @@ public:
     using FileRead = std::function<std::uint64_t(unsigned char* buffer, std::uint64_t capacity)>;
     using FileOpener = std::function<FileRead(const FileShare&)>;
 
-    static constexpr std::size_t maximumTextBytes = 4194304;
+    static constexpr std::size_t maximumTextBytes = ::maximumTextBytes;
     static constexpr unsigned long long maximumAddress = 0xFFFFFFFFFFFFull;
 
     BluetoothTransfer();  // RFCOMM to the phone

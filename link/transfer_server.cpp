@@ -32,3 +32,7 @@ SharedContent TransferServer::snapshot() const {
     std::lock_guard<std::mutex> lock(contentMutex);
     return SharedContent{text, file, revision};
 }
+
+std::string TransferServer::link() const {
+    return "http://" + address + ":" + std::to_string(port) + "/" + token + "/";
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/text.h"
 #include "base/file_share.h"
 #include "platform/socket.h"
 
@@ -65,7 +66,7 @@ public:
     void setFile(std::shared_ptr<FileShare> file);  // empty withdraws the file
     SharedContent snapshot() const;
 
-    static constexpr std::size_t maximumTextBytes = 4u * 1024u * 1024u;
+    static constexpr std::size_t maximumTextBytes = ::maximumTextBytes;
 
 private:
     void acceptLoop();
@@ -92,8 +93,11 @@ public:
     std::atomic<bool> running{false};
     std::atomic<std::uint64_t> lastStatePoll{0};  // tick of the last page or state request; 0 for none
     std::atomic<std::uint32_t> acceptError{0};    // socket error that ended the accept thread
-    // Set by start, read by the window and the workers; the link is
-    // "http://" + address + ":" + port + "/" + token + "/".
+    // The private link, "http://" + address + ":" + port + "/" + token + "/";
+    // meaningful while running.
+    std::string link() const;
+
+    // Set by start, read by the window and the workers.
     std::string token;
     std::string address;
 

@@ -44,14 +44,6 @@ bool drawKey(const Actions::State& state, std::uint64_t& key) {
     return false;
 }
 
-std::wstring messageOf(const std::exception& error) {
-    try {
-        return wide(error.what());
-    } catch (...) {
-        return Unexpected;
-    }
-}
-
 // The thread's whole life: nothing may escape it.
 void runAction(std::shared_ptr<Actions::State> state, Actions::Runner run, Action action) noexcept {
     Result result{action, false, {}, {}};
@@ -59,7 +51,7 @@ void runAction(std::shared_ptr<Actions::State> state, Actions::Runner run, Actio
         run(result);
     } catch (const std::exception& error) {
         result.ok = false;
-        result.message = messageOf(error);
+        result.message = messageText(error, Unexpected);
     } catch (...) {
         result.ok = false;
         result.message = Unexpected;

@@ -1,5 +1,6 @@
 #include "app/ui/labels.h"
 
+#include "base/file_share.h"
 #include "base/language.h"
 
 namespace Ui {
@@ -28,8 +29,7 @@ TextPair modeSummary(bool bluetoothMode) {
 std::wstring fileLabelText(const std::wstring& selectedPath, bool inEnglish) {
     if (selectedPath.empty())
         return TextPair{L"Aucun fichier sélectionné", L"No file selected"}.in(inEnglish);
-    const auto slash = selectedPath.find_last_of(L"/\\");
-    return slash == std::wstring::npos ? selectedPath : selectedPath.substr(slash + 1);
+    return fileNameOf(selectedPath);
 }
 
 std::wstring deviceLabelText(bool phoneChosen, const std::wstring& phoneName, bool inEnglish) {

@@ -160,5 +160,3 @@ void rejectBluetoothChallenge(const AuthenticationParams& params);
 PairingPrompt makePairingPrompt(const AuthenticationParams& params);
 PairingResponse makePairingResponse(const AuthenticationParams& params, bool accept);
 
-// UTF-8 form of an interface text, for exception messages.
-std::string pairingUtf8(const std::wstring& text);

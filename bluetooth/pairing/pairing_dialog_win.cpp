@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <pthread.h>
-
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -33,10 +31,6 @@ struct PairingState {
 };
 
 unsigned long long now() { return authenticationPlatform().now(); }
-
-HANDLE threadHandle(std::thread& thread) {
-    return thread.joinable() ? pthread_gethandle(thread.native_handle()) : nullptr;
-}
 
 void enableConfirm(PairingState& state, bool enabled) {
     EnableWindow(GetDlgItem(state.dialog, IDC_PAIRING_CONFIRM), enabled);
@@ -68,7 +62,7 @@ void cancelPairing(PairingState& state) {
         return;
     }
     // The dialog ends once the timer sees the thread return.
-    if (state.pairingThread.joinable()) deviceSystem().cancelPairingCall(threadHandle(state.pairingThread));
+    if (state.pairingThread.joinable()) deviceSystem().cancelPairingCall(state.pairingThread);
 }
 
 void onConfirm(PairingState& state) {
@@ -165,7 +159,7 @@ void onFailure(PairingState& state) {
     } catch (...) {
     }
     bool waitForThread = state.pairingThread.joinable() && !state.flow.threadFinished.load();
-    if (waitForThread) deviceSystem().cancelPairingCall(threadHandle(state.pairingThread));
+    if (waitForThread) deviceSystem().cancelPairingCall(state.pairingThread);
     if (!(waitForThread && !state.flow.confirmationMode)) EndDialog(state.dialog, IDC_PAIRING_REFUSE);
 }
 

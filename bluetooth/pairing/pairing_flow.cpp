@@ -1,5 +1,7 @@
 #include "bluetooth/pairing/pairing_flow.h"
 
+#include "base/text.h"
+
 namespace PairingText {
 const wchar_t* const couldNotStart = L"Impossible de d\u00e9marrer l\u2019appairage.";
 const wchar_t* const refused = L"Refus transmis. Fin de la tentative d\u2019appairage\u2026";
@@ -91,7 +93,7 @@ PairingOutcome pairingOutcome(long long dialogResult, const PairingFlow& flow) {
     if (dialogResult == -1)
         outcome.error = "Fenetre de confirmation Bluetooth introuvable.";
     else if (!flow.message.empty())
-        outcome.error = pairingUtf8(flow.message);
+        outcome.error = utf8(flow.message);
     else
         outcome.error = "Appairage non termine (Windows " + std::to_string(code) +
                         "). Annulez sur Android, puis relancez Choisir / associer dans Tolvenaire. Si une "

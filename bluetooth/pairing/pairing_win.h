@@ -8,6 +8,7 @@
 #include <bluetoothapis.h>
 
 #include <optional>
+#include <thread>
 
 #include "bluetooth/pairing/authentication.h"
 
@@ -36,7 +37,7 @@ public:
     // Runs on the pairing thread.
     virtual DWORD authenticateDevice(HWND dialog, BLUETOOTH_DEVICE_INFO& device) = 0;
     // Frees the pairing thread from its blocking call.
-    virtual void cancelPairingCall(HANDLE thread) = 0;
+    virtual void cancelPairingCall(std::thread& thread) = 0;
 };
 
 DeviceSystem& deviceSystem();

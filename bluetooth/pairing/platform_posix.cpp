@@ -1,7 +1,6 @@
 #include "bluetooth/pairing/authentication.h"
 
-#include <sys/random.h>
-#include <time.h>
+#include "platform/system.h"
 
 namespace {
 
@@ -18,14 +17,9 @@ public:
     void unregisterListener(void*) override {}
     unsigned long sendResponse(const AuthenticationResponse&) override { return notSupported; }
     bool postMessage(WindowHandle, unsigned, unsigned long long, long long) override { return false; }
-    unsigned long long now() override {
-        timespec ts{};
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-        return static_cast<unsigned long long>(ts.tv_sec) * 1000ull +
-               static_cast<unsigned long long>(ts.tv_nsec) / 1000000ull;
-    }
+    unsigned long long now() override { return platform::tickCount(); }
     bool random64(unsigned long long& value) override {
-        return getrandom(&value, sizeof value, 0) == static_cast<ssize_t>(sizeof value);
+        return platform::systemRandom(reinterpret_cast<unsigned char*>(&value), sizeof value);
     }
 };
 

@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <bcrypt.h>
 #include <bluetoothapis.h>
 
 #include <algorithm>
@@ -8,6 +7,7 @@
 #include <cstring>
 
 #include "bluetooth/pairing/pairing_win.h"
+#include "platform/system.h"
 
 BluetoothDeviceRecord deviceRecord(const BLUETOOTH_DEVICE_INFO& info) {
     BluetoothDeviceRecord record;
@@ -90,10 +90,9 @@ public:
         return PostMessageW(static_cast<HWND>(window), message, static_cast<WPARAM>(wParam),
                             static_cast<LPARAM>(lParam)) != FALSE;
     }
-    unsigned long long now() override { return GetTickCount64(); }
+    unsigned long long now() override { return platform::tickCount(); }
     bool random64(unsigned long long& value) override {
-        return BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&value), sizeof value,
-                                              BCRYPT_USE_SYSTEM_PREFERRED_RNG));
+        return platform::systemRandom(reinterpret_cast<unsigned char*>(&value), sizeof value);
     }
 };
 
@@ -119,9 +118,7 @@ public:
     DWORD authenticateDevice(HWND dialog, BLUETOOTH_DEVICE_INFO& device) override {
         return BluetoothAuthenticateDeviceEx(dialog, nullptr, &device, nullptr, MITMProtectionRequiredGeneralBonding);
     }
-    void cancelPairingCall(HANDLE thread) override {
-        if (thread) CancelSynchronousIo(thread);
-    }
+    void cancelPairingCall(std::thread& thread) override { platform::cancelThreadIo(thread); }
 };
 
 std::atomic<DeviceSystem*> installedDevices{nullptr};

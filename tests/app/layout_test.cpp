@@ -139,12 +139,6 @@ TEST(QrModules, PaintedPixelsReproduceTheCodeExactly) {
     }
 }
 
-TEST(Link, PrivateLinkLayout) {
-    EXPECT_EQ(app::privateLink(L"192.168.1.20", 8765, L"0123456789abcdef0123456789abcdef"),
-              L"http://192.168.1.20:8765/0123456789abcdef0123456789abcdef/");
-    EXPECT_EQ(app::privateLink(L"10.0.0.1", 65535, L"t"), L"http://10.0.0.1:65535/t/");
-}
-
 TEST(AddressList, KeepsThePreviousAddressWhenStillPresent) {
     const std::vector<std::pair<std::wstring, std::string>> now{
         {L"Wi-Fi \u00b7 192.168.1.20", "192.168.1.20"},

@@ -90,3 +90,15 @@ TEST(SharedContent, TextAndRevisionAreAlwaysSeenTogether) {
     EXPECT_EQ(mismatches, 0);
     EXPECT_EQ(server.snapshot().revision, static_cast<std::uint64_t>(changes));
 }
+
+TEST(PrivateLink, AddressPortAndToken) {
+    TransferServer server("page", "style", "script");
+    server.address = "192.168.1.20";
+    server.port = 8765;
+    server.token = "0123456789abcdef0123456789abcdef";
+    EXPECT_EQ(server.link(), "http://192.168.1.20:8765/0123456789abcdef0123456789abcdef/");
+    server.address = "10.0.0.1";
+    server.port = 65535;
+    server.token = "t";
+    EXPECT_EQ(server.link(), "http://10.0.0.1:65535/t/");
+}

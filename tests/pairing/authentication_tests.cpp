@@ -323,9 +323,4 @@ TEST(PairingResponse, PositiveOnlyWithAComparableCode) {
     EXPECT_EQ(entered.response.numericValue, 0u);
 }
 
-TEST(PairingUtf8, EncodesInterfaceTexts) {
-    EXPECT_EQ(pairingUtf8(L"n\u2019a \u00e9t\u00e9 \u2026"), "n\xE2\x80\x99" "a \xC3\xA9t\xC3\xA9 \xE2\x80\xA6");
-    EXPECT_EQ(pairingUtf8(L"\U0001F600"), "\xF0\x9F\x98\x80");
-}
-
 }  // namespace

@@ -61,8 +61,8 @@ public:
         }
         return 1460;  // the test gave up waiting: a timeout code the test does not expect
     }
-    void cancelPairingCall(HANDLE thread) override {
-        if (thread) ++cancelCalls;
+    void cancelPairingCall(std::thread& thread) override {
+        if (thread.joinable()) ++cancelCalls;
         cancelled = true;
     }
 

@@ -121,18 +121,14 @@ std::string readWholeFile(const std::string& path) {
     return bytes;
 }
 
-std::string link(const TransferServer& server) {
-    return "http://" + server.address + ":" + std::to_string(server.port) + "/" + server.token + "/";
-}
-
 bool showQr = false;
 
 // The link alone on its line, for scripts; then its QR code for a person.
 void printLink(const TransferServer& server) {
-    std::string line = link(server) + "\n";
+    std::string line = server.link() + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
-    if (showQr) writeToTerminal(terminalQr(link(server)));
+    if (showQr) writeToTerminal(terminalQr(server.link()));
 }
 
 void complain(const std::string& message) {
