@@ -11,6 +11,12 @@
 #include <thread>
 #include <vector>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
 #include "platform/socket.h"
 #include "platform/system.h"
 
@@ -26,7 +32,8 @@ struct Script {
     bool closeAfterOffer = false;  // hang up instead of answering the offer
     // Misbehaves on the client's packet number `faultAt` (0 = CONNECT, 1 = offer,
     // then the body packets and the DISCONNECT) instead of answering it.
-    enum class Fault { Close, Stall, Answer };
+    // Reset hangs up with a reset (RST) instead of an orderly close.
+    enum class Fault { Close, Stall, Answer, Reset };
     std::size_t faultAt = static_cast<std::size_t>(-1);
     Fault fault = Fault::Close;
     Bytes faultAnswer{};  // sent as is for Fault::Answer, then silence until the client leaves
@@ -160,7 +167,14 @@ private:
             if (packets++ == script.faultAt) {
                 misbehaved = true;
                 if (script.fault == Script::Fault::Answer) answer(peer.get(), script.faultAnswer);
-                if (script.fault != Script::Fault::Close) drainUntilGone(peer.get(), deadline);
+                if (script.fault == Script::Fault::Stall || script.fault == Script::Fault::Answer)
+                    drainUntilGone(peer.get(), deadline);
+                if (script.fault == Script::Fault::Reset) {
+                    // A zero linger time turns the close into a reset.
+                    const linger abortive{1, 0};
+                    setsockopt(peer.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
+                               sizeof abortive);
+                }
                 break;
             }
             if (op == 0x80) {

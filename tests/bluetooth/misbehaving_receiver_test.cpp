@@ -146,6 +146,12 @@ TEST_F(MisbehavingReceiver, HangingUpAfterEachPacketFailsAndAfterDisconnectCompl
     EXPECT_EQ(last.end.sent, fileSize);
 }
 
+// A phone that drops the connection abruptly is reported as on Windows, where the
+// reset reaches the read and not the connection's error state.
+TEST_F(MisbehavingReceiver, ResetAfterEachPacketFailsAsAHangUp) {
+    for (std::size_t n = 0; n < disconnectPacket; ++n) expectFailed(run(smallPushScript(n, Fault::Reset)), closed, n);
+}
+
 TEST_F(MisbehavingReceiver, SilenceAtEachPacketEndsInTheTimeOut) {
     for (std::size_t n = 0; n < disconnectPacket; ++n) expectFailed(run(smallPushScript(n, Fault::Stall)), timedOut, n);
 }
