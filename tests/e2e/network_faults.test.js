@@ -75,9 +75,13 @@ async function startDownload() {
   return { download, length };
 }
 
-// What the phone ended with: the browser's failure text, or the saved bytes.
+// What the phone ended with, within a minute: the browser's failure text, or the saved bytes.
 async function outcomeOf(download) {
-  const failure = await download.failure();
+  let timer;
+  const late = new Promise((resolve, reject) => {
+    timer = setTimeout(() => reject(new Error('the download neither ended nor failed within 60 s')), 60000);
+  });
+  const failure = await Promise.race([download.failure(), late]).finally(() => clearTimeout(timer));
   if (failure !== null) return { failure };
   return { bytes: fs.readFileSync(await download.path()) };
 }
