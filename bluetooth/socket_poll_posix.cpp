@@ -9,9 +9,12 @@ int pollChannelSocket(platform::SocketHandle socket, bool forWrite, int timeoutM
     const int result = poll(&entry, 1, timeoutMs);
     if (result < 0) return errno == EINTR ? 0 : -1;
     if (result == 0) return 0;
-    // POLLERR is the counterpart of select's exception set for a failed connection.
-    // POLLHUP alone is left to recv/send, which report the closed peer themselves.
-    if (entry.revents & POLLERR) {
+    // POLLERR is the counterpart of select's exception set for a failed connection,
+    // which only a wait for writing can meet. While reading, POLLERR is a reset by
+    // the peer: Windows shows that in the read set and recv reports it, so it is left
+    // to recv here too. POLLHUP alone is left to recv/send, which report the closed
+    // peer themselves.
+    if ((entry.revents & POLLERR) && forWrite) {
         if (!pendingSocketError(socket, socketError) || socketError != 0) return -2;
     }
     if (entry.revents & POLLNVAL) {

@@ -11,6 +11,12 @@
 #include <thread>
 #include <vector>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
 #include "platform/socket.h"
 #include "platform/system.h"
 
@@ -24,6 +30,13 @@ struct Script {
     unsigned char offerAnswer = 0x90;
     bool holdOffer = false;        // withhold the answer to the offer until release()
     bool closeAfterOffer = false;  // hang up instead of answering the offer
+    // Misbehaves on the client's packet number `faultAt` (0 = CONNECT, 1 = offer,
+    // then the body packets and the DISCONNECT) instead of answering it.
+    // Reset hangs up with a reset (RST) instead of an orderly close.
+    enum class Fault { Close, Stall, Answer, Reset };
+    std::size_t faultAt = static_cast<std::size_t>(-1);
+    Fault fault = Fault::Close;
+    Bytes faultAnswer{};  // sent as is for Fault::Answer, then silence until the client leaves
 };
 
 struct Received {
@@ -65,6 +78,9 @@ public:
         return received;
     }
     bool finishedServing() const { return finished; }
+    // The client packets read, the one it misbehaved on included.
+    std::size_t packetsSeen() const { return packets; }
+    bool faulted() const { return misbehaved; }
 
 private:
     // Reads exactly n bytes; false when the peer closed or time ran out.
@@ -120,6 +136,15 @@ private:
             }
         }
     }
+    // Reads and drops whatever comes until the client hangs up (bounded).
+    void drainUntilGone(platform::SocketHandle s, std::uint64_t deadline) {
+        unsigned char sink[512];
+        while (!stop && platform::tickCount() < deadline) {
+            const int ready = platform::waitSocket(s, false, 10);
+            if (ready < 0) return;
+            if (ready == 1 && platform::receiveSome(s, sink, sizeof sink) <= 0) return;
+        }
+    }
     void serve() {
         const std::uint64_t deadline = platform::tickCount() + 60000;
         platform::Socket peer;
@@ -139,6 +164,19 @@ private:
             p.resize(len);
             if (!readExact(peer.get(), p.data() + 3, len - 3, deadline)) break;
             const unsigned char op = p[0];
+            if (packets++ == script.faultAt) {
+                misbehaved = true;
+                if (script.fault == Script::Fault::Answer) answer(peer.get(), script.faultAnswer);
+                if (script.fault == Script::Fault::Stall || script.fault == Script::Fault::Answer)
+                    drainUntilGone(peer.get(), deadline);
+                if (script.fault == Script::Fault::Reset) {
+                    // A zero linger time turns the close into a reset.
+                    const linger abortive{1, 0};
+                    setsockopt(peer.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
+                               sizeof abortive);
+                }
+                break;
+            }
             if (op == 0x80) {
                 Bytes rest{0x10, 0x00, static_cast<unsigned char>(script.maxPacket >> 8),
                            static_cast<unsigned char>(script.maxPacket & 0xFF)};
@@ -176,7 +214,8 @@ private:
     std::uint16_t port_ = 0;
     platform::Socket listener;
     std::thread thread;
-    std::atomic<bool> stop{false}, released{false}, offered{false}, finished{false};
+    std::atomic<bool> stop{false}, released{false}, offered{false}, finished{false}, misbehaved{false};
+    std::atomic<std::size_t> packets{0};
     std::mutex mutex;
     Received received;
 };

@@ -1,0 +1,158 @@
+// The real window over long use: hundreds of language switches, link refreshes with
+// their QR code redrawn, and openings of the QR window must leave the GDI and USER
+// object counts and the handle count where they were. A leak of one object per cycle
+// shows as a hundred or more; the tolerance only covers objects the system makes once.
+// Needs a display.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "app/ui/control_ids.h"
+#include "base/language.h"
+#include "app/window_win.h"
+#include "bluetooth/bluetooth_transfer.h"
+#include "link/transfer_server.h"
+#include "platform/socket.h"
+#include "remote/actions.h"
+#include "tests/support/process_counts.h"
+
+namespace {
+
+using namespace app;
+using testing_support::gdiObjectCount;
+using testing_support::handleCount;
+using testing_support::userObjectCount;
+
+constexpr int tolerance = 8;
+
+struct Counts {
+    int gdi, user, handles;
+};
+
+Counts counts() { return Counts{gdiObjectCount(), userObjectCount(), handleCount()}; }
+
+class WindowLeaks : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Ui::english = false;
+        scale = 1.0;
+        server = std::make_unique<TransferServer>("page", "style", "script");
+        bluetoothTransfer = std::make_unique<BluetoothTransfer>();
+        backgroundBrush = CreateSolidBrush(cardColour);
+        whiteBrush = CreateSolidBrush(panelColour);
+        WNDCLASSEXW description{};
+        description.cbSize = sizeof description;
+        description.lpfnWndProc = windowProc;
+        description.hInstance = GetModuleHandleW(nullptr);
+        description.lpszClassName = mainClassName;
+        ASSERT_NE(RegisterClassExW(&description), 0);
+        description.lpfnWndProc = qrProc;
+        description.lpszClassName = qrClassName;
+        ASSERT_NE(RegisterClassExW(&description), 0);
+        window = CreateWindowExW(0, mainClassName, windowTitle, WS_POPUP, 100, 50, 320, 612, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(window, nullptr);
+        ShowWindow(window, SW_SHOWNOACTIVATE);
+        // A running server gives a link and a QR code to draw.
+        ASSERT_TRUE(platform::startSockets());
+        server->start("127.0.0.1");
+        ASSERT_TRUE(server->running.load());
+    }
+    static void TearDownTestSuite() {
+        DestroyWindow(window);
+        remoteActions.reset();
+        bluetoothTransfer.reset();
+        server.reset();
+    }
+
+    static void command(int id, int notification = 0) {
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, notification), 0);
+    }
+    // Paints the window and every control now, then handles what painting posted.
+    static void repaint(HWND target) {
+        RedrawWindow(target, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        MSG message;
+        for (int i = 0; i < 100 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    // Runs `cycles` cycles after a few unmeasured ones and checks the three counts.
+    template <class F>
+    static void expectFlat(const char* what, int cycles, F cycle) {
+        for (int i = 0; i < 4; ++i) cycle(i);
+        const Counts before = counts();
+        for (int i = 0; i < cycles && !HasFatalFailure(); ++i) cycle(i);
+        const Counts after = counts();
+        std::printf("%d %s: GDI %d -> %d, USER %d -> %d, handles %d -> %d\n", cycles, what, before.gdi, after.gdi,
+                    before.user, after.user, before.handles, after.handles);
+        EXPECT_LE(after.gdi - before.gdi, tolerance) << what;
+        EXPECT_LE(after.user - before.user, tolerance) << what;
+        EXPECT_LE(after.handles - before.handles, tolerance) << what;
+    }
+
+    static HWND window;
+};
+HWND WindowLeaks::window = nullptr;
+
+// The counters must see single objects, or the checks below would prove nothing.
+TEST_F(WindowLeaks, CountersSeeEveryObject) {
+    const Counts before = counts();
+    HBRUSH brushes[20];
+    HWND windows[20];
+    HMENU menus[20];
+    HANDLE events[20];
+    for (int i = 0; i < 20; ++i) {
+        brushes[i] = CreateSolidBrush(RGB(i, 0, 0));
+        windows[i] = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, window, nullptr, nullptr, nullptr);
+        menus[i] = CreateMenu();
+        events[i] = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    const Counts during = counts();
+    for (int i = 0; i < 20; ++i) {
+        DeleteObject(brushes[i]);
+        DestroyWindow(windows[i]);
+        DestroyMenu(menus[i]);
+        CloseHandle(events[i]);
+    }
+    const Counts after = counts();
+    EXPECT_GE(during.gdi - before.gdi, 20);
+    EXPECT_GE(during.user - before.user, 40);
+    EXPECT_GE(during.handles - before.handles, 20);
+    EXPECT_EQ(after.gdi, before.gdi);
+    EXPECT_EQ(after.user, before.user);
+    EXPECT_EQ(after.handles, before.handles);
+}
+
+TEST_F(WindowLeaks, LanguageSwitches) {
+    expectFlat("language switches", 500, [](int i) {
+        SendMessageW(languageCombo, CB_SETCURSEL, (i + 1) % 2, 0);
+        command(ControlId::languageList, CBN_SELCHANGE);
+        ASSERT_EQ(Ui::english, (i + 1) % 2 == 1);
+        repaint(window);
+    });
+}
+
+TEST_F(WindowLeaks, LinkRefreshesWithTheQrCodeRedrawn) {
+    expectFlat("link refreshes", 500, [](int) {
+        refreshLink();
+        ASSERT_TRUE(qr);
+        repaint(window);
+    });
+}
+
+TEST_F(WindowLeaks, QrWindowOpenedAndClosed) {
+    refreshLink();
+    expectFlat("QR window openings", 100, [](int) {
+        command(ControlId::qr);
+        ASSERT_NE(qrWindow, nullptr);
+        repaint(qrWindow);
+        SendMessageW(qrWindow, WM_CLOSE, 0, 0);
+        ASSERT_EQ(qrWindow, nullptr);
+    });
+}
+
+}  // namespace

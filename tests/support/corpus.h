@@ -1,0 +1,30 @@
+#pragma once
+
+// Reads a fuzzer's seed or regression folder for the unit tests, which replay every
+// input in both builds.
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#ifndef TOLVENAIRE_FUZZ_DIR
+#error "TOLVENAIRE_FUZZ_DIR names the fuzz/ folder of the sources"
+#endif
+
+// (file name, bytes) of every regular file in fuzz/<kind>/<target>.
+inline std::vector<std::pair<std::string, std::string>> fuzzInputs(const char* kind, const char* target) {
+    namespace fs = std::filesystem;
+    std::vector<std::pair<std::string, std::string>> inputs;
+    const fs::path folder = fs::path(TOLVENAIRE_FUZZ_DIR) / kind / target;
+    if (!fs::is_directory(folder)) return inputs;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        inputs.emplace_back(entry.path().filename().string(),
+                            std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    }
+    return inputs;
+}
