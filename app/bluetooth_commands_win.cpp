@@ -10,10 +10,10 @@
 
 #include "app/ui/labels.h"
 #include "base/diagnostic.h"
+#include "base/file_share.h"
 #include "base/language.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/pairing/pairing_win.h"
-#include "base/file_share.h"
 
 namespace app {
 namespace {

@@ -10,8 +10,8 @@
 #include "app/handles_win.h"
 #include "app/layout.h"
 #include "base/language.h"
-#include "link/local_addresses.h"
 #include "base/text.h"
+#include "link/local_addresses.h"
 #include "link/transfer_server.h"
 
 namespace app {

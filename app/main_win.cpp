@@ -3,18 +3,18 @@
 #include "app/window_win.h"
 
 #include <commctrl.h>
-#include <winsock2.h>
 
 #include <exception>
 
 #include "app/layout.h"
+#include "app/ui/preference.h"
 #include "base/diagnostic.h"
 #include "base/language.h"
-#include "app/ui/preference.h"
+#include "base/text.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "link/assets/assets.h"
-#include "base/text.h"
 #include "link/transfer_server.h"
+#include "platform/socket.h"
 #include "remote/actions.h"
 
 namespace {
@@ -130,7 +130,7 @@ void shutDown() {
     deleteObject(brandFont);
     deleteObject(backgroundBrush);
     deleteObject(whiteBrush);
-    WSACleanup();
+    platform::stopSockets();
 }
 
 }  // namespace
@@ -139,8 +139,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     hardenProcess();
     Ui::loadLanguage();
 
-    WSADATA winsock{};
-    if (WSAStartup(MAKEWORD(2, 2), &winsock) != 0) {
+    if (!platform::startSockets()) {
         MessageBoxW(nullptr, byLanguage(L"Le r\u00e9seau Windows est indisponible.", L"Windows networking is unavailable."),
                     productTitle, MB_OK | MB_ICONERROR);
         return 1;

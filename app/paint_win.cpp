@@ -3,8 +3,8 @@
 
 #include "app/window_win.h"
 
-#include "app/layout.h"
 #include "app/handles_win.h"
+#include "app/layout.h"
 #include "base/language.h"
 #include "link/transfer_server.h"
 

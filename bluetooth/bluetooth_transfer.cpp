@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "base/language.h"
+#include "base/text.h"
 #include "bluetooth/mime_type.h"
 #include "bluetooth/socket_channel.h"
-#include "base/text.h"
 #include "platform/system.h"
 
 namespace {

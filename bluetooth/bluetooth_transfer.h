@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "bluetooth/obex_push.h"
 #include "base/file_share.h"
 #include "base/text.h"
+#include "bluetooth/obex_push.h"
 
 class BluetoothTransfer {
 public:

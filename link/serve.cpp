@@ -5,12 +5,12 @@
 #include <string_view>
 #include <vector>
 
-#include "base/language.h"
-#include "link/network_connection.h"
 #include "base/file_share.h"
-#include "link/http_request.h"
-#include "link/transfer_server.h"
+#include "base/language.h"
 #include "base/text.h"
+#include "link/http_request.h"
+#include "link/network_connection.h"
+#include "link/transfer_server.h"
 #include "platform/system.h"
 
 namespace {

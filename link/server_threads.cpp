@@ -41,18 +41,18 @@ void TransferServer::start(const std::string& where) {
     lastStatePoll = 0;
     acceptError = 0;
 
-    platform::Socket listener(platform::openTcpSocket());
-    if (!listener.valid()) throw std::runtime_error("Creation du serveur impossible.");
-    if (!platform::setExclusiveAddressUse(listener.get()) || !platform::setNonBlocking(listener.get())) {
+    platform::Socket candidateListener(platform::openTcpSocket());
+    if (!candidateListener.valid()) throw std::runtime_error("Creation du serveur impossible.");
+    if (!platform::setExclusiveAddressUse(candidateListener.get()) || !platform::setNonBlocking(candidateListener.get())) {
         throw std::runtime_error("Configuration du serveur impossible.");
     }
     std::uint16_t bound = 0;
     for (std::uint16_t candidate = firstPort; candidate <= lastPort && bound == 0; ++candidate) {
-        if (platform::bindIPv4(listener.get(), ip, candidate)) bound = candidate;
+        if (platform::bindIPv4(candidateListener.get(), ip, candidate)) bound = candidate;
     }
-    if (bound == 0 || !platform::listenOn(listener.get(), backlog)) throw std::runtime_error(noPort);
+    if (bound == 0 || !platform::listenOn(candidateListener.get(), backlog)) throw std::runtime_error(noPort);
     port = bound;
-    listenSocket = listener.release();
+    listener = std::move(candidateListener);
     running = true;
     try {
         for (int i = 0; i < workerCount; ++i) workers.emplace_back([this] { worker(); });
@@ -65,7 +65,7 @@ void TransferServer::start(const std::string& where) {
 
 void TransferServer::acceptLoop() {
     while (running.load()) {
-        const int ready = platform::waitSocket(listenSocket, false, acceptPollMs);
+        const int ready = platform::waitSocket(listener.get(), false, acceptPollMs);
         if (ready == 0) continue;
         if (ready < 0) {
             // The window sees the code, stops the server and tells the user.
@@ -73,7 +73,7 @@ void TransferServer::acceptLoop() {
             return;
         }
         std::uint32_t peer = 0;
-        platform::Socket accepted(platform::acceptConnection(listenSocket, peer));
+        platform::Socket accepted(platform::acceptConnection(listener.get(), peer));
         if (!accepted.valid() || !platform::setNonBlocking(accepted.get())) continue;
 
         std::lock_guard<std::mutex> lock(queueMutex);
@@ -143,8 +143,7 @@ void TransferServer::stop() {
     }
     queueReady.notify_all();
     if (acceptThread.joinable()) acceptThread.join();
-    platform::closeSocket(listenSocket);
-    listenSocket = platform::invalidSocket;
+    listener.reset();
     {
         std::lock_guard<std::mutex> lock(queueMutex);
         for (const Client& waiting : queue) {

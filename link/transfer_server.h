@@ -73,7 +73,7 @@ private:
     void worker();
     void releaseAddress(std::uint32_t peer);  // under queueMutex
 
-    platform::SocketHandle listenSocket = platform::invalidSocket;
+    platform::Socket listener;
     std::thread acceptThread;
     std::vector<std::thread> workers;
     // Held only to swap pointers and bump the counter, never during I/O.

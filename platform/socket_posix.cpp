@@ -1,28 +1,14 @@
 #include "platform/socket.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace platform {
-namespace {
-
-sockaddr_in ipv4(std::uint32_t address, std::uint16_t port) {
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_addr.s_addr = address;
-    result.sin_port = htons(port);
-    return result;
-}
-
-}  // namespace
-
 bool startSockets() { return true; }
 
 void stopSockets() {}
@@ -68,11 +54,6 @@ bool setExclusiveAddressUse(SocketHandle socket) {
     return setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0;
 }
 
-bool bindIPv4(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
-    sockaddr_in local = ipv4(address, port);
-    return bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
-}
-
 bool listenOn(SocketHandle socket, int backlog) { return listen(socket, backlog) == 0; }
 
 SocketHandle acceptConnection(SocketHandle listener, std::uint32_t& peerAddress) {
@@ -81,27 +62,6 @@ SocketHandle acceptConnection(SocketHandle listener, std::uint32_t& peerAddress)
     int accepted = accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
     peerAddress = accepted < 0 ? 0 : peer.sin_addr.s_addr;
     return accepted < 0 ? invalidSocket : accepted;
-}
-
-std::uint16_t localPort(SocketHandle socket) {
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    if (getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
-    return ntohs(local.sin_port);
-}
-
-bool connectIPv4(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
-    sockaddr_in remote = ipv4(address, port);
-    return connect(socket, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0;
-}
-
-bool parseIPv4(std::string_view text, std::uint32_t& address) {
-    std::string copy(text);  // inet_pton needs a terminated string
-    if (copy.find('\0') != std::string::npos) return false;
-    in_addr parsed{};
-    if (inet_pton(AF_INET, copy.c_str(), &parsed) != 1) return false;
-    address = parsed.s_addr;
-    return true;
 }
 
 }  // namespace platform

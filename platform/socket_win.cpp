@@ -4,20 +4,11 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
-#include <string>
 
 namespace platform {
 namespace {
 
 int clampLength(std::size_t length) { return static_cast<int>(std::min<std::size_t>(length, 0x7fffffff)); }
-
-sockaddr_in ipv4(std::uint32_t address, std::uint16_t port) {
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_addr.s_addr = address;
-    result.sin_port = htons(port);
-    return result;
-}
 
 }  // namespace
 
@@ -68,11 +59,6 @@ bool setExclusiveAddressUse(SocketHandle socket) {
     return setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on) == 0;
 }
 
-bool bindIPv4(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
-    sockaddr_in local = ipv4(address, port);
-    return bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
-}
-
 bool listenOn(SocketHandle socket, int backlog) { return listen(socket, backlog) == 0; }
 
 SocketHandle acceptConnection(SocketHandle listener, std::uint32_t& peerAddress) {
@@ -81,27 +67,6 @@ SocketHandle acceptConnection(SocketHandle listener, std::uint32_t& peerAddress)
     SOCKET accepted = accept(listener, reinterpret_cast<sockaddr*>(&peer), &length);
     peerAddress = accepted == INVALID_SOCKET ? 0 : peer.sin_addr.s_addr;
     return accepted;
-}
-
-std::uint16_t localPort(SocketHandle socket) {
-    sockaddr_in local{};
-    int length = sizeof local;
-    if (getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
-    return ntohs(local.sin_port);
-}
-
-bool connectIPv4(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
-    sockaddr_in remote = ipv4(address, port);
-    return connect(socket, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0;
-}
-
-bool parseIPv4(std::string_view text, std::uint32_t& address) {
-    std::string copy(text);  // inet_pton needs a terminated string
-    if (copy.find('\0') != std::string::npos) return false;
-    in_addr parsed{};
-    if (inet_pton(AF_INET, copy.c_str(), &parsed) != 1) return false;
-    address = parsed.s_addr;
-    return true;
 }
 
 }  // namespace platform

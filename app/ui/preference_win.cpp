@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "base/language.h"
 #include "app/ui/preference.h"
+#include "base/language.h"
 
 namespace Ui {
 

@@ -11,8 +11,8 @@
 #include <cstdio>
 
 #include "app/ui/control_ids.h"
-#include "base/language.h"
 #include "app/window_win.h"
+#include "base/language.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "link/transfer_server.h"
 #include "platform/socket.h"

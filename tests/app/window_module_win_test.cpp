@@ -12,9 +12,9 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "app/window_win.h"
 #include "base/diagnostic.h"
 #include "base/language.h"
-#include "app/window_win.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/socket_channel.h"
 #include "link/transfer_server.h"

@@ -14,10 +14,10 @@
 #endif
 
 #include "base/language.h"
+#include "base/text.h"
 #include "bluetooth/mime_type.h"
 #include "bluetooth/socket_channel.h"
 #include "bluetooth/windows_error.h"
-#include "base/text.h"
 #include "platform/system.h"
 #include "tests/bluetooth/loopback_receiver.h"
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "bluetooth/socket_channel.h"
 #include "base/text.h"
+#include "bluetooth/socket_channel.h"
 #include "platform/system.h"
 #include "tests/bluetooth/loopback_receiver.h"
 #include "tests/support/process_counts.h"

@@ -15,9 +15,9 @@
 #include <thread>
 
 #include "app/ui/control_ids.h"
+#include "app/window_win.h"
 #include "base/diagnostic.h"
 #include "base/language.h"
-#include "app/window_win.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/socket_channel.h"
 #include "platform/system.h"

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "base/language.h"
 #include "base/file_share.h"
+#include "base/language.h"
 #include "link/transfer_server.h"
 #include "tests/server/test_client.h"
 

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "base/language.h"
 #include "app/ui/preference.h"
+#include "base/language.h"
 #include "tests/support/language_guard.h"
 
 namespace {

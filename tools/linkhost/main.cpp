@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "base/diagnostic.h"
-#include "base/language.h"
-#include "link/assets/assets.h"
 #include "base/file_share.h"
+#include "base/language.h"
+#include "base/text.h"
+#include "link/assets/assets.h"
 #include "link/local_addresses.h"
 #include "link/transfer_server.h"
-#include "base/text.h"
 #include "platform/socket.h"
 #include "tools/linkhost/terminal_qr.h"
 

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "base/file_share.h"
 #include "base/language.h"
+#include "base/text.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/mime_type.h"
 #include "bluetooth/obex_push.h"
 #include "bluetooth/socket_channel.h"
-#include "base/file_share.h"
-#include "base/text.h"
 #include "platform/socket.h"
 
 namespace {
