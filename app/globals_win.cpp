@@ -1,5 +1,6 @@
-// The window module's globals. Defined in one file so that their clean-ups at exit
-// run in the reverse of this order.
+// The window module's globals (grouped and explained in window_win.h). Defined in
+// one file so that their clean-ups at exit run in the reverse of this order: the
+// pairing listener and the Bluetooth job first, the Internet runner last.
 
 #include "app/window_win.h"
 

@@ -9,6 +9,7 @@
 
 #include "app/handles_win.h"
 #include "app/layout.h"
+#include "app/ui/labels.h"
 #include "base/language.h"
 #include "base/text.h"
 #include "link/local_addresses.h"
@@ -60,7 +61,7 @@ void labelNoAddress() {
     if (!addresses.empty()) return;
     SendMessageW(addressCombo, CB_RESETCONTENT, 0, 0);
     SendMessageW(addressCombo, CB_ADDSTRING, 0,
-                 reinterpret_cast<LPARAM>(byLanguage(L"Aucun r\u00e9seau local", L"No local network")));
+                 reinterpret_cast<LPARAM>(Ui::current(Ui::noLocalNetwork)));
     SendMessageW(addressCombo, CB_SETCURSEL, 0, 0);
 }
 
@@ -94,7 +95,7 @@ void openQrWindow() {
     const int y = owner.top + (owner.bottom - owner.top - height) / 2;
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(windowHandle, GWLP_HINSTANCE));
     qrWindow = CreateWindowExW(WS_EX_TOOLWINDOW, qrClassName,
-                               byLanguage(L"Scanner avec Android", L"Scan with Android"),
+                               Ui::current(Ui::qrWindowTitle),
                                WS_CAPTION | WS_SYSMENU, x, y, width, height, windowHandle, nullptr, instance,
                                nullptr);
     if (!qrWindow) fail(L"Ouverture du QR code impossible.", L"Could not open the QR code.");
@@ -119,7 +120,7 @@ void paintQrWindow(HWND window) {
     SetTextColor(dc, greyText);
     SetBkMode(dc, TRANSPARENT);
     RECT below{scaled(8), side + margin + scaled(4), width - scaled(8), height};
-    DrawTextW(dc, byLanguage(L"Scannez avec l\u2019appareil photo Android.", L"Scan with your Android camera."), -1,
+    DrawTextW(dc, Ui::current(Ui::qrWindowHint), -1,
               &below, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
 }
 

@@ -49,19 +49,19 @@ constexpr wchar_t versionText[] = L"1.2.0";
 constexpr wchar_t mainClassName[] = L"TolvenaireAndroidWindow";
 constexpr wchar_t qrClassName[] = L"TolvenaireQrWindow";
 
-// Globals, in the order whose reverse is the order of their clean-up at exit.
+// The window module's state, touched by the interface thread only. Grouped by who
+// owns what; globals_win.cpp defines them so that static clean-up runs in a safe
+// order, and shutDown() in main_win.cpp releases the owned ones explicitly first:
+// the Internet runner, the pairing listener, the Bluetooth job, the server, then
+// the GDI objects.
+
+// Engine objects the window owns (made by wWinMain and WM_CREATE).
 extern std::unique_ptr<remote::Actions> remoteActions;
 extern std::unique_ptr<TransferServer> server;
-extern std::unique_ptr<qrcodegen::QrCode> qr;
-extern std::vector<std::pair<std::wstring, std::string>> addresses;
-extern std::wstring selectedPath;
-extern std::wstring currentLink;
-extern std::wstring bluetoothPath;
-extern std::wstring noticeFr;
-extern std::wstring noticeEn;
 extern std::unique_ptr<BluetoothTransfer> bluetoothTransfer;
 extern std::unique_ptr<BluetoothAuthListener> authenticationListener;
 
+// GDI objects the window owns, and the scale they were made for.
 extern double scale;
 extern HBRUSH backgroundBrush;
 extern HBRUSH whiteBrush;
@@ -69,18 +69,30 @@ extern HFONT normalFont;
 extern HFONT titleFont;
 extern HFONT smallFont;
 extern HFONT brandFont;
-extern HWND windowHandle;
-extern bool authenticationDialogOpen;
-extern bool selectingBluetoothPhone;
-extern bool bluetoothMode;
-extern bool likedThisSession;
-extern std::optional<BLUETOOTH_DEVICE_INFO> bluetoothDevice;
-extern bool bluetoothText;
-extern HWND qrWindow;
 
+// Windows: the main window, the QR window while open, and the controls, which the
+// main window destroys with itself.
+extern HWND windowHandle;
+extern HWND qrWindow;
 extern HWND modeSummary, statusLabel, languageCombo, textEdit, textSendButton, fileLabel, fileSendButton,
     addressCombo, qrButton, linkEdit, copyLinkButton, previewButton, startButton, pairButton, deviceLabel,
     btPathEdit, btProgress, cancelBluetoothButton, tooltip;
+
+// What is shown and chosen: the link and its code, the addresses, the file, the
+// phone, the notice in both languages, and the mode.
+extern std::wstring currentLink;
+extern std::unique_ptr<qrcodegen::QrCode> qr;
+extern std::vector<std::pair<std::wstring, std::string>> addresses;
+extern std::wstring selectedPath;
+extern std::optional<BLUETOOTH_DEVICE_INFO> bluetoothDevice;
+extern std::wstring bluetoothPath;
+extern bool bluetoothText;
+extern std::wstring noticeFr;
+extern std::wstring noticeEn;
+extern bool bluetoothMode;
+extern bool likedThisSession;
+extern bool selectingBluetoothPhone;
+extern bool authenticationDialogOpen;
 
 // Base units to pixels at the current scale.
 int scaled(double units);

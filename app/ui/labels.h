@@ -70,8 +70,12 @@ inline constexpr std::array<ControlGlyph, 5> headerGlyphs{{
 inline constexpr std::array<const wchar_t*, 2> languageItems{{L"Français", L"English"}};
 constexpr int languageIndex(bool inEnglish) { return inEnglish ? 1 : 0; }
 
-// Title of the enlarged QR window.
+// Title of the enlarged QR window and the line under its code.
 inline constexpr TextPair qrWindowTitle{L"Scanner avec Android", L"Scan with Android"};
+inline constexpr TextPair qrWindowHint{L"Scannez avec l’appareil photo Android.", L"Scan with your Android camera."};
+
+// The single entry of the address list when the PC has no local network address.
+inline constexpr TextPair noLocalNetwork{L"Aucun réseau local", L"No local network"};
 
 // Status pair shown when the language changed but could not be stored.
 inline constexpr TextPair languageNotSaved{
