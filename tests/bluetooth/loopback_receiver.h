@@ -11,12 +11,6 @@
 #include <thread>
 #include <vector>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#endif
-
 #include "platform/socket.h"
 #include "platform/system.h"
 #include "tests/support/loopback.h"
@@ -158,12 +152,7 @@ private:
                 if (script.fault == Script::Fault::Answer) answer(peer.get(), script.faultAnswer);
                 if (script.fault == Script::Fault::Stall || script.fault == Script::Fault::Answer)
                     drainUntilGone(peer.get(), deadline);
-                if (script.fault == Script::Fault::Reset) {
-                    // A zero linger time turns the close into a reset.
-                    const linger abortive{1, 0};
-                    setsockopt(peer.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
-                               sizeof abortive);
-                }
+                if (script.fault == Script::Fault::Reset) testing_support::resetOnClose(peer.get());
                 break;
             }
             if (op == 0x80) {

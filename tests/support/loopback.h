@@ -85,6 +85,13 @@ inline platform::Socket connectFrom(const std::string& source, const std::string
     return client;
 }
 
+// Makes closing the socket send a reset (RST) instead of an orderly end: a zero
+// linger time.
+inline void resetOnClose(platform::SocketHandle socket) {
+    const linger abortive{1, 0};
+    setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof abortive);
+}
+
 struct LoopbackPair {
     platform::Socket server;  // the accepted side, non-blocking like the link server's
     platform::Socket client;  // blocking
