@@ -155,7 +155,8 @@ void cancelTransfer() {
 
 void showHelp() {
     MessageBoxW(windowHandle, byLanguage(helpTextFrench, helpTextEnglish),
-                byLanguage(L"Aide \u00b7 Tolvenaire 1.2.0", L"Help \u00b7 Tolvenaire 1.2.0"), MB_OK | MB_ICONINFORMATION);
+                byLanguage(L"Aide \u00b7 Tolvenaire " TOLVENAIRE_VERSION_WIDE, L"Help \u00b7 Tolvenaire " TOLVENAIRE_VERSION_WIDE),
+                MB_OK | MB_ICONINFORMATION);
 }
 
 void clearText() {

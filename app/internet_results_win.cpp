@@ -35,7 +35,8 @@ void takeUpdateCheck(const remote::Result& result) {
         offerUpdate(result.version);
     } else {
         MessageBoxW(windowHandle,
-                    byLanguage(L"Votre version 1.2.0 est \u00e0 jour.", L"Your version 1.2.0 is up to date."),
+                    byLanguage(L"Votre version " TOLVENAIRE_VERSION_WIDE L" est \u00e0 jour.",
+                               L"Your version " TOLVENAIRE_VERSION_WIDE L" is up to date."),
                     L"Varnix", MB_OK | MB_ICONINFORMATION);
     }
     readyNotice();

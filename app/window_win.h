@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/ui/control_ids.h"
+#include "base/version.h"
 #include "remote/actions.h"
 
 class TransferServer;
@@ -44,8 +45,8 @@ constexpr COLORREF borderColour = RGB(0xDA, 0xE6, 0xEB);
 constexpr COLORREF panelColour = RGB(0xFF, 0xFF, 0xFF);
 
 constexpr wchar_t productTitle[] = L"Tolvenaire Android";
-constexpr wchar_t windowTitle[] = L"Tolvenaire Android 1.2.0";
-constexpr wchar_t versionText[] = L"1.2.0";
+constexpr wchar_t windowTitle[] = L"Tolvenaire Android " TOLVENAIRE_VERSION_WIDE;
+constexpr wchar_t versionText[] = TOLVENAIRE_VERSION_WIDE;
 constexpr wchar_t mainClassName[] = L"TolvenaireAndroidWindow";
 constexpr wchar_t qrClassName[] = L"TolvenaireQrWindow";
 

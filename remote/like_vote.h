@@ -2,13 +2,15 @@
 
 #include <string>
 
+#include "base/version.h"
+
 // The like vote's pieces, Windows build only. Used by remote::Actions and the tests.
 namespace remote {
 
 // Under HKEY_CURRENT_USER: "VoterId" (REG_SZ) and LikeKey (REG_DWORD 1).
 inline constexpr wchar_t RegistryKey[] = L"Software\\Varnix\\TolvenaireAndroid";
 inline constexpr wchar_t VoterValue[] = L"VoterId";
-inline constexpr wchar_t LikeKey[] = L"Like-1.2.0";  // "Like-" and the version
+inline constexpr wchar_t LikeKey[] = L"Like-" TOLVENAIRE_VERSION_WIDE;
 // Serialises the identifier's creation between instances in one session.
 inline constexpr wchar_t VoterMutex[] = L"Local\\Varnix.TolvenaireAndroid.SupportIdentity";
 

@@ -3,14 +3,16 @@
 #include <string>
 #include <string_view>
 
+#include "base/version.h"
+
 // The two Internet services of the program: the update check against the version
 // site and the like vote on the like counter. Both are run off the interface thread
 // by remote::Actions (remote/actions.h). Failures are raised with French messages.
 namespace remote {
 
 // The running program's version, for the interface (wide) and for the wire (UTF-8).
-inline constexpr wchar_t Version[] = L"1.2.0";
-inline constexpr char VersionUtf8[] = "1.2.0";
+inline constexpr wchar_t Version[] = TOLVENAIRE_VERSION_WIDE;
+inline constexpr char VersionUtf8[] = TOLVENAIRE_VERSION;
 
 // Host names of the version site and of the like counter (which also serves the
 // download pages). Fixed when the program is built; see remote/CMakeLists.txt.

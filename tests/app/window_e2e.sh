@@ -2,16 +2,17 @@
 # Drives the real application window under Wine on a virtual display, the way a
 # person would, with the application in a "pc" network namespace and curl acting
 # as the phone in a "phone" namespace. Screenshots are kept in the artifact folder.
-#   window_e2e.sh <TolvenaireAndroid.exe> <window_probe.exe> <artifact folder>
+#   window_e2e.sh <TolvenaireAndroid.exe> <window_probe.exe> <artifact folder> <version>
+# where <version> is the project version the application was built with.
 set -uo pipefail
-app=$1 probe=$2 artifacts=$3
+app=$1 probe=$2 artifacts=$3 version=$4
 mkdir -p "$artifacts"
 source "$(dirname "$0")/window_env.sh"
 
 # --- 1. French start, no stored choice -------------------------------------------
 start_app fr_CA.UTF-8
 title=$(probe_main | awk -F'\t' '$1 == "title" { print $2 }')
-[ "$title" = "Tolvenaire Android 1.2.0" ] || fail "title is '$title'"
+[ "$title" = "Tolvenaire Android $version" ] || fail "title is '$title'"
 [ "${rect[*]}" = "480 206 800 818" ] || fail "window at ${rect[*]}, expected centred 320x612 at 480,206"
 [ "$(control_text 101)" = "Wi-Fi local" ] || fail "French start: mode caption '$(control_text 101)'"
 [ "$(status_text)" = "Cliquez sur Envoyer, puis scannez le QR code sur Android." ] ||

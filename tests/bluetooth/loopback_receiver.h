@@ -11,14 +11,9 @@
 #include <thread>
 #include <vector>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#endif
-
 #include "platform/socket.h"
 #include "platform/system.h"
+#include "tests/support/loopback.h"
 
 namespace receiver {
 
@@ -50,14 +45,9 @@ struct Received {
 
 class LoopbackReceiver {
 public:
-    explicit LoopbackReceiver(Script script_) : script(std::move(script_)) {
-        static const bool started = platform::startSockets();
-        (void)started;
-        platform::parseIPv4("127.0.0.1", address);
-        listener.reset(platform::openTcpSocket());
-        if (!listener.valid() || !platform::bindIPv4(listener.get(), address, 0) ||
-            !platform::listenOn(listener.get(), 1))
-            throw std::runtime_error("test receiver cannot listen");
+    explicit LoopbackReceiver(Script script_)
+        : script(std::move(script_)), listener(testing_support::listenOn("127.0.0.1", 0, 1)) {
+        if (!listener.valid()) throw std::runtime_error("test receiver cannot listen");
         port_ = platform::localPort(listener.get());
         thread = std::thread([this] { serve(); });
     }
@@ -67,7 +57,7 @@ public:
     }
 
     std::uint16_t port() const { return port_; }
-    std::uint32_t loopback() const { return address; }
+    std::uint32_t loopback() const { return testing_support::loopbackAddress(); }
     void release() { released = true; }
     bool offerSeen() const { return offered; }
     // Waits (bounded) until the connection is over, then returns what arrived.
@@ -97,14 +87,7 @@ private:
         }
         return true;
     }
-    static void answer(platform::SocketHandle s, const Bytes& p) {
-        std::size_t done = 0;
-        for (int tries = 0; done < p.size() && tries < 1000; ++tries) {
-            const int n = platform::sendSome(s, p.data() + done, p.size() - done);
-            if (n <= 0) return;
-            done += static_cast<std::size_t>(n);
-        }
-    }
+    static void answer(platform::SocketHandle s, const Bytes& p) { testing_support::sendAll(s, p.data(), p.size()); }
     static Bytes response(unsigned char code, const Bytes& rest = {}) {
         Bytes out{code, static_cast<unsigned char>((rest.size() + 3) >> 8),
                   static_cast<unsigned char>((rest.size() + 3) & 0xFF)};
@@ -169,12 +152,7 @@ private:
                 if (script.fault == Script::Fault::Answer) answer(peer.get(), script.faultAnswer);
                 if (script.fault == Script::Fault::Stall || script.fault == Script::Fault::Answer)
                     drainUntilGone(peer.get(), deadline);
-                if (script.fault == Script::Fault::Reset) {
-                    // A zero linger time turns the close into a reset.
-                    const linger abortive{1, 0};
-                    setsockopt(peer.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
-                               sizeof abortive);
-                }
+                if (script.fault == Script::Fault::Reset) testing_support::resetOnClose(peer.get());
                 break;
             }
             if (op == 0x80) {
@@ -210,9 +188,8 @@ private:
     }
 
     Script script;
-    std::uint32_t address = 0;
-    std::uint16_t port_ = 0;
     platform::Socket listener;
+    std::uint16_t port_ = 0;
     std::thread thread;
     std::atomic<bool> stop{false}, released{false}, offered{false}, finished{false}, misbehaved{false};
     std::atomic<std::size_t> packets{0};

@@ -10,7 +10,8 @@ Routes:
   /followed                  200 "followed" (a client that follows a redirect lands here)
   /silent                    reads the request and never answers
   /versionTolvenaireAndroid.json, /api/likes/tolvenaireandroid/<v>
-                             the two service answers (see ANSWERS), or a set override
+                             the two service answers (see ANSWERS and like_answer),
+                             or a set override
   /_answer?path=P&status=S&body=B   sets the answer of P (B percent-encoded)
   /_reset                    forgets overrides and the last request
   /_last                     the last request to a service path, like /echo
@@ -29,9 +30,17 @@ SILENT_LIMIT_S = 30  # a silent answer still ends, whatever the client does
 
 ANSWERS = {
     "/versionTolvenaireAndroid.json": (200, b'{"application": "tolvenaireandroid", "version": "1.10.0"}\n'),
-    "/api/likes/tolvenaireandroid/1.2.0": (
-        200, b'{"application":"tolvenaireandroid","version":"1.2.0","likes":42,"added":true}'),
 }
+LIKES = "/api/likes/tolvenaireandroid/"
+
+
+def like_answer(path):
+    """The like counter counts a like of the version the path names."""
+    version = path[len(LIKES):]
+    if not path.startswith(LIKES) or not version:
+        return None
+    body = '{"application":"tolvenaireandroid","version":"%s","likes":42,"added":true}' % version
+    return 200, body.encode()
 
 lock = threading.Lock()
 overrides = {}
@@ -102,7 +111,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with lock:
                 return self.answer(200, last_request)
         with lock:
-            found = overrides.get(path) or ANSWERS.get(path)
+            found = overrides.get(path) or ANSWERS.get(path) or like_answer(path)
             last_request = self.describe()
         if found is None:
             return self.answer(404, b"not found")

@@ -14,12 +14,19 @@
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "remote/actions.h"
 #include "remote/like_vote.h"
 #include "remote/remote.h"
 #include "remote/request.h"
 
 namespace {
+
+// The like counter's address for this build's version, and the next patch version.
+const std::wstring LikePath = L"/api/likes/tolvenaireandroid/" TOLVENAIRE_VERSION_WIDE;
+const std::wstring NextPatch = std::to_wstring(TOLVENAIRE_VERSION_MAJOR) + L"." +
+                               std::to_wstring(TOLVENAIRE_VERSION_MINOR) + L"." +
+                               std::to_wstring(TOLVENAIRE_VERSION_PATCH + 1);
 
 const std::string Unreachable = "Impossible de joindre varnix. Vérifiez votre connexion Internet puis réessayez.";
 const std::string ServiceDown = "Le service varnix est temporairement indisponible. Réessayez plus tard.";
@@ -110,7 +117,7 @@ TEST_F(Https, TheRequestCarriesItsAgentMethodPathAndExactlyTheGivenHeaders) {
     EXPECT_EQ(plain[1], "/echo?plain=1");
     std::vector<std::string> baseNames;
     for (std::size_t i = 2; i < plain.size(); ++i) baseNames.push_back(headerName(plain[i]));
-    EXPECT_NE(std::find(plain.begin(), plain.end(), "User-Agent: TolvenaireAndroid/1.2.0"), plain.end());
+    EXPECT_NE(std::find(plain.begin(), plain.end(), "User-Agent: TolvenaireAndroid/" TOLVENAIRE_VERSION), plain.end());
     EXPECT_NE(std::find(plain.begin(), plain.end(), "Host: localhost"), plain.end());
     // With no extra headers, only the client's own: agent, host, connection handling.
     for (const auto& name : baseNames) {
@@ -182,15 +189,15 @@ TEST_F(Https, VoteSendsTheProfilesIdentifierAndMarksTheVersion) {
     const auto request = lines(get(L"/_last"));
     ASSERT_GE(request.size(), 2u);
     EXPECT_EQ(request[0], "POST");
-    EXPECT_EQ(request[1], "/api/likes/tolvenaireandroid/1.2.0");
+    EXPECT_EQ(request[1], "/api/likes/tolvenaireandroid/" TOLVENAIRE_VERSION);
     EXPECT_NE(std::find(request.begin(), request.end(),
                         "X-TolvenaireAndroid-Voter: " + std::string(id.begin(), id.end())),
               request.end());
     EXPECT_NE(std::find(request.begin(), request.end(), "Accept: application/json"), request.end());
 
     // A second vote ("already counted") goes out under the same identifier.
-    answer(L"/api/likes/tolvenaireandroid/1.2.0", 200,
-           L"{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":false}");
+    answer(LikePath, 200,
+           L"{\"application\":\"tolvenaireandroid\",\"version\":\"" TOLVENAIRE_VERSION_WIDE L"\",\"added\":false}");
     remote::recordLike();
     const auto again = lines(get(L"/_last"));
     EXPECT_NE(std::find(again.begin(), again.end(), "X-TolvenaireAndroid-Voter: " + std::string(id.begin(), id.end())),
@@ -198,8 +205,7 @@ TEST_F(Https, VoteSendsTheProfilesIdentifierAndMarksTheVersion) {
 }
 
 TEST_F(Https, AnUnconfirmedVoteLeavesTheVersionUnliked) {
-    answer(L"/api/likes/tolvenaireandroid/1.2.0", 200,
-           L"{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.1\",\"added\":true}");
+    answer(LikePath, 200, L"{\"application\":\"tolvenaireandroid\",\"version\":\"" + NextPatch + L"\",\"added\":true}");
     try {
         remote::recordLike();
         ADD_FAILURE() << "accepted another version's confirmation";
@@ -207,7 +213,7 @@ TEST_F(Https, AnUnconfirmedVoteLeavesTheVersionUnliked) {
         EXPECT_STREQ(error.what(), "La confirmation du soutien est invalide. Réessayez plus tard.");
     }
     EXPECT_FALSE(remote::alreadyLiked());
-    answer(L"/api/likes/tolvenaireandroid/1.2.0", 500, L"{}");
+    answer(LikePath, 500, L"{}");
     try {
         remote::recordLike();
         ADD_FAILURE() << "accepted a 500";

@@ -7,9 +7,16 @@
 #include <thread>
 #include <vector>
 
+#include "base/version.h"
 #include "remote/remote.h"
 
 namespace {
+
+// A like is confirmed for this build's version only; near misses of it.
+const std::string Own = TOLVENAIRE_VERSION;
+const std::string MajorMinor = std::to_string(TOLVENAIRE_VERSION_MAJOR) + "." + std::to_string(TOLVENAIRE_VERSION_MINOR);
+const std::string NextPatch = MajorMinor + "." + std::to_string(TOLVENAIRE_VERSION_PATCH + 1);
+const std::string EscapedDot = MajorMinor + "\\u002e" + std::to_string(TOLVENAIRE_VERSION_PATCH);
 
 const std::string InvalidResponse = "Réponse de mise à jour invalide.";
 const std::string InvalidVersion = "La version publiée sur le site est invalide.";
@@ -84,7 +91,7 @@ TEST(Versions, CompareAsNumbersWithMissingGroupsZero) {
     EXPECT_EQ(remote::compareVersions("2.0", "1.999999.999999"), 1);
     EXPECT_EQ(remote::compareVersions("999999.999999.999999", "999999.999999.999998"), 1);
     EXPECT_EQ(remote::compareVersions("0.0", "0.0.0"), 0);
-    EXPECT_EQ(remote::compareVersions(remote::VersionUtf8, "1.2.0"), 0);
+    EXPECT_EQ(remote::compareVersions(remote::VersionUtf8, Own), 0);
     for (auto pair : {std::pair<const char*, const char*>{"v1.3", "1.2.0"}, {"1.2.0", "1.3.0-beta"}, {"", ""}}) {
         try {
             remote::compareVersions(pair.first, pair.second);
@@ -105,11 +112,11 @@ TEST(Versions, DownloadPageOnlyForAValidVersion) {
 
 TEST(VoteResponse, AcceptsAConfirmationCountedNowOrBefore) {
     for (const std::string& body : std::vector<std::string>{
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":true}",
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":false}",
-             " \r\n{\"added\" :\tfalse , \"version\": \"1.2.0\", \"application\": \"tolvenaireandroid\"}\n",
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\": true\n}",
-             "{\"added\":maybe,\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":true}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\",\"added\":true}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\",\"added\":false}",
+             " \r\n{\"added\" :\tfalse , \"version\": \"" + Own + "\", \"application\": \"tolvenaireandroid\"}\n",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\",\"added\": true\n}",
+             "{\"added\":maybe,\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\",\"added\":true}",
          }) {
         EXPECT_TRUE(remote::validVoteResponse(body)) << body;
     }
@@ -117,17 +124,17 @@ TEST(VoteResponse, AcceptsAConfirmationCountedNowOrBefore) {
 
 TEST(VoteResponse, RefusesAnotherVersionApplicationOrFlag) {
     for (const std::string& body : std::vector<std::string>{
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.1\",\"added\":true}",
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2\",\"added\":true}",
-             "{\"application\":\"otherapp\",\"version\":\"1.2.0\",\"added\":true}",
-             "{\"version\":\"1.2.0\",\"added\":true}",
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\"}",
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":\"true\"}",
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":1}",
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":truex}",
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2\\u002e0\",\"added\":true}",
-             "[{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":true}]",
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":true]",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"" + NextPatch + "\",\"added\":true}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"" + MajorMinor + "\",\"added\":true}",
+             "{\"application\":\"otherapp\",\"version\":\"" + Own + "\",\"added\":true}",
+             "{\"version\":\"" + Own + "\",\"added\":true}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\"}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\",\"added\":\"true\"}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\",\"added\":1}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\",\"added\":truex}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"" + EscapedDot + "\",\"added\":true}",
+             "[{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\",\"added\":true}]",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\",\"added\":true]",
              "",
          }) {
         EXPECT_FALSE(remote::validVoteResponse(body)) << body;
@@ -157,7 +164,7 @@ struct Reference {
         return "version " + published;
     }
     bool vote(const std::string& body) const {
-        return describesProduct(body) && field(body, version) == "1.2.0" && std::regex_search(body, added);
+        return describesProduct(body) && field(body, version) == Own && std::regex_search(body, added);
     }
 };
 
@@ -165,11 +172,11 @@ TEST(Responses, AgreeWithTheRegularExpressionsOnGeneratedDocuments) {
     const Reference reference;
     const std::vector<std::string> pieces = {
         "{", "}", "\"", "\\", ":", ",", " ", "\t", "\n", "\r", "\v", "\f", "x", "1", ".", "2", "0",
-        "\"application\"", "\"tolvenaireandroid\"", "\"version\"", "\"1.2.0\"", "\"1.10\"", "\"added\"", "true",
-        "false", "tolvenaireandroid", "1.2.0", "\"v1.3\""};
+        "\"application\"", "\"tolvenaireandroid\"", "\"version\"", "\"" + Own + "\"", "\"1.10\"", "\"added\"", "true",
+        "false", "tolvenaireandroid", Own, "\"v1.3\""};
     // Well-formed members, cut into by random pieces.
-    const std::vector<std::string> members = {"\"version\":", "\"1.2.0\"", "\"1.10\"", "\"added\":", "true",
-                                              "false", ",", "\"version\":\"1.2.0\"", "\"added\": true",
+    const std::vector<std::string> members = {"\"version\":", "\"" + Own + "\"", "\"1.10\"", "\"added\":", "true",
+                                              "false", ",", "\"version\":\"" + Own + "\"", "\"added\": true",
                                               "\"added\":false"};
     std::mt19937 random(20261208);
     std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
@@ -204,7 +211,7 @@ TEST(Responses, LongValuesAndBlanksOnAWorkerThread) {
     const std::string longVersion = document("tolvenaireandroid", "\"version\":\"" + std::string(16000, '1') + "\"");
     const std::string longOther =
         "{\"note\":\"" + std::string(16000, 'a') + "\",\"application\":\"tolvenaireandroid\",\"version\":\"1.3.1\"}";
-    const std::string longVote = "{\"application\":\"tolvenaireandroid\",\"version\":\"1.2.0\",\"added\":" +
+    const std::string longVote = "{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\",\"added\":" +
                                  std::string(15000, ' ') + "true" + std::string(1000, '\t') + "}";
     std::string first, second;
     bool vote = false;

@@ -1,146 +1,35 @@
 #include "tests/server/test_client.h"
 
-#include <cstring>
-#include <mutex>
-#include <stdexcept>
+#include <cctype>
+#include <cstdlib>
+#include <limits>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
+#include "tests/support/loopback.h"
 
 namespace testing_link {
-namespace {
 
-#ifdef _WIN32
-constexpr RawSocket noSocket = INVALID_SOCKET;
-void closeRaw(RawSocket s) { closesocket(s); }
-#else
-constexpr RawSocket noSocket = -1;
-void closeRaw(RawSocket s) { ::close(s); }
-#endif
-
-using Clock = std::chrono::steady_clock;
-
-sockaddr_in endpoint(const std::string& address, std::uint16_t port) {
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(port);
-    if (inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1) {
-        throw std::invalid_argument("bad test address " + address);
-    }
-    return where;
-}
-
-// Waits until the socket is readable; false on time-out.
-bool readable(RawSocket s, Clock::time_point until) {
-    for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-        if (left <= 0) return false;
-#ifdef _WIN32
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(s, &set);
-        timeval wait{static_cast<long>(left / 1000), static_cast<long>((left % 1000) * 1000)};
-        int ready = select(0, &set, nullptr, nullptr, &wait);
-#else
-        pollfd one{s, POLLIN, 0};
-        int ready = poll(&one, 1, static_cast<int>(left));
-#endif
-        if (ready > 0) return true;
-        if (ready < 0) return true;  // let recv report the error
-    }
-}
-
-}  // namespace
-
-void startSockets() {
-#ifdef _WIN32
-    static std::once_flag once;
-    std::call_once(once, [] {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    });
-#endif
-}
+void startSockets() { testing_support::startSocketsOnce(); }
 
 std::string Answer::field(const std::string& lowerName) const {
     auto found = fields.find(lowerName);
     return found == fields.end() ? std::string() : found->second;
 }
 
-Client::Client(const std::string& host, std::uint16_t port, const std::string& source, bool smallWindow) {
-    startSockets();
-    socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (socket_ == noSocket) throw std::runtime_error("test socket failed");
-    if (smallWindow) {
-        int size = 4096;
-        setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size), sizeof size);
-    }
-    sockaddr_in from = endpoint(source, 0);
-    sockaddr_in to = endpoint(host, port);
-    if (::bind(socket_, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
-        ::connect(socket_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-        closeRaw(socket_);
-        socket_ = noSocket;
-        throw std::runtime_error("test connect failed from " + source);
-    }
-}
+Client::Client(const std::string& host, std::uint16_t port, const std::string& source, bool smallWindow)
+    : socket_(testing_support::connectFrom(source, host, port, smallWindow)) {}
 
-Client::~Client() { close(); }
+Client::~Client() = default;
 
-void Client::close() {
-    if (socket_ != noSocket) closeRaw(socket_);
-    socket_ = noSocket;
-}
+void Client::close() { socket_.reset(); }
 
-bool Client::send(const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-#ifdef _WIN32
-        int sent = ::send(socket_, bytes.data() + done, static_cast<int>(bytes.size() - done), 0);
-#else
-        ssize_t sent = ::send(socket_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-#endif
-        if (sent <= 0) return false;
-        done += static_cast<std::size_t>(sent);
-    }
-    return true;
-}
+bool Client::send(const std::string& bytes) { return testing_support::sendAll(socket_.get(), bytes); }
 
 std::string Client::receive(std::size_t limit, std::chrono::milliseconds timeout) {
-    std::string got;
-    auto until = Clock::now() + timeout;
-    char buffer[65536];
-    while (got.size() < limit && readable(socket_, until)) {
-        std::size_t want = std::min(sizeof buffer, limit - got.size());
-        int n = static_cast<int>(::recv(socket_, buffer, static_cast<int>(want), 0));
-        if (n <= 0) break;
-        got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
+    return testing_support::receiveFor(socket_.get(), limit, timeout);
 }
 
 std::string Client::receiveAll(std::chrono::milliseconds timeout, bool* closed) {
-    std::string got;
-    auto until = Clock::now() + timeout;
-    char buffer[65536];
-    if (closed) *closed = false;
-    while (readable(socket_, until)) {
-        int n = static_cast<int>(::recv(socket_, buffer, sizeof buffer, 0));
-        if (n <= 0) {
-            if (closed) *closed = true;
-            break;
-        }
-        got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
+    return testing_support::receiveFor(socket_.get(), std::numeric_limits<std::size_t>::max(), timeout, closed);
 }
 
 bool Client::closedWithoutAnswer(std::chrono::milliseconds timeout) {
@@ -189,28 +78,14 @@ std::string request(const std::string& method, const std::string& target, const 
     return method + " " + target + " HTTP/1.1\r\nHost: " + host + "\r\n" + extra + "\r\n";
 }
 
-PortHolder::PortHolder(const std::string& address, std::uint16_t port) {
-    startSockets();
-    socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in where = endpoint(address, port);
-    // Two listeners on one port are still refused with this set (the server's exclusive
-    // use on Windows, the rule itself on Linux); it only lets the holder take a port that
-    // an earlier test left in TIME_WAIT.
-    int one = 1;
-    if (socket_ != noSocket) {
-        setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
-    }
-    if (socket_ != noSocket &&
-        (::bind(socket_, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 || ::listen(socket_, 1) != 0)) {
-        closeRaw(socket_);
-        socket_ = noSocket;
-    }
-}
+// Two listeners on one port are still refused with address reuse (the server's
+// exclusive use on Windows, the rule itself on Linux); it only lets the holder take
+// a port that an earlier test left in TIME_WAIT.
+PortHolder::PortHolder(const std::string& address, std::uint16_t port)
+    : socket_(testing_support::listenOn(address, port, 1, true)) {}
 
-PortHolder::~PortHolder() {
-    if (socket_ != noSocket) closeRaw(socket_);
-}
+PortHolder::~PortHolder() = default;
 
-bool PortHolder::held() const { return socket_ != noSocket; }
+bool PortHolder::held() const { return socket_.valid(); }
 
 }  // namespace testing_link

@@ -1,21 +1,18 @@
 #pragma once
 
-// A small blocking TCP client for driving the link server from tests: it can bind
+// A small blocking HTTP client for driving the link server from tests: it can bind
 // its own source address in 127.0.0.0/8 (to act as several phones), send raw bytes
-// and read until the server closes, always under a deadline.
+// and read until the server closes, always under a deadline. The sockets are
+// tests/support/loopback.h's.
 
 #include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
 
-namespace testing_link {
+#include "platform/socket.h"
 
-#ifdef _WIN32
-using RawSocket = std::uintptr_t;
-#else
-using RawSocket = int;
-#endif
+namespace testing_link {
 
 // One parsed answer. `complete` is true when the server closed after a whole head.
 struct Answer {
@@ -47,10 +44,10 @@ public:
     void close();
 
 private:
-    RawSocket socket_;
+    platform::Socket socket_;
 };
 
-// Starts the platform's socket library once (Winsock needs it).
+// Starts the platform's socket library once (Winsock needs it); tests/support/loopback.h's.
 void startSockets();
 
 // Parses raw bytes received from the server.
@@ -75,7 +72,7 @@ public:
     bool held() const;
 
 private:
-    RawSocket socket_;
+    platform::Socket socket_;
 };
 
 }  // namespace testing_link

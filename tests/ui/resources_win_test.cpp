@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "base/version.h"
+
 #ifndef TOLVENAIRE_APP_EXE
 #error "TOLVENAIRE_APP_EXE must name the application executable"
 #endif
@@ -84,7 +86,7 @@ TEST_F(ApplicationResources, IconIsOpaqueTealInTheMiddleAndClearInTheCorner) {
     EXPECT_EQ(face, RGB(0x11, 0x77, 0x6C));
 }
 
-TEST_F(ApplicationResources, VersionRecordSaysOneTwoZero) {
+TEST_F(ApplicationResources, VersionRecordSaysTheProjectVersion) {
     const std::wstring path = applicationPath();
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
@@ -95,16 +97,19 @@ TEST_F(ApplicationResources, VersionRecordSaysOneTwoZero) {
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010002u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010002u);
+    // The project version of the build, major and minor in the high word, patch then 0.
+    constexpr DWORD high = (TOLVENAIRE_VERSION_MAJOR << 16) | TOLVENAIRE_VERSION_MINOR;
+    constexpr DWORD low = TOLVENAIRE_VERSION_PATCH << 16;
+    EXPECT_EQ(fixed->dwFileVersionMS, high);
+    EXPECT_EQ(fixed->dwFileVersionLS, low);
+    EXPECT_EQ(fixed->dwProductVersionMS, high);
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
     for (const wchar_t* name : {L"ProductVersion", L"FileVersion"}) {
         wchar_t* text = nullptr;
         const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
         ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length))
             << name;
-        EXPECT_STREQ(text, L"1.2.0");
+        EXPECT_STREQ(text, TOLVENAIRE_VERSION_WIDE);
     }
     wchar_t* product = nullptr;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\ProductName",
@@ -118,7 +123,8 @@ TEST_F(ApplicationResources, ManifestAsksForWhatTheWindowNeeds) {
     // The one manifest is ours, not a default one added by the tool chain.
     EXPECT_EQ(FindResourceW(module_, MAKEINTRESOURCEW(2), RT_MANIFEST), nullptr);
     for (const char* needed :
-         {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "level=\"asInvoker\"",
+         {"name=\"Varnix.TolvenaireAndroid\" version=\"" TOLVENAIRE_VERSION ".0\"",
+          "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "level=\"asInvoker\"",
           ">true</dpiAware>", ">true</longPathAware>"})
         EXPECT_NE(manifest.find(needed), std::string::npos) << needed;
 }
