@@ -16,6 +16,8 @@
 #include <sys/stat.h>
 #endif
 
+#include "tests/support/raised.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -38,16 +40,6 @@ protected:
     }
     fs::path folder;
 };
-
-template <typename Call>
-std::string messageOf(Call call) {
-    try {
-        call();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "(nothing raised)";
-}
 
 std::string readAll(FileReader& reader, std::uint64_t piece) {
     std::string data;
@@ -109,12 +101,12 @@ TEST_F(FileShareTest, AcceptsAnEmptyFile) {
 }
 
 TEST_F(FileShareTest, RefusesBadPathsMissingFilesAndFolders) {
-    EXPECT_EQ(messageOf([] { FileShare share(L""); }), "Chemin de fichier invalide.");
+    EXPECT_EQ(errorOf([] { FileShare share(L""); }), "Chemin de fichier invalide.");
     const std::wstring withNul = (folder / "a").wstring() + std::wstring(1, L'\0') + L"b";
-    EXPECT_EQ(messageOf([&] { FileShare share(withNul); }), "Chemin de fichier invalide.");
-    EXPECT_EQ(messageOf([&] { FileShare share((folder / "missing.txt").wstring()); }),
+    EXPECT_EQ(errorOf([&] { FileShare share(withNul); }), "Chemin de fichier invalide.");
+    EXPECT_EQ(errorOf([&] { FileShare share((folder / "missing.txt").wstring()); }),
               "Fichier inaccessible ou ouvert en modification.");
-    EXPECT_EQ(messageOf([&] { FileShare share(folder.wstring()); }),
+    EXPECT_EQ(errorOf([&] { FileShare share(folder.wstring()); }),
               "Fichier inaccessible ou ouvert en modification.");
 }
 
@@ -140,7 +132,7 @@ TEST_F(FileShareTest, AFileOpenForWritingElsewhereIsRefused) {
     HANDLE writer = CreateFileW(file.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(messageOf([&] { FileShare share(file.wstring()); }), "Fichier inaccessible ou ouvert en modification.");
+    EXPECT_EQ(errorOf([&] { FileShare share(file.wstring()); }), "Fichier inaccessible ou ouvert en modification.");
     CloseHandle(writer);
     EXPECT_NO_THROW(FileShare share(file.wstring()));
 }
@@ -171,8 +163,8 @@ TEST_F(FileShareTest, RefusesNamedPipesAndDevicesWithoutWaiting) {
     const fs::path pipe = folder / "pipe";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     // Opening a pipe for reading would wait for a writer forever.
-    EXPECT_EQ(messageOf([&] { FileShare share(pipe.wstring()); }), "Selectionnez un fichier local lisible.");
-    EXPECT_EQ(messageOf([] { FileShare share(L"/dev/null"); }), "Selectionnez un fichier local lisible.");
+    EXPECT_EQ(errorOf([&] { FileShare share(pipe.wstring()); }), "Selectionnez un fichier local lisible.");
+    EXPECT_EQ(errorOf([] { FileShare share(L"/dev/null"); }), "Selectionnez un fichier local lisible.");
 }
 
 TEST_F(FileShareTest, ReadersKeepTheSharedFileAfterItIsRenamedOrRemoved) {

@@ -5,19 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace {
-
-template <typename Call>
-std::string messageOf(Call call) {
-    try {
-        call();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "(nothing raised)";
-}
-
-}  // namespace
+#include "tests/support/raised.h"
 
 TEST(Text, RoundTripsAcrossEveryEncodedLength) {
     const std::string samples[] = {
@@ -63,7 +51,7 @@ TEST(Text, InvalidUtf8IsRefusedNeverReplaced) {
         "ok \xE2\x82",           // euro sign cut short
     };
     for (const std::string& text : invalid)
-        EXPECT_EQ(messageOf([&] { wide(text); }), "Texte UTF-8 invalide.") << testing::PrintToString(text);
+        EXPECT_EQ(errorOf([&] { wide(text); }), "Texte UTF-8 invalide.") << testing::PrintToString(text);
 }
 
 TEST(Text, UnpairedSurrogatesAreRefused) {
@@ -75,7 +63,7 @@ TEST(Text, UnpairedSurrogatesAreRefused) {
         std::wstring{static_cast<wchar_t>(0xDE00), static_cast<wchar_t>(0xD83D)},
     };
     for (const std::wstring& text : invalid)
-        EXPECT_EQ(messageOf([&] { utf8(text); }), "Texte Unicode invalide.");
+        EXPECT_EQ(errorOf([&] { utf8(text); }), "Texte Unicode invalide.");
 #ifdef _WIN32
     const std::wstring pair{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
     EXPECT_EQ(utf8(pair), "\xF0\x9F\x98\x80");
@@ -83,7 +71,7 @@ TEST(Text, UnpairedSurrogatesAreRefused) {
     // In UTF-32 surrogate values never stand for a character, paired or not, and
     // nothing lies above U+10FFFF.
     const std::wstring pair{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
-    EXPECT_EQ(messageOf([&] { utf8(pair); }), "Texte Unicode invalide.");
-    EXPECT_EQ(messageOf([&] { utf8(std::wstring(1, static_cast<wchar_t>(0x110000))); }), "Texte Unicode invalide.");
+    EXPECT_EQ(errorOf([&] { utf8(pair); }), "Texte Unicode invalide.");
+    EXPECT_EQ(errorOf([&] { utf8(std::wstring(1, static_cast<wchar_t>(0x110000))); }), "Texte Unicode invalide.");
 #endif
 }

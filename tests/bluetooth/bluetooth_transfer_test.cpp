@@ -20,6 +20,7 @@
 #include "bluetooth/windows_error.h"
 #include "platform/system.h"
 #include "tests/bluetooth/loopback_receiver.h"
+#include "tests/support/raised.h"
 
 namespace {
 
@@ -164,16 +165,6 @@ Bytes utf16Name(const std::string& ascii) {
     out.push_back(0);
     out.push_back(0);
     return out;
-}
-
-template <class E, class F>
-std::string errorOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "";
 }
 
 TEST(BluetoothJob, FileGoesThroughEveryStateAndArrivesWhole) {

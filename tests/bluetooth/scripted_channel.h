@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bluetooth/obex_push.h"
+#include "tests/support/raised.h"
 
 using Bytes = std::vector<unsigned char>;
 
@@ -56,14 +57,3 @@ inline Bytes connectResponse(unsigned maxPacket, const Bytes& headers = {}) {
 }
 
 inline const Bytes connectionIdHeader{0xCB, 0x12, 0x34, 0x56, 0x78};
-
-// Runs f and returns the message of the exception E it raised, or "" when none.
-template <class E, class F>
-std::string errorOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "";
-}

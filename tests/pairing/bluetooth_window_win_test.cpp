@@ -1,7 +1,7 @@
 // The main window's Bluetooth side (phone selection, pairing requests, progress)
 // on a real Wine window system, with transfer jobs pushing to a loopback OBEX
-// receiver. The window's Bluetooth and feedback code is the product's; this file
-// provides the few globals it touches and a window with the controls it drives.
+// receiver. The window module is the product's; this file gives it a small window
+// with only the controls its Bluetooth side drives.
 
 #include <windows.h>
 
@@ -25,24 +25,6 @@
 #include "tests/bluetooth/loopback_receiver.h"
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
-
-namespace app {
-// The globals of the window module that its Bluetooth and feedback code use.
-HWND windowHandle = nullptr;
-HWND statusLabel = nullptr, btPathEdit = nullptr, btProgress = nullptr, cancelBluetoothButton = nullptr;
-std::wstring noticeFr, noticeEn, bluetoothPath;
-bool bluetoothMode = false, bluetoothText = false, selectingBluetoothPhone = false, authenticationDialogOpen = false;
-std::unique_ptr<BluetoothTransfer> bluetoothTransfer;
-std::unique_ptr<BluetoothAuthListener> authenticationListener;
-std::optional<BLUETOOTH_DEVICE_INFO> bluetoothDevice;
-
-// The part of the label refresh that concerns this side: the notice in the current
-// language, then a forced progress poll.
-void refreshLabels() {
-    if (statusLabel) SetWindowTextW(statusLabel, Ui::english ? noticeEn.c_str() : noticeFr.c_str());
-    pollBluetooth(true);
-}
-}  // namespace app
 
 namespace {
 
@@ -70,7 +52,7 @@ HWND createWindow() {
         return RegisterClassExW(&description) != 0;
     }();
     if (!registered) return nullptr;
-    HWND window = CreateWindowExW(0, L"BluetoothWindowTest", L"Tolvenaire Android 1.2.0", WS_OVERLAPPEDWINDOW, 0, 0,
+    HWND window = CreateWindowExW(0, L"BluetoothWindowTest", app::windowTitle, WS_OVERLAPPEDWINDOW, 0, 0,
                                   320, 612, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     int y = 0;
     for (int id : lockedWhileBusy)
