@@ -49,4 +49,17 @@ function startHost(args, { timeout = 60000 } = {}) {
   return host;
 }
 
-module.exports = { startHost, hostPath };
+// The end of a run against the host: the browser and its profile, the host (which
+// must exit cleanly) and the test's work folder.
+async function endRun({ browser, host, work }) {
+  const fs = require('node:fs');
+  const assert = require('node:assert/strict');
+  if (browser) { await browser.close(); browser.cleanupProfile(); }
+  if (host) {
+    const { code } = await host.finish();
+    assert.equal(code, 0, `link host exit code; stderr: ${host.stderr}`);
+  }
+  fs.rmSync(work, { recursive: true, force: true });
+}
+
+module.exports = { startHost, hostPath, endRun };

@@ -13,7 +13,7 @@ const http = require('node:http');
 const os = require('node:os');
 const path = require('node:path');
 const { launchBrowser, waitFor } = require('./harness');
-const { startHost, hostPath } = require('./linkhost');
+const { startHost, hostPath, endRun } = require('./linkhost');
 
 // The page polls every 2 s and aborts a state request after 7 s.
 const POLL_MS = 2000;
@@ -106,12 +106,7 @@ before(async () => {
 
 after(async () => {
   try { await linkUp(); } catch { /* the namespaces go away anyway */ }
-  if (browser) { await browser.close(); browser.cleanupProfile(); }
-  if (host) {
-    const { code } = await host.finish();
-    assert.equal(code, 0, `link host exit code; stderr: ${host.stderr}`);
-  }
-  fs.rmSync(work, { recursive: true, force: true });
+  await endRun({ browser, host, work });
 });
 
 test('link down while polling: offline within the time-out, online within one poll of its return', async () => {

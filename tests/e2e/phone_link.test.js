@@ -9,7 +9,7 @@ const http = require('node:http');
 const os = require('node:os');
 const path = require('node:path');
 const { launchBrowser, watchPage, violationsOfAxe, seriousOrWorse, waitFor, artifactsDir } = require('./harness');
-const { startHost, hostPath } = require('./linkhost');
+const { startHost, hostPath, endRun } = require('./linkhost');
 
 // The ports the link server may take: 8765 to 8785.
 const LINK_PORT = '87(?:6[5-9]|7[0-9]|8[0-5])';
@@ -66,12 +66,7 @@ before(async () => {
 });
 
 after(async () => {
-  if (browser) { await browser.close(); browser.cleanupProfile(); }
-  if (host) {
-    const { code } = await host.finish();
-    assert.equal(code, 0, `link host exit code; stderr: ${host.stderr}`);
-  }
-  fs.rmSync(work, { recursive: true, force: true });
+  await endRun({ browser, host, work });
 });
 
 test('the link is a private LAN link and the page shows the shared text and file', async () => {
