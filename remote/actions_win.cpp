@@ -1,13 +1,12 @@
 #include "remote/actions.h"
 
-#include <bcrypt.h>
-
 #include <exception>
 #include <system_error>
 #include <thread>
 #include <utility>
 
 #include "base/text.h"
+#include "platform/system.h"
 #include "remote/like_vote.h"
 #include "remote/remote.h"
 
@@ -35,10 +34,7 @@ bool& busyFlag(Actions::State& state, Action action) {
 
 bool drawKey(const Actions::State& state, std::uint64_t& key) {
     for (int i = 0; i < KeyDraws; ++i) {
-        if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&key), sizeof key, BCRYPT_USE_SYSTEM_PREFERRED_RNG) !=
-            0) {
-            return false;
-        }
+        if (!platform::systemRandom(reinterpret_cast<unsigned char*>(&key), sizeof key)) return false;
         if (key != 0 && state.results.count(key) == 0) return true;
     }
     return false;

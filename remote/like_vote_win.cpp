@@ -2,11 +2,11 @@
 #include "remote/like_vote.h"
 
 #include <windows.h>
-#include <bcrypt.h>
 
 #include <regex>
 #include <stdexcept>
 
+#include "platform/system.h"
 #include "remote/remote.h"
 #include "remote/request.h"
 
@@ -63,9 +63,7 @@ bool wellFormed(const std::wstring& id) {
 // A random version-4 UUID in braces, lower case.
 std::wstring newVoterId() {
     unsigned char bytes[16];
-    if (BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0) {
-        fail("Génération de l’identifiant impossible.");
-    }
+    if (!platform::systemRandom(bytes, sizeof bytes)) fail("Génération de l’identifiant impossible.");
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
     constexpr wchar_t digits[] = L"0123456789abcdef";
