@@ -64,8 +64,8 @@ def main():
     image, scale = sys.argv[1], float(sys.argv[2])
     px = lambda v: int(float(v) * scale + 0.5)
     failures = []
-    for spec in sys.argv[3:]:
-        name, _, box = spec.partition("=")
+    for glyph in sys.argv[3:]:
+        name, _, box = glyph.partition("=")
         left, top, right, bottom = (px(v) for v in box.split(","))
         w, h = right - left, bottom - top
         grey = grey_pixels(image, left, top, w, h)
