@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "base/random_token.h"
 #include "base/text.h"
 #include "bluetooth/socket_channel.h"
 #include "platform/system.h"
@@ -90,9 +91,11 @@ struct Outcome {
 class MisbehavingReceiver : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const auto dir = fs::temp_directory_path() / "tolvenaire-misbehaving";
-        fs::create_directories(dir);
-        file = dir / "releve.bin";
+        // A folder of this process's own: natively each case runs in a process of its
+        // own, and cases running side by side must not rewrite each other's file.
+        folder = fs::temp_directory_path() / ("tolvenaire-misbehaving-" + randomToken());
+        fs::create_directories(folder);
+        file = folder / "releve.bin";
         std::string data(fileSize, '\0');
         for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + 1);
         std::ofstream(file, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
@@ -142,11 +145,18 @@ protected:
         EXPECT_EQ(o.end.sent, acknowledged) << "fault at packet " << faultAt;
     }
 
+    static void TearDownTestSuite() {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+
+    static fs::path folder;
     static fs::path file;
     static std::string original;
     static int threadsBefore;
 };
 
+fs::path MisbehavingReceiver::folder;
 fs::path MisbehavingReceiver::file;
 std::string MisbehavingReceiver::original;
 int MisbehavingReceiver::threadsBefore = -1;
