@@ -3,6 +3,7 @@
 // Move-only owners for the GDI and user-interface handles of the window module.
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -100,6 +101,22 @@ public:
 
 private:
     bool open_;
+};
+
+// COM for this thread as a single-threaded apartment, as the shell's ShellExecute
+// and the common dialogs ask of their caller; released only when this call took it.
+class ComApartment {
+public:
+    ComApartment() : taken_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (taken_) CoUninitialize();
+    }
+    bool taken() const { return taken_; }
+
+private:
+    bool taken_;
 };
 
 // Movable global memory, freed unless handed to the system with release().

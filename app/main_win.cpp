@@ -6,6 +6,7 @@
 
 #include <exception>
 
+#include "app/handles_win.h"
 #include "app/layout.h"
 #include "app/ui/preference.h"
 #include "base/diagnostic.h"
@@ -146,6 +147,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     }
 
     int exitCode = 1;
+    // For the shell calls, held until after the shut-down; without it the program
+    // still runs, only some browsers or shell extensions may refuse.
+    const ComApartment com;
     try {
         exitCode = run(instance, showCommand);
     } catch (const std::exception& failure) {

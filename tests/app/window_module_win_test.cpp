@@ -11,7 +11,9 @@
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
+#include "app/handles_win.h"
 #include "app/window_win.h"
 #include "base/diagnostic.h"
 #include "base/language.h"
@@ -452,6 +454,21 @@ TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {
     SendMessageW(languageCombo, CB_SETCURSEL, 0, 0);
     command(ControlId::languageList, CBN_SELCHANGE);
     EXPECT_EQ(readText(addressCombo), L"Aucun r\u00e9seau local");
+}
+
+// The shell calls' thread is a single-threaded apartment while the guard lives, and
+// COM is released with it.
+TEST(ComApartment, SingleThreadedForItsLifeOnly) {
+    std::thread([] {
+        {
+            const ComApartment com;
+            EXPECT_TRUE(com.taken());
+            EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE) << "not single-threaded";
+        }
+        const HRESULT after = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        EXPECT_EQ(after, S_OK) << "COM left initialised";
+        if (SUCCEEDED(after)) CoUninitialize();
+    }).join();
 }
 
 TEST_F(WindowModule, FileNameThatIsNotUnicodeIsRefusedAndTheChoiceKept) {
