@@ -32,8 +32,7 @@ unsigned long long phoneAddress() {
 bool selectBluetoothPhone() {
     if (BluetoothTransfer::busy(bluetoothTransfer->snapshot().state))
         fail(L"Attendez la fin du transfert ou annulez-le.", L"Wait for the transfer to finish or cancel it.");
-    status(L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.",
-           L"Choose your phone. Compare the code on both devices.");
+    status(Ui::Pending::phoneSelection);
     authenticationListener.reset();
     selectingBluetoothPhone = true;
     std::optional<BLUETOOTH_DEVICE_INFO> phone;

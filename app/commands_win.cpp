@@ -150,7 +150,7 @@ void preview() {
 
 void cancelTransfer() {
     cancelBluetooth();
-    status(L"Annulation du transfert\u2026", L"Cancelling the transfer\u2026");
+    status(Ui::Pending::transferCancel);
 }
 
 void showHelp() {
@@ -177,13 +177,13 @@ void startLike() {
     if (likedThisSession || remote::alreadyLiked()) return;
     if (!remoteActions->start(remote::Action::Like)) return;
     EnableWindow(GetDlgItem(windowHandle, ControlId::like), FALSE);
-    status(L"Enregistrement du soutien\u2026", L"Recording your like\u2026");
+    status(Ui::Pending::like);
 }
 
 void startUpdateCheck() {
     if (!remoteActions->start(remote::Action::Update)) return;
     EnableWindow(GetDlgItem(windowHandle, ControlId::updateCheck), FALSE);
-    status(L"Recherche de mise \u00e0 jour\u2026", L"Checking for updates\u2026");
+    status(Ui::Pending::updateCheck);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "base/diagnostic.h"
 #include "base/language.h"
 #include "base/text.h"
+#include "bluetooth/bluetooth_transfer.h"
+#include "remote/actions.h"
 
 namespace app {
 
@@ -31,9 +33,32 @@ void readyNotice() {
                L"Click Send, then scan the QR code on Android.");
 }
 
+void status(Ui::Pending action) {
+    const Ui::TextPair notice = Ui::inProgress(action);
+    status(notice.french, notice.english);
+}
+
+bool underWay(Ui::Pending action) {
+    switch (action) {
+    case Ui::Pending::phoneSelection: return selectingBluetoothPhone;
+    case Ui::Pending::updateCheck: return remoteActions && remoteActions->pending(remote::Action::Update);
+    case Ui::Pending::like: return remoteActions && remoteActions->pending(remote::Action::Like);
+    case Ui::Pending::transferCancel:
+        return bluetoothTransfer && BluetoothTransfer::busy(bluetoothTransfer->snapshot().state);
+    }
+    return false;
+}
+
 void error(const std::wstring& message) {
     const std::wstring shown = Ui::diagnostic(message, false);
     MessageBoxW(windowHandle, shown.c_str(), productTitle, MB_OK | MB_ICONWARNING);
+    // Whatever failed, the status line must not go on announcing an action that is over.
+    for (const Ui::InProgressNotice& notice : Ui::inProgressNotices) {
+        if (noticeFr == notice.text.french && noticeEn == notice.text.english && !underWay(notice.action)) {
+            readyNotice();
+            break;
+        }
+    }
 }
 
 void fail(const wchar_t* french, const wchar_t* english) {

@@ -28,7 +28,6 @@ void takeUpdateCheck(const remote::Result& result) {
     EnableWindow(GetDlgItem(windowHandle, ControlId::updateCheck), TRUE);
     if (!result.ok) {
         error(result.message);
-        readyNotice();
         return;
     }
     if (remote::compareVersions(result.version, remote::VersionUtf8) > 0) {
@@ -47,10 +46,8 @@ void takeLike(const remote::Result& result) {
     refreshLabels();
     if (result.ok)
         status(L"Merci ! Votre soutien est enregistr\u00e9.", L"Thank you! Your like has been recorded.");
-    else {
+    else
         error(result.message);
-        readyNotice();
-    }
 }
 
 }  // namespace

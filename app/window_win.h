@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/ui/control_ids.h"
+#include "app/ui/notices.h"
 #include "base/version.h"
 #include "remote/actions.h"
 
@@ -145,6 +146,12 @@ void discardPairingRequests();
 // Feedback (feedback_win.cpp).
 void status(const std::wstring& french, const std::wstring& english);
 void readyNotice();
+// Shows the notice that `action` is under way.
+void status(Ui::Pending action);
+// Whether `action` is still under way, as far as the window knows.
+bool underWay(Ui::Pending action);
+// The warning box; once it closes, a notice whose action has ended gives way to
+// the ready notice.
 void error(const std::wstring& message);
 // What the warning box says for a failure: its UTF-8 message, or our own words for
 // the library's memory and system failures.

@@ -43,6 +43,8 @@ public:
 
     // Starts `action` unless closed or an action of that kind is still running.
     bool start(Action action);
+    // True from the start of `action` until its outcome is taken or dropped.
+    bool pending(Action action) const;
     // Removes and returns the outcome posted under `id`, if it is still there.
     std::optional<Result> take(std::uint64_t id);
     // For good: refuses further starts, drops waiting and late outcomes, posts nothing more.

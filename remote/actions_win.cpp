@@ -98,6 +98,14 @@ bool Actions::start(Action action) {
     return true;
 }
 
+bool Actions::pending(Action action) const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (busyFlag(*state_, action)) return true;
+    for (const auto& waiting : state_->results)
+        if (waiting.second.action == action) return true;
+    return false;
+}
+
 std::optional<Result> Actions::take(std::uint64_t id) {
     std::lock_guard<std::mutex> lock(state_->mutex);
     auto it = state_->results.find(id);

@@ -410,27 +410,115 @@ TEST_F(WindowBluetooth, EveryFailedJobIsReportedEvenWhenItFailsBeforeItsFirstPol
     EXPECT_EQ(noticeFr, bluetoothTransfer->snapshot().message);
 }
 
-TEST_F(WindowModule, FailedInternetActionsEndWithTheReadyNotice) {
-    remoteActions = std::make_unique<remote::Actions>(window, [](remote::Result& result) {
+// The ready notices of the two modes.
+const wchar_t* const readyWifi = L"Cliquez sur Envoyer, puis scannez le QR code sur Android.";
+const wchar_t* const readyBluetooth = L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.";
+
+// Answers each message box, keeping its text and the status line seen behind it.
+class FailureBoxes {
+public:
+    FailureBoxes()
+        : script_({[this](HWND box) {
+              texts.push_back(textOf(box, 0xFFFF));
+              statusBehind.push_back(readText(statusLabel));
+              SendMessageW(box, WM_COMMAND, IDOK, 0);
+              return false;
+          }}) {}
+    std::vector<std::wstring> texts, statusBehind;
+
+private:
+    UserScript script_;
+};
+
+// Pumps the window's messages until `count` boxes were answered (bounded).
+bool answered(const FailureBoxes& boxes, std::size_t count) {
+    MSG message;
+    for (int i = 0; i < 2000 && boxes.texts.size() < count; ++i) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        Sleep(5);
+    }
+    return boxes.texts.size() >= count;
+}
+
+// A failing command whose box the user closes: an empty text to send.
+void failSendingNoText(HWND window) {
+    SetWindowTextW(textEdit, L"");
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(ControlId::textSend, 0), 0);
+}
+
+TEST_F(WindowModule, InternetNoticesLastWhileTheirActionRunsAndNoLonger) {
+    auto open = std::make_shared<std::atomic<bool>>(false);
+    remoteActions = std::make_unique<remote::Actions>(window, [open](remote::Result& result) {
+        for (int i = 0; i < 4000 && !*open; ++i) Sleep(5);
         result.ok = false;
         result.message = L"Connexion Internet indisponible.";
     });
-    Ui::english = true;
-    BoxWatcher boxes;
-    for (int id : {ControlId::updateCheck, ControlId::like}) {
-        command(id);
-        EXPECT_NE(noticeEn, L"Click Send, then scan the QR code on Android.");
-        MSG message;
-        for (int i = 0; i < 2000 && boxes.texts.size() < (id == ControlId::like ? 2u : 1u); ++i) {
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-            Sleep(5);
-        }
-        EXPECT_EQ(readText(statusLabel), L"Click Send, then scan the QR code on Android.") << id;
+    FailureBoxes boxes;
+    struct Case {
+        int id;
+        const wchar_t* notice;
+    };
+    for (const Case& c : {Case{ControlId::updateCheck, L"Recherche de mise \u00e0 jour\u2026"},
+                          Case{ControlId::like, L"Enregistrement du soutien\u2026"}}) {
+        *open = false;
+        const std::size_t before = boxes.texts.size();
+        command(c.id);
+        EXPECT_EQ(readText(statusLabel), c.notice);
+        failSendingNoText(window);
+        ASSERT_EQ(boxes.texts.size(), before + 1);
+        EXPECT_EQ(readText(statusLabel), c.notice) << "the action still runs";
+        *open = true;
+        ASSERT_TRUE(answered(boxes, before + 2));
+        EXPECT_EQ(boxes.texts.back(), L"Connexion Internet indisponible.");
+        EXPECT_EQ(readText(statusLabel), readyWifi) << "after the action's own failure box";
     }
-    ASSERT_EQ(boxes.texts.size(), 2u);
-    EXPECT_EQ(boxes.texts[0], L"Internet connection unavailable.");
-    Ui::english = false;
     remoteActions = std::make_unique<remote::Actions>(window);
+}
+
+TEST_F(WindowModule, PhoneSelectionNoticeGivesWayAfterItsFailureBox) {
+    command(ControlId::bluetoothMode);
+    selectedPath = makeFile(temporaryFolder(), L"for-the-phone.bin");
+    FailureBoxes boxes;
+    // Without a Bluetooth radio every road to a phone ends in a box.
+    for (int id : {ControlId::pair, ControlId::textSend, ControlId::fileSend}) {
+        SetWindowTextW(textEdit, L"to the phone");
+        const std::size_t before = boxes.texts.size();
+        command(id);
+        ASSERT_EQ(boxes.texts.size(), before + 1) << id;
+        EXPECT_EQ(boxes.texts.back(),
+                  L"Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
+        EXPECT_EQ(boxes.statusBehind.back(), L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.");
+        EXPECT_EQ(readText(statusLabel), readyBluetooth) << id;
+    }
+    // A box over a selection still under way (from the picker's own message loop) leaves its notice.
+    command(ControlId::textSend);
+    ASSERT_EQ(readText(statusLabel), readyBluetooth);
+    selectingBluetoothPhone = true;
+    status(L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.",
+           L"Choose your phone. Compare the code on both devices.");
+    failSendingNoText(window);
+    EXPECT_EQ(readText(statusLabel), L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.");
+    selectingBluetoothPhone = false;
+    selectedPath.clear();
+    command(ControlId::wifiMode);
+}
+
+TEST_F(WindowBluetooth, CancelNoticeGivesWayToAFailureBoxOnceTheJobHasEnded) {
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
+    pushTo(receiver);
+    command(ControlId::fileSend);
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    KillTimer(window, refreshTimer);  // the ended job is not polled before the box
+    command(ControlId::cancelBluetooth);
+    for (int i = 0; i < 4000 && BluetoothTransfer::busy(bluetoothTransfer->snapshot().state); ++i) Sleep(5);
+    ASSERT_EQ(bluetoothTransfer->snapshot().state, BluetoothTransfer::State::UserCancelled);
+    ASSERT_EQ(readText(statusLabel), L"Annulation du transfert\u2026");
+    FailureBoxes boxes;
+    failSendingNoText(window);
+    SetTimer(window, refreshTimer, refreshPeriodMs, nullptr);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], L"Saisissez un texte \u00e0 envoyer.");
+    EXPECT_EQ(readText(statusLabel), readyBluetooth);
 }
 
 TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {

@@ -112,17 +112,22 @@ TEST(Actions, OneOfEachKindAtATime) {
         result.ok = true;
         if (result.action == Action::Update) result.version = "9.9.9";
     });
+    EXPECT_FALSE(actions.pending(Action::Update));
     EXPECT_TRUE(actions.start(Action::Update));
     EXPECT_FALSE(actions.start(Action::Update));
+    EXPECT_FALSE(actions.pending(Action::Like));
     EXPECT_TRUE(actions.start(Action::Like));
     EXPECT_FALSE(actions.start(Action::Like));
     ASSERT_TRUE(gate->waitEntered(2));
     EXPECT_FALSE(actions.start(Action::Update));
+    EXPECT_TRUE(actions.pending(Action::Update) && actions.pending(Action::Like));
     gate->open();
 
     const auto keys = window.keys(2);
     ASSERT_EQ(keys.size(), 2u);
     EXPECT_NE(keys[0], keys[1]);
+    // Finished but not yet taken: the window has not had the outcome.
+    EXPECT_TRUE(actions.pending(Action::Update) && actions.pending(Action::Like));
     int updates = 0;
     int likes = 0;
     for (auto key : keys) {
@@ -139,6 +144,7 @@ TEST(Actions, OneOfEachKindAtATime) {
     }
     EXPECT_EQ(updates, 1);
     EXPECT_EQ(likes, 1);
+    EXPECT_FALSE(actions.pending(Action::Update) || actions.pending(Action::Like));
     // Both kinds are free again once their outcome is posted.
     EXPECT_TRUE(actions.start(Action::Update));
     EXPECT_EQ(window.keys(1).size(), 1u);
