@@ -38,42 +38,15 @@ void paintContent(HDC dc, const RECT& client) {
     roundUnits(dc, 6, 6, 314, 606, 32, cardColour, cardColour);
     roundUnits(dc, 134, 604, 186, 607, 3, bottomBarColour, bottomBarColour);
 
-    const bool english = Ui::english;
-    text(dc, L"Tolvenaire", titleFont, darkText, scaledRect(20, 48, 238, 77), DT_WORDBREAK);
-    text(dc, versionText, smallFont, greyText, scaledRect(248, 56, 300, 74), DT_SINGLELINE | DT_RIGHT);
-
-    const bool running = server && server->running;
-    const std::uint64_t lastPoll = server ? server->lastStatePoll.load() : 0;
-    text(dc, connectionLine(english, bluetoothMode, running, lastPoll, GetTickCount64()), smallFont, greyText,
-         scaledRect(20, 79, 300, 96), DT_SINGLELINE);
-
     roundUnits(dc, 16, 173, 304, 297, 18, panelColour, borderColour);
     roundUnits(dc, 16, 305, 304, 391, 18, panelColour, borderColour);
     roundUnits(dc, 16, 399, 304, 563, 18, panelColour, borderColour);
 
-    text(dc, english ? L"01  TEXT" : L"01  TEXTE", brandFont, accentColour, scaledRect(28, 184, 292, 199),
-         DT_SINGLELINE);
-    text(dc, english ? L"02  FILE" : L"02  FICHIER", brandFont, accentColour, scaledRect(28, 316, 292, 331),
-         DT_SINGLELINE);
-    const wchar_t* third = bluetoothMode ? (english ? L"03  PHONE" : L"03  T\u00c9L\u00c9PHONE")
-                                         : (english ? L"03  LOCAL NETWORK" : L"03  R\u00c9SEAU LOCAL");
-    text(dc, third, brandFont, accentColour, scaledRect(28, 410, 292, 425), DT_SINGLELINE);
-
-    if (bluetoothMode) {
-        text(dc,
-             english ? L"Compare the code on both devices.\nThen accept the file on Android."
-                     : L"Comparez le code des deux c\u00f4t\u00e9s.\nAcceptez ensuite le fichier sur Android.",
-             smallFont, greyText, scaledRect(28, 479, 292, 511), DT_WORDBREAK);
-    } else if (running) {
-        text(dc,
-             english ? L"Scan on Android.\nClick the QR to enlarge it."
-                     : L"Scannez sur Android.\nCliquez sur le QR pour l\u2019agrandir.",
-             smallFont, greyText, scaledRect(136, 454, 292, 484), DT_WORDBREAK);
-    } else {
-        text(dc,
-             english ? L"Same local network.\nSend to create a link."
-                     : L"M\u00eame r\u00e9seau local.\nEnvoyez pour cr\u00e9er le lien.",
-             smallFont, greyText, scaledRect(136, 454, 292, 484), DT_WORDBREAK);
+    const bool running = server && server->running;
+    const std::uint64_t lastPoll = server ? server->lastStatePoll.load() : 0;
+    for (const PaintedText& painted : paintedTexts(dc, Ui::english, bluetoothMode, running, lastPoll, GetTickCount64())) {
+        text(dc, painted.text, painted.font, painted.colour,
+             scaledRect(painted.box.left, painted.box.top, painted.box.right, painted.box.bottom), painted.format);
     }
 }
 
@@ -87,7 +60,53 @@ void drawQrButton(const DRAWITEMSTRUCT& item) {
     if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &box);
 }
 
+// Whether a paragraph broken where it is written needs more height than its box has
+// (a hint whose second line wraps in a wider font or language).
+bool takesMoreLines(HDC dc, const PaintedText& painted) {
+    const RECT box = scaledRect(painted.box.left, painted.box.top, painted.box.right, painted.box.bottom);
+    RECT needed{0, 0, box.right - box.left, 0};
+    Selection fontSelection(dc, painted.font);
+    DrawTextW(dc, painted.text.c_str(), static_cast<int>(painted.text.size()), &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    return needed.bottom > box.bottom - box.top;
+}
+
 }  // namespace
+
+std::vector<PaintedText> paintedTexts(HDC dc, bool english, bool bluetoothMode, bool serverRunning,
+                                      std::uint64_t lastStatePoll, std::uint64_t now) {
+    std::vector<PaintedText> texts{
+        {L"Tolvenaire", titleFont, darkText, {20, 48, 238, 77}, DT_WORDBREAK},
+        {versionText, smallFont, greyText, {248, 56, 300, 74}, DT_SINGLELINE | DT_RIGHT},
+        {connectionLine(english, bluetoothMode, serverRunning, lastStatePoll, now), smallFont, greyText, {20, 79, 300, 96},
+         DT_SINGLELINE},
+        {english ? L"01  TEXT" : L"01  TEXTE", brandFont, accentColour, {28, 184, 292, 199}, DT_SINGLELINE},
+        {english ? L"02  FILE" : L"02  FICHIER", brandFont, accentColour, {28, 316, 292, 331}, DT_SINGLELINE},
+        {bluetoothMode ? (english ? L"03  PHONE" : L"03  T\u00c9L\u00c9PHONE")
+                       : (english ? L"03  LOCAL NETWORK" : L"03  R\u00c9SEAU LOCAL"),
+         brandFont, accentColour, {28, 410, 292, 425}, DT_SINGLELINE},
+    };
+    if (bluetoothMode)
+        texts.push_back({english ? L"Compare the code on both devices.\nThen accept the file on Android."
+                                 : L"Comparez le code des deux c\u00f4t\u00e9s.\nAcceptez ensuite le fichier sur Android.",
+                         smallFont, greyText, {28, 479, 292, 511}, DT_WORDBREAK});
+    // Beside the QR code the hints may run to 8 units from the panel's edge: the French
+    // one needs that width to flow into its two lines.
+    else if (serverRunning)
+        texts.push_back({english ? L"Scan on Android.\nClick the QR to enlarge it."
+                                 : L"Scannez sur Android.\nCliquez sur le QR pour l\u2019agrandir.",
+                         smallFont, greyText, {136, 454, 300, 484}, DT_WORDBREAK});
+    else
+        texts.push_back({english ? L"Same local network.\nSend to create a link."
+                                 : L"M\u00eame r\u00e9seau local.\nEnvoyez pour cr\u00e9er le lien.",
+                         smallFont, greyText, {136, 454, 300, 484}, DT_WORDBREAK});
+    for (PaintedText& painted : texts) {
+        if (!(painted.format & DT_WORDBREAK) || !takesMoreLines(dc, painted)) continue;
+        for (wchar_t& character : painted.text)
+            if (character == L'\n') character = L' ';
+    }
+    return texts;
+}
 
 void paintWindow(HWND window) {
     PaintScope paint(window);

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include <bluetoothapis.h>
 
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -109,6 +110,19 @@ void createFonts();
 void createControls(HWND window);
 
 // Painting (paint_win.cpp).
+// A text the window paints itself: in `font` and `colour`, within `box` (base units),
+// drawn with `format`.
+struct PaintedText {
+    std::wstring text;
+    HFONT font;
+    COLORREF colour;
+    RECT box;
+    UINT format;
+};
+// The texts painted on the card for a language and a state, in painting order, as
+// they fit their boxes in `dc` at the current scale and fonts.
+std::vector<PaintedText> paintedTexts(HDC dc, bool english, bool bluetoothMode, bool serverRunning,
+                                      std::uint64_t lastStatePoll, std::uint64_t now);
 void paintWindow(HWND window);
 void drawButton(const DRAWITEMSTRUCT& item);
 LRESULT controlColour(UINT message, HDC dc, HWND control);

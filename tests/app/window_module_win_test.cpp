@@ -17,6 +17,7 @@
 #include "app/window_win.h"
 #include "base/diagnostic.h"
 #include "base/language.h"
+#include "base/text.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/socket_channel.h"
 #include "link/transfer_server.h"
@@ -542,6 +543,52 @@ TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {
     SendMessageW(languageCombo, CB_SETCURSEL, 0, 0);
     command(ControlId::languageList, CBN_SELCHANGE);
     EXPECT_EQ(readText(addressCombo), L"Aucun r\u00e9seau local");
+}
+
+// Every text the window paints is whole in its rectangle, in both languages, in
+// every state and at the usual scales, measured in the window's own fonts. Under
+// Wine the prefix maps Segoe UI to a stand-in of about its widths.
+TEST_F(WindowModule, PaintedTextsFitTheirRectanglesInBothLanguagesAtEveryScale) {
+    HDC dc = GetDC(window);
+    const HFONT windowFonts[] = {normalFont, titleFont, smallFont, brandFont};
+    wchar_t face[LF_FACESIZE] = {};
+    {
+        Selection selection(dc, smallFont);
+        GetTextFaceW(dc, LF_FACESIZE, face);
+    }
+    ASSERT_TRUE(std::wstring(face) == L"Segoe UI" || std::wstring(face) == L"DejaVu Sans Condensed")
+        << "measured in " << std::string(face, face + wcslen(face)) << ", not the interface font or its stand-in";
+    int measured = 0;
+    for (double each : {1.0, 1.25, 1.5, 2.0}) {
+        scale = each;
+        createFonts();
+        for (bool english : {false, true}) {
+            struct State {
+                bool bluetooth, running;
+                std::uint64_t lastPoll;
+            };
+            for (const State& state : {State{true, false, 0}, State{false, false, 0}, State{false, true, 0},
+                                       State{false, true, 1}}) {
+                for (const PaintedText& painted : paintedTexts(dc, english, state.bluetooth, state.running, state.lastPoll, 1)) {
+                    const RECT box = scaledRect(painted.box.left, painted.box.top, painted.box.right, painted.box.bottom);
+                    RECT needed{0, 0, box.right - box.left, 0};
+                    Selection selection(dc, painted.font);
+                    DrawTextW(dc, painted.text.c_str(), -1, &needed,
+                              DT_CALCRECT | DT_NOPREFIX | (painted.format & (DT_WORDBREAK | DT_SINGLELINE)));
+                    EXPECT_TRUE(needed.right <= box.right - box.left && needed.bottom <= box.bottom - box.top)
+                        << std::string(english ? "English" : "French") << " at scale " << each << ": needs "
+                        << needed.right << " x " << needed.bottom << " in " << box.right - box.left << " x "
+                        << box.bottom - box.top << " for " << utf8(painted.text);
+                    ++measured;
+                }
+            }
+        }
+        for (HFONT font : {normalFont, titleFont, smallFont, brandFont}) DeleteObject(font);
+    }
+    scale = 1.0;
+    normalFont = windowFonts[0], titleFont = windowFonts[1], smallFont = windowFonts[2], brandFont = windowFonts[3];
+    ReleaseDC(window, dc);
+    EXPECT_EQ(measured, 4 * 2 * 4 * 7);
 }
 
 // The shell calls' thread is a single-threaded apartment while the guard lives, and
