@@ -25,6 +25,7 @@
 #include "remote/actions.h"
 #include "tests/bluetooth/holding_channel.h"
 #include "tests/bluetooth/loopback_receiver.h"
+#include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
 
 namespace {
@@ -479,6 +480,9 @@ TEST_F(WindowModule, InternetNoticesLastWhileTheirActionRunsAndNoLonger) {
 TEST_F(WindowModule, PhoneSelectionNoticeGivesWayAfterItsFailureBox) {
     command(ControlId::bluetoothMode);
     selectedPath = makeFile(temporaryFolder(), L"for-the-phone.bin");
+    FakePlatform platform;
+    FakeDevices devices(platform);
+    devices.radio = false;
     FailureBoxes boxes;
     // Without a Bluetooth radio every road to a phone ends in a box.
     for (int id : {ControlId::pair, ControlId::textSend, ControlId::fileSend}) {

@@ -96,6 +96,11 @@ TEST(Sockets, OnlyOneListenerPerAddressAndPort) {
 }
 
 TEST(Sockets, ARestartRebindsAPortWhoseConnectionsTheServerClosedFirst) {
+#ifdef _WIN32
+    // Windows keeps such a port from an exclusive listener while the connections sit
+    // in TIME_WAIT (Wine does not), and the server then takes the next free port.
+    GTEST_SKIP() << "a Linux rule; Windows may refuse the port";
+#endif
     std::uint16_t port = 0;
     {
         platform::Socket listener(platform::openTcpSocket());
