@@ -193,6 +193,8 @@ wait_until 100 box_open || fail "Choose / pair without a radio showed nothing"
 probe_box | grep -q $'\tNo active Bluetooth adapter' || fail "Choose / pair warning: $(probe_box)"
 keys Return
 wait_until 50 box_closed || fail "the pairing warning did not close"
+[ "$(status_text)" = "Pair your phone, then accept the file on Android." ] ||
+  fail "after the failed phone choice the status still says '$(status_text)'"
 click 88 116
 wait_until 50 caption_is 104 "Send text" || fail "back in Wi-Fi mode, send caption '$(control_text 104)'"
 click 256 276
