@@ -12,8 +12,8 @@ max_size=1500000
 dir=$top/build/dist
 rm -rf "$dir"
 mkdir -p "$dir"
-cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-posix.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >"$dir.log" 2>&1 || { cat "$dir.log"; exit 1; }
+source "$top/tools/windows-flags.sh"
+cmake -S "$top" -B "$dir" -G Ninja "${windows_flags[@]}" >"$dir.log" 2>&1 || { cat "$dir.log"; exit 1; }
 cmake --build "$dir" --target dist -j "${JOBS:-$(nproc)}" >>"$dir.log" 2>&1 || { tail -n 60 "$dir.log"; exit 1; }
 
 mkdir -p "$out"

@@ -5,8 +5,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/tools/setup.sh"
 dir=$top/build/windows
-cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-posix.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
+source "$top/tools/windows-flags.sh"
+cmake -S "$top" -B "$dir" -G Ninja "${windows_flags[@]}" >/dev/null
 cmake --build "$dir" --target TolvenaireAndroid -j "$(nproc)"
 exe=$dir/app/TolvenaireAndroid.exe
 export WINEDEBUG=-all
