@@ -18,12 +18,10 @@ fi
 if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"
 fi
-display=:77
-Xvfb $display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null' EXIT
+source "$top/tests/support/xvfb.sh"
+start_xvfb
+trap 'kill $xvfb_pid 2>/dev/null' EXIT
 export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 wine "$exe" &
 app=$!
 shot=$top/build/screenshot.png

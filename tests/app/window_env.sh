@@ -3,9 +3,10 @@
 # and a "phone" network namespace joined by a veth pair, a Wine prefix created
 # inside the "pc" namespace, and helpers that drive the window like a person.
 # Expects $app and $probe; sets $work, $display, $pc, $phone.
+source "$(dirname "${BASH_SOURCE[0]}")/../support/xvfb.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../support/namespaces.sh"
 work=$(mktemp -d /tmp/win-e2e.XXXXXX)
-id=$$
-pc=winpc$id phone=winphone$id
+pc= phone=
 pc_address=192.168.77.2 phone_address=192.168.77.3
 xvfb_pid= app_pid= display=
 export WINEDEBUG=-all WINEPREFIX=$work/prefix
@@ -23,8 +24,7 @@ cleanup() {
     ip netns exec "$pc" env WINEPREFIX="$WINEPREFIX" timeout 15 wineserver -w 2>/dev/null
   fi
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  ip netns del "$pc" 2>/dev/null
-  ip netns del "$phone" 2>/dev/null
+  pc_phone_down
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -40,20 +40,8 @@ in_pc() { ip netns exec "$pc" env DISPLAY="$display" WINEPREFIX="$WINEPREFIX" WI
 in_phone() { ip netns exec "$phone" "$@"; }
 
 # --- virtual display and namespaces --------------------------------------------
-# Xvfb picks a free display itself and reports its number.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-display_number() { display=$(tr -dc '0-9' <"$work/display"); [ -n "$display" ]; }
-wait_until 100 display_number || fail "Xvfb did not start"
-display=:$display
-
-ip netns add "$pc" && ip netns add "$phone" || fail "cannot create namespaces"
-ip link add wpc$id netns "$pc" type veth peer name wph$id netns "$phone" || fail "cannot create veth"
-ip -n "$pc" addr add $pc_address/24 dev wpc$id
-ip -n "$phone" addr add $phone_address/24 dev wph$id
-for ns in "$pc" "$phone"; do ip -n "$ns" link set lo up; done
-ip -n "$pc" link set wpc$id up
-ip -n "$phone" link set wph$id up
+start_xvfb || fail "Xvfb did not start"
+pc_phone_up "win$$" $pc_address/24 $phone_address/24 || fail "cannot create the namespaces"
 
 # The prefix is created inside the namespace, so its wineserver sees only the veth.
 in_pc wineboot -i >/dev/null 2>&1
