@@ -98,14 +98,33 @@ close_app() {
   [ $code -eq 0 ] || fail "exit code $code after the close button"
   in_pc wineserver -w
 }
-shot() {  # name [keep-mouse]: screenshot of the window only, without a tooltip over it
-  if [ -z "${2:-}" ]; then
-    DISPLAY=$display xdotool mousemove --sync 2 2
-    sleep 0.4
-  fi
+# Titles of the application's active window and of the one with the keyboard focus.
+active_title() { in_pc wine "$probe" focus 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 == "active" { print $2 }'; }
+focus_title() { in_pc wine "$probe" focus 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 == "focus" { print $2 }'; }
+active_is() { active_title | grep -q -- "$1"; }
+# The open message box or dialog has the keyboard focus: keys typed now reach it.
+box_has_focus() {
+  local caption; caption=$(probe_box | awk -F'\t' '$1 == "caption" { print $2 }')
+  [ -n "$caption" ] && [ "$(focus_title)" = "$caption" ]
+}
+# Visible X windows of the application (its popups included).
+app_windows() { DISPLAY=$display xdotool search --onlyvisible --class "$(basename "${app,,}")" 2>/dev/null | wc -l; }
+# Screenshot of the window in $work/window.png; true when its pixels are those of the
+# one before (compared as PPM, which carries no time stamp).
+window_still() {
+  [ -f "$work/window.ppm" ] && mv "$work/window.ppm" "$work/window-before.ppm"
   DISPLAY=$display import -window root "$work/root.png"
   convert "$work/root.png" -crop "$((rect[2] - rect[0]))x$((rect[3] - rect[1]))+${rect[0]}+${rect[1]}" +repage \
-    "$artifacts/$1.png"
+    "$work/window.ppm"
+  convert "$work/window.ppm" "$work/window.png"
+  [ -f "$work/window-before.ppm" ] && cmp -s "$work/window.ppm" "$work/window-before.ppm"
+}
+shot() {  # name [keep-mouse]: screenshot of the window once it has finished painting
+  # The mouse leaves the window first, so no tooltip or hover colour is in the picture.
+  [ -n "${2:-}" ] || DISPLAY=$display xdotool mousemove --sync 2 2
+  rm -f "$work/window.ppm"
+  wait_until 50 window_still || fail "the window kept changing before screenshot $1"
+  cp "$work/window.png" "$artifacts/$1.png"
 }
 colour_at() {  # image, base-unit x, y
   convert "$1" -format "%[hex:p{$(px "$2"),$(px "$3")}]" info: | cut -c1-6
@@ -125,8 +144,10 @@ check_colours() {  # image
   expect_colour "$1" 160 605.5 5D6F7B "bottom bar"
 }
 select_language() {  # index 0 French, 1 English
+  local before; before=$(app_windows)
   click 73 28
-  sleep 0.3
+  dropdown_open() { [ "$(app_windows)" -gt "$before" ]; }
+  wait_until 50 dropdown_open || fail "the language list did not open"
   if [ "$1" = 1 ]; then keys Down Return; else keys Up Return; fi
 }
 fetch() { in_phone curl -s -m 10 -o "$2" -w '%{http_code}' "$1"; }
