@@ -5,10 +5,9 @@ set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
 # qrcodegen: the upstream tarball from Debian's source archive, fetched by tools/setup.sh
-# into a cache outside the repository and verified here before use.
-set(QRCODEGEN_TARBALL "$ENV{HOME}/.cache/tolvenaire/qr-code-generator_1.8.0.orig.tar.gz"
-    CACHE FILEPATH "qr-code-generator 1.8.0 source tarball")
-set(QRCODEGEN_SHA256 2ec0a4d33d6f521c942eeaf473d42d5fe139abcfa57d2beffe10c5cf7d34ae60)
+# into the cache folder (cmake/Downloads.cmake) and verified here before use.
+include(${CMAKE_CURRENT_LIST_DIR}/Downloads.cmake)
+set(QRCODEGEN_TARBALL "${TOLVENAIRE_CACHE_DIR}/${QRCODEGEN_TARBALL_NAME}")
 if(NOT EXISTS "${QRCODEGEN_TARBALL}")
   message(FATAL_ERROR "qrcodegen source missing: ${QRCODEGEN_TARBALL} (run tools/setup.sh)")
 endif()

@@ -1,28 +1,71 @@
 include(GoogleTest)
 
-# tolvenaire_test(<name> SOURCES ... [LIBRARIES ...])
-# Natively each case is its own CTest test; under Wine the whole executable is one
-# test, since every Wine start costs a fraction of a second.
+# tolvenaire_wine_env(<variable> <Wine prefix folder>)
+# The start of a command that runs a Windows program under Wine in that prefix, quietly.
+function(tolvenaire_wine_env variable prefix)
+  set(${variable} env WINEPREFIX=${prefix} WINEDEBUG=-all PARENT_SCOPE)
+endfunction()
+
+if(WIN32)
+  # Wine's helper services keep the output pipe open after the program exits;
+  # the wrapper collects the output in a file so CTest does not wait for them.
+  tolvenaire_wine_env(wine_env ${CMAKE_BINARY_DIR}/wineprefix)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${wine_env} ${CMAKE_SOURCE_DIR}/tools/wine-run)
+endif()
+
+# tolvenaire_test(<name> SOURCES ... [LIBRARIES ...] [NO_TEST] [WHOLE] [DISPLAY]
+#                 [WINEPREFIX <folder>] [RUN_WITH <command> ...] [WINE_WITH <command> ...]
+#                 [LABELS ...] [RESOURCE_LOCK ...] [TIMEOUT <seconds>])
+# A GoogleTest executable and its test. Natively each case is its own CTest test; under
+# Wine the whole executable is one test, since every Wine start costs a fraction of a
+# second. Options:
+#   NO_TEST     the executable only (its tests are added by hand)
+#   WHOLE       one test for the whole executable natively too
+#   DISPLAY     on a private virtual display (tests/support/with_xvfb.sh)
+#   WINEPREFIX  a Wine prefix of its own, a folder below the build folder
+#   RUN_WITH    a command that runs the test program given as its arguments
+#   WINE_WITH   the same, inside the Wine environment (it may run `wine` itself)
+# RUN_WITH, DISPLAY and WINE_WITH make one test of the whole executable.
 function(tolvenaire_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(T "NO_TEST;WHOLE;DISPLAY" "WINEPREFIX;TIMEOUT"
+                        "SOURCES;LIBRARIES;RUN_WITH;WINE_WITH;LABELS;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBRARIES} GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
-  if(CMAKE_CROSSCOMPILING)
-    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
-  else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
+  if(T_NO_TEST)
+    return()
   endif()
-endfunction()
 
-# tolvenaire_display_test(<executable> <Wine prefix folder>)
-# A test executable that needs a window system: under Wine on a private Xvfb display
-# (tests/support/with_xvfb.sh), in a Wine prefix of its own below the build folder.
-function(tolvenaire_display_test name prefix)
-  add_test(NAME ${name}
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/support/with_xvfb.sh
-                   env WINEPREFIX=${CMAKE_BINARY_DIR}/${prefix} WINEDEBUG=-all
-                   ${CMAKE_SOURCE_DIR}/tools/wine-run $<TARGET_FILE:${name}> --gtest_color=no)
-  set_tests_properties(${name} PROPERTIES LABELS e2e RESOURCE_LOCK xvfb TIMEOUT 600)
+  set(properties)
+  if(T_LABELS)
+    list(APPEND properties LABELS "${T_LABELS}")
+  endif()
+  if(T_RESOURCE_LOCK)
+    list(APPEND properties RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+  endif()
+  if(CMAKE_CROSSCOMPILING)
+    if(NOT T_WINEPREFIX)
+      set(T_WINEPREFIX wineprefix)
+    endif()
+    tolvenaire_wine_env(run ${CMAKE_BINARY_DIR}/${T_WINEPREFIX})
+    list(APPEND run ${T_WINE_WITH} ${CMAKE_SOURCE_DIR}/tools/wine-run $<TARGET_FILE:${name}>)
+    set(default_timeout 600)
+  else()
+    set(run $<TARGET_FILE:${name}>)
+    set(default_timeout 120)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT ${default_timeout})
+  endif()
+  list(PREPEND run ${T_RUN_WITH})
+  if(T_DISPLAY)
+    list(PREPEND run ${CMAKE_SOURCE_DIR}/tests/support/with_xvfb.sh)
+  endif()
+
+  if(CMAKE_CROSSCOMPILING OR T_WHOLE OR T_DISPLAY OR T_RUN_WITH OR T_WINE_WITH)
+    add_test(NAME ${name} COMMAND ${run} --gtest_color=no)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ${properties})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT ${T_TIMEOUT} ${properties})
+  endif()
 endfunction()

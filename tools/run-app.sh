@@ -5,8 +5,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/tools/setup.sh"
 dir=$top/build/windows
-cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-posix.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
+source "$top/tools/windows-flags.sh"
+cmake -S "$top" -B "$dir" -G Ninja "${windows_flags[@]}" >/dev/null
 cmake --build "$dir" --target TolvenaireAndroid -j "$(nproc)"
 exe=$dir/app/TolvenaireAndroid.exe
 export WINEDEBUG=-all
@@ -18,12 +18,10 @@ fi
 if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"
 fi
-display=:77
-Xvfb $display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null' EXIT
+source "$top/tests/support/xvfb.sh"
+start_xvfb
+trap 'kill $xvfb_pid 2>/dev/null' EXIT
 export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 wine "$exe" &
 app=$!
 shot=$top/build/screenshot.png

@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build ccache g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix wine wine64
   xvfb imagemagick xdotool x11-utils fonts-dejavu-core fonts-dejavu-extra fonts-noto-core zbar-tools
-  chromium openobex-apps nginx hyperfine wrk curl python3 openssl ca-certificates iproute2 procps
+  chromium openobex-apps nginx hyperfine wrk curl python3 openssl osslsigncode ca-certificates iproute2 procps
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -24,10 +24,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# qrcodegen comes from Debian's source archive, never from the repository.
-cache=${TOLVENAIRE_CACHE:-$HOME/.cache/tolvenaire}
-tarball=$cache/qr-code-generator_1.8.0.orig.tar.gz
-sha=2ec0a4d33d6f521c942eeaf473d42d5fe139abcfa57d2beffe10c5cf7d34ae60
+# qrcodegen comes from Debian's source archive, never from the repository. Its name,
+# hash and cache folder are the build's own (cmake/Downloads.cmake).
+while IFS='=' read -r name value; do
+  declare "$name=$value"
+done < <(cmake -P "$top/cmake/Downloads.cmake")
+cache=$TOLVENAIRE_CACHE_DIR
+tarball=$cache/$QRCODEGEN_TARBALL_NAME
+sha=$QRCODEGEN_SHA256
 if ! echo "$sha  $tarball" | sha256sum -c --status 2>/dev/null; then
   mkdir -p "$cache"
   src=/etc/apt/sources.list.d/tolvenaire-deb-src.sources
@@ -46,8 +50,9 @@ if ! echo "$sha  $tarball" | sha256sum -c --status 2>/dev/null; then
     rm -f "$tmp"
     as_root apt-get update -qq
   fi
-  (cd "$cache" && apt-get source --download-only --tar-only qr-code-generator=1.8.0-1 >/dev/null 2>&1 ||
-     apt-get source --download-only --tar-only qr-code-generator >/dev/null)
+  (cd "$cache" &&
+     apt-get source --download-only --tar-only "$QRCODEGEN_SOURCE_PACKAGE=$QRCODEGEN_SOURCE_VERSION" >/dev/null 2>&1 ||
+     apt-get source --download-only --tar-only "$QRCODEGEN_SOURCE_PACKAGE" >/dev/null)
   echo "$sha  $tarball" | sha256sum -c --status || { echo "setup: qrcodegen tarball hash mismatch" >&2; exit 1; }
 fi
 

@@ -42,7 +42,7 @@ log "empty text refused with its warning"
 before=$(status_text)
 click 164 370
 wait_until 100 box_open || fail "Send file without a file did not open the file dialog"
-sleep 0.5
+wait_until 50 box_has_focus || fail "the file dialog did not take the keyboard focus"
 keys Escape
 wait_until 50 box_closed || fail "the file dialog did not close on Escape"
 [ "$(status_text)" = "$before" ] || fail "cancelled file dialog changed the status to '$(status_text)'"
@@ -82,14 +82,20 @@ wait_until 100 qr_open || fail "the QR window did not open"
 qr_windows=$(DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec Android$' | wc -l)
 [ "$qr_windows" = 1 ] || fail "$qr_windows QR windows after one click"
 # It opens centred over the main window; move it aside to reach the controls below.
-DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec Android$' windowmove 900 40
-sleep 0.5
-DISPLAY=$display import -window root "$work/root.png"
-convert "$work/root.png" -crop 300x360+895+35 +repage "$artifacts/fr-qr-window.png"
-big=$(zbarimg --raw -q "$artifacts/fr-qr-window.png" 2>/dev/null | head -n 1)
-[ "$big" = "$link" ] || fail "the enlarged QR decodes to '$big'"
+DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec Android$' windowmove --sync 900 40
+big_qr_is_link() {
+  DISPLAY=$display import -window root "$work/root.png"
+  convert "$work/root.png" -crop 300x360+895+35 +repage "$artifacts/fr-qr-window.png"
+  big=$(zbarimg --raw -q "$artifacts/fr-qr-window.png" 2>/dev/null | head -n 1)
+  [ "$big" = "$link" ]
+}
+wait_until 50 big_qr_is_link || fail "the enlarged QR decodes to '$big'"
+# The second click brings the open QR window to the front: with the main window made
+# active first, the QR window's turning active again shows the click was handled.
+click 10 300
+wait_until 50 active_is "^Tolvenaire Android" || fail "a click on the main window did not activate it"
 click 76 502
-sleep 0.5
+wait_until 50 active_is "^Scanner avec Android$" || fail "a second click did not bring the QR window forward"
 qr_windows=$(DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec Android$' | wc -l)
 [ "$qr_windows" = 1 ] || fail "$qr_windows QR windows after a second click"
 log "link copied; the QR window opens"
@@ -98,7 +104,7 @@ log "link copied; the QR window opens"
 head -c 300000 /dev/urandom >"$work/photo.bin"
 click 64 370
 wait_until 100 box_open || fail "the file dialog did not open"
-sleep 0.5
+wait_until 50 box_has_focus || fail "the file dialog did not take the keyboard focus"
 type_text "Z:${work//\//\\}\\photo.bin"
 keys Return
 wait_until 100 box_closed || fail "the file dialog did not close"
@@ -125,7 +131,8 @@ shot en-sharing
 # --- 6. Stop sharing revokes the link; a pressed primary button darkens -----------
 expect_colour "$artifacts/en-sharing.png" 145 548 11776C "Stop sharing button"
 DISPLAY=$display xdotool mousemove --sync $(( rect[0] + $(px 214) )) $(( rect[1] + $(px 548) )) mousedown 1
-sleep 0.5
+pressed_drawn() { window_still; [ "$(colour_at "$work/window.png" 145 548)" = 0B5951 ]; }
+wait_until 50 pressed_drawn || true
 shot en-pressed keep-mouse
 expect_colour "$artifacts/en-pressed.png" 145 548 0B5951 "pressed Stop sharing button"
 DISPLAY=$display xdotool mouseup 1

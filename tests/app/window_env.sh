@@ -3,9 +3,10 @@
 # and a "phone" network namespace joined by a veth pair, a Wine prefix created
 # inside the "pc" namespace, and helpers that drive the window like a person.
 # Expects $app and $probe; sets $work, $display, $pc, $phone.
+source "$(dirname "${BASH_SOURCE[0]}")/../support/xvfb.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../support/namespaces.sh"
 work=$(mktemp -d /tmp/win-e2e.XXXXXX)
-id=$$
-pc=winpc$id phone=winphone$id
+pc= phone=
 pc_address=192.168.77.2 phone_address=192.168.77.3
 xvfb_pid= app_pid= display=
 export WINEDEBUG=-all WINEPREFIX=$work/prefix
@@ -23,8 +24,7 @@ cleanup() {
     ip netns exec "$pc" env WINEPREFIX="$WINEPREFIX" timeout 15 wineserver -w 2>/dev/null
   fi
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  ip netns del "$pc" 2>/dev/null
-  ip netns del "$phone" 2>/dev/null
+  pc_phone_down
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -40,20 +40,8 @@ in_pc() { ip netns exec "$pc" env DISPLAY="$display" WINEPREFIX="$WINEPREFIX" WI
 in_phone() { ip netns exec "$phone" "$@"; }
 
 # --- virtual display and namespaces --------------------------------------------
-# Xvfb picks a free display itself and reports its number.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-display_number() { display=$(tr -dc '0-9' <"$work/display"); [ -n "$display" ]; }
-wait_until 100 display_number || fail "Xvfb did not start"
-display=:$display
-
-ip netns add "$pc" && ip netns add "$phone" || fail "cannot create namespaces"
-ip link add wpc$id netns "$pc" type veth peer name wph$id netns "$phone" || fail "cannot create veth"
-ip -n "$pc" addr add $pc_address/24 dev wpc$id
-ip -n "$phone" addr add $phone_address/24 dev wph$id
-for ns in "$pc" "$phone"; do ip -n "$ns" link set lo up; done
-ip -n "$pc" link set wpc$id up
-ip -n "$phone" link set wph$id up
+start_xvfb || fail "Xvfb did not start"
+pc_phone_up "win$$" $pc_address/24 $phone_address/24 || fail "cannot create the namespaces"
 
 # The prefix is created inside the namespace, so its wineserver sees only the veth.
 in_pc wineboot -i >/dev/null 2>&1
@@ -110,14 +98,33 @@ close_app() {
   [ $code -eq 0 ] || fail "exit code $code after the close button"
   in_pc wineserver -w
 }
-shot() {  # name [keep-mouse]: screenshot of the window only, without a tooltip over it
-  if [ -z "${2:-}" ]; then
-    DISPLAY=$display xdotool mousemove --sync 2 2
-    sleep 0.4
-  fi
+# Titles of the application's active window and of the one with the keyboard focus.
+active_title() { in_pc wine "$probe" focus 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 == "active" { print $2 }'; }
+focus_title() { in_pc wine "$probe" focus 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 == "focus" { print $2 }'; }
+active_is() { active_title | grep -q -- "$1"; }
+# The open message box or dialog has the keyboard focus: keys typed now reach it.
+box_has_focus() {
+  local caption; caption=$(probe_box | awk -F'\t' '$1 == "caption" { print $2 }')
+  [ -n "$caption" ] && [ "$(focus_title)" = "$caption" ]
+}
+# Visible X windows of the application (its popups included).
+app_windows() { DISPLAY=$display xdotool search --onlyvisible --class "$(basename "${app,,}")" 2>/dev/null | wc -l; }
+# Screenshot of the window in $work/window.png; true when its pixels are those of the
+# one before (compared as PPM, which carries no time stamp).
+window_still() {
+  [ -f "$work/window.ppm" ] && mv "$work/window.ppm" "$work/window-before.ppm"
   DISPLAY=$display import -window root "$work/root.png"
   convert "$work/root.png" -crop "$((rect[2] - rect[0]))x$((rect[3] - rect[1]))+${rect[0]}+${rect[1]}" +repage \
-    "$artifacts/$1.png"
+    "$work/window.ppm"
+  convert "$work/window.ppm" "$work/window.png"
+  [ -f "$work/window-before.ppm" ] && cmp -s "$work/window.ppm" "$work/window-before.ppm"
+}
+shot() {  # name [keep-mouse]: screenshot of the window once it has finished painting
+  # The mouse leaves the window first, so no tooltip or hover colour is in the picture.
+  [ -n "${2:-}" ] || DISPLAY=$display xdotool mousemove --sync 2 2
+  rm -f "$work/window.ppm"
+  wait_until 50 window_still || fail "the window kept changing before screenshot $1"
+  cp "$work/window.png" "$artifacts/$1.png"
 }
 colour_at() {  # image, base-unit x, y
   convert "$1" -format "%[hex:p{$(px "$2"),$(px "$3")}]" info: | cut -c1-6
@@ -137,8 +144,10 @@ check_colours() {  # image
   expect_colour "$1" 160 605.5 5D6F7B "bottom bar"
 }
 select_language() {  # index 0 French, 1 English
+  local before; before=$(app_windows)
   click 73 28
-  sleep 0.3
+  dropdown_open() { [ "$(app_windows)" -gt "$before" ]; }
+  wait_until 50 dropdown_open || fail "the language list did not open"
   if [ "$1" = 1 ]; then keys Down Return; else keys Up Return; fi
 }
 fetch() { in_phone curl -s -m 10 -o "$2" -w '%{http_code}' "$1"; }

@@ -6,6 +6,8 @@
 //   window_probe qr        the enlarged QR window's title, if it is open
 //   window_probe memory    working set and private bytes of the application
 //   window_probe clipboard the Unicode text on the clipboard
+//   window_probe focus     titles of the application's active window and of the
+//                          window that holds its keyboard focus
 
 #include <windows.h>
 #include <psapi.h>
@@ -100,6 +102,15 @@ int wmain(int argc, wchar_t** argv) {
         HWND qr = FindWindowW(L"TolvenaireQrWindow", nullptr);
         if (!qr) return 2;
         std::printf("title\t%s\n", utf8(textOf(qr)).c_str());
+        return 0;
+    }
+    if (what == L"focus") {
+        HWND main = FindWindowW(L"TolvenaireAndroidWindow", nullptr);
+        GUITHREADINFO thread{};
+        thread.cbSize = sizeof thread;
+        if (!main || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread)) return 2;
+        const auto titleOf = [](HWND window) { return window ? utf8(textOf(GetAncestor(window, GA_ROOT))) : ""; };
+        std::printf("active\t%s\nfocus\t%s\n", titleOf(thread.hwndActive).c_str(), titleOf(thread.hwndFocus).c_str());
         return 0;
     }
     if (what == L"clipboard") {

@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under Wine against a real HTTPS server on 127.0.0.1:443.
-#   https_suite.sh <work dir> <test program> [test arguments...]
+# Runs a test command (a Windows test program under Wine) against a real HTTPS server
+# on 127.0.0.1:443.
+#   https_suite.sh <work dir> <test command...>
 # Each run makes a throwaway certificate authority and a certificate for localhost in
 # <work dir>/tls, trusts the authority system-wide (Wine's TLS reads the system
 # store) for the length of the run only, and takes it out again however the run ends.
 # The authority's key is deleted as soon as the server certificate is signed.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-top=$(cd "$here/../.." && pwd)
 work=$1
-program=$2
-shift 2
+shift
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo -n "$@"; fi; }
 if ! as_root true 2>/dev/null; then
@@ -71,7 +70,7 @@ done
 [ -f "$ready" ] || { echo "https_suite: the server did not listen within 10 s" >&2; exit 1; }
 
 set +e
-env WINEPREFIX="$work/wineprefix" WINEDEBUG=-all "$top/tools/wine-run" "$program" "$@"
+"$@"
 status=$?
 set -e
 if [ $status -ne 0 ]; then
