@@ -23,23 +23,28 @@ constexpr std::size_t filePiece = 65536;
 
 const char* const plain = "text/plain";
 
+// A refusal: its status, its plain text in both languages, an extra header line, and
+// whether a HEAD request still gets the text (the head-level refusals are sent before
+// the method is known; 405 always carries its reason).
 struct Refusal {
     int status;
     const char* french;
     const char* english;
+    const char* extraHeader;
+    bool textForHead;
 };
 
-constexpr Refusal tooLarge{431, "Requete trop longue", "Request too large"};
-constexpr Refusal invalid{400, "Requete invalide", "Invalid request"};
-constexpr Refusal originRefused{403, "Origine refusee", "Origin refused"};
-constexpr Refusal readOnly{405, "Lecture uniquement", "Read only"};
-constexpr Refusal badLink{404, "Lien invalide ou expire", "Invalid or expired link"};
-constexpr Refusal crossOrigin{403, "Acces inter-origines refuse", "Cross-origin access refused"};
-constexpr Refusal unavailable{404, "Element indisponible", "Item unavailable"};
+constexpr Refusal tooLarge{431, "Requete trop longue", "Request too large", "", true};
+constexpr Refusal invalid{400, "Requete invalide", "Invalid request", "", true};
+constexpr Refusal originRefused{403, "Origine refusee", "Origin refused", "", false};
+constexpr Refusal readOnly{405, "Lecture uniquement", "Read only", "Allow: GET, HEAD\r\n", true};
+constexpr Refusal badLink{404, "Lien invalide ou expire", "Invalid or expired link", "", false};
+constexpr Refusal crossOrigin{403, "Acces inter-origines refuse", "Cross-origin access refused", "", false};
+constexpr Refusal unavailable{404, "Element indisponible", "Item unavailable", "", false};
 
-void refuse(NetworkConnection& connection, const Refusal& refusal, bool headOnly,
-            const std::string& extra = std::string()) {
-    response(connection, refusal.status, plain, Ui::english.load() ? refusal.english : refusal.french, headOnly, extra);
+void refuse(NetworkConnection& connection, const Refusal& refusal, bool headOnly) {
+    response(connection, refusal.status, plain, Ui::english.load() ? refusal.english : refusal.french,
+             headOnly && !refusal.textForHead, refusal.extraHeader);
 }
 
 std::string stateDocument(const SharedContent& content, bool english) {
@@ -77,52 +82,85 @@ int readHead(NetworkConnection& connection, const std::atomic<bool>& running, st
     }
 }
 
+// Reads and parses the one request of the connection. False when the client
+// is given up (nothing is sent); otherwise `refusal` is the 431 or 400 to send, or null
+// for a parsed request.
+bool readRequest(NetworkConnection& connection, const std::atomic<bool>& running, std::uint64_t acceptedAt,
+                 HttpRequest& request, const Refusal*& refusal) {
+    std::string received;
+    const int outcome = readHead(connection, running, acceptedAt, received);
+    if (outcome < 0) return false;
+    if (outcome == 431) {
+        refusal = &tooLarge;
+        return true;
+    }
+    // A byte after the head is a body or a second request: neither is served.
+    const std::size_t end = received.find("\r\n\r\n") + 4;
+    if (end != received.size() || !parseHttpRequest(std::string_view(received).substr(0, end), request))
+        refusal = &invalid;
+    return true;
+}
+
+// The checks, in this order: host and origin, method, token, fetch metadata.
+// Returns the refusal to send, or null with `path` set to what follows the token,
+// without its query.
+const Refusal* refusalFor(const HttpRequest& request, const std::string& expectedHost, const std::string& token,
+                          std::string& path) {
+    const std::string origin = request.header("origin");
+    if (request.header("host") != expectedHost || (!origin.empty() && origin != "http://" + expectedHost))
+        return &originRefused;
+    if (request.method != "GET" && request.method != "HEAD") return &readOnly;
+    const std::string& target = request.target;
+    if (target.size() < token.size() + 2 || target[token.size() + 1] != '/' ||
+        !constantTimeEqual(std::string_view(target).substr(1, token.size()), token))
+        return &badLink;
+    path = target.substr(token.size() + 2);
+    path = path.substr(0, path.find('?'));
+
+    // Only the page itself may be opened from another site (a link followed from elsewhere).
+    const std::string site = request.header("sec-fetch-site");
+    const bool navigation = path.empty() && request.header("sec-fetch-mode") == "navigate" &&
+                            request.header("sec-fetch-dest") == "document";
+    if (!site.empty() && site != "same-origin" && site != "none" && !navigation) return &crossOrigin;
+    return nullptr;
+}
+
+// The file's head, then its bytes in pieces from a reader of its own, until the end,
+// a short read, a failed write or a stop.
+void sendFile(NetworkConnection& connection, const FileShare& file, bool headOnly, const std::atomic<bool>& running) {
+    FileReader reader(file);
+    const std::string disposition = "Content-Disposition: attachment; filename=\"fichier\"; filename*=UTF-8''" +
+                                    urlEncode(utf8(file.name)) + "\r\n";
+    if (!headers(connection, 200, "application/octet-stream", file.size, disposition) || headOnly) return;
+    std::vector<unsigned char> buffer(filePiece);
+    std::uint64_t remaining = file.size;
+    while (running.load() && remaining > 0) {
+        std::uint64_t want = remaining < filePiece ? remaining : filePiece;
+        std::uint64_t got = reader.read(buffer.data(), want);
+        if (got == 0) break;
+        if (!connection.write(buffer.data(), got)) break;
+        remaining -= got;
+    }
+}
+
 }  // namespace
 
 void TransferServer::serve(const Client& client) {
     NetworkConnection connection{client.socket, &running, client.acceptedAt + connectionLifetimeMs};
-    std::string received;
-    int outcome = readHead(connection, running, client.acceptedAt, received);
-    if (outcome < 0) return;
-    if (outcome == 431) {
-        refuse(connection, tooLarge, false);
-        return;
-    }
-    std::size_t end = received.find("\r\n\r\n") + 4;
     HttpRequest request;
-    if (end != received.size() || !parseHttpRequest(std::string_view(received).substr(0, end), request)) {
-        refuse(connection, invalid, false);
+    const Refusal* refusal = nullptr;
+    if (!readRequest(connection, running, client.acceptedAt, request, refusal)) return;
+    std::string path;
+    if (!refusal) refusal = refusalFor(request, address + ":" + std::to_string(port), token, path);
+    if (refusal) {
+        refuse(connection, *refusal, request.method == "HEAD");
         return;
     }
+    route(connection, request, path);
+}
+
+void TransferServer::route(NetworkConnection& connection, const HttpRequest& request, const std::string& path) {
     const bool headOnly = request.method == "HEAD";
-
-    const std::string expectedHost = address + ":" + std::to_string(port);
-    const std::string origin = request.header("origin");
-    if (request.header("host") != expectedHost || (!origin.empty() && origin != "http://" + expectedHost)) {
-        refuse(connection, originRefused, headOnly);
-        return;
-    }
-    if (request.method != "GET" && !headOnly) {
-        refuse(connection, readOnly, false, "Allow: GET, HEAD\r\n");
-        return;
-    }
-    const std::string& target = request.target;
-    if (target.size() < token.size() + 2 || target[token.size() + 1] != '/' ||
-        !constantTimeEqual(std::string_view(target).substr(1, token.size()), token)) {
-        refuse(connection, badLink, headOnly);
-        return;
-    }
-    std::string path = target.substr(token.size() + 2);
-    path = path.substr(0, path.find('?'));
-
-    const std::string site = request.header("sec-fetch-site");
-    const bool navigation = path.empty() && request.header("sec-fetch-mode") == "navigate" &&
-                            request.header("sec-fetch-dest") == "document";
-    if (!site.empty() && site != "same-origin" && site != "none" && !navigation) {
-        refuse(connection, crossOrigin, headOnly);
-        return;
-    }
-
     if (path.empty()) {
         lastStatePoll = platform::tickCount();
         response(connection, 200, "text/html; charset=utf-8", page, headOnly, "");
@@ -137,6 +175,7 @@ void TransferServer::serve(const Client& client) {
         return;
     }
 
+    // One snapshot answers the rest, whatever the user changes meanwhile.
     const SharedContent content = snapshot();
     const bool english = Ui::english.load();
     if (path == "state") {
@@ -159,20 +198,7 @@ void TransferServer::serve(const Client& client) {
         return;
     }
     if (content.file && path == "file/" + content.file->id) {
-        const FileShare& file = *content.file;
-        FileReader reader(file);
-        const std::string disposition = "Content-Disposition: attachment; filename=\"fichier\"; filename*=UTF-8''" +
-                                        urlEncode(utf8(file.name)) + "\r\n";
-        if (!headers(connection, 200, "application/octet-stream", file.size, disposition) || headOnly) return;
-        std::vector<unsigned char> buffer(filePiece);
-        std::uint64_t remaining = file.size;
-        while (running.load() && remaining > 0) {
-            std::uint64_t want = remaining < filePiece ? remaining : filePiece;
-            std::uint64_t got = reader.read(buffer.data(), want);
-            if (got == 0) break;
-            if (!connection.write(buffer.data(), got)) break;
-            remaining -= got;
-        }
+        sendFile(connection, *content.file, headOnly, running);
         return;
     }
     refuse(connection, unavailable, headOnly);

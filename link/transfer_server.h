@@ -15,6 +15,9 @@
 #include <unordered_map>
 #include <vector>
 
+struct HttpRequest;
+struct NetworkConnection;
+
 // What the link server publishes at one instant.
 struct SharedContent {
     std::shared_ptr<const std::string> text;  // UTF-8; never null
@@ -26,14 +29,11 @@ struct SharedContent {
 // IPv4 address, on the first free port from 8765 to 8785, under a fresh token per
 // start. One accept thread queues connections (at most 8 waiting, at most 3 per peer
 // address, queued or served); four workers answer one request per connection.
+// The shared content and the link are in transfer_server.cpp, start, stop and the
+// threads in server_threads.cpp, and the answer to one connection (serve) in serve.cpp.
 class TransferServer {
 public:
-    // One accepted connection.
-    struct Client {
-        platform::SocketHandle socket = platform::invalidSocket;
-        std::uint32_t address = 0;     // the peer's IPv4 address, network byte order
-        std::uint64_t acceptedAt = 0;  // tick count at acceptance
-    };
+    // What the window calls.
 
     // The phone page, its style sheet and its script. The new server is stopped and
     // shares an empty text and no file, at revision 0.
@@ -53,10 +53,6 @@ public:
     // and file reads in progress cut. Never raises; nothing to do when stopped.
     void stop();
 
-    // Answers the one request of `client` (the worker closes the socket afterwards).
-    // Raises only from file access or memory exhaustion.
-    void serve(const Client& client);
-
     // Shared content; callable from any thread. Every call raises the revision by 1,
     // even when nothing changed, so the phone notices each one.
     // setText raises std::length_error "Texte limite a 4 Mo en UTF-8." above
@@ -66,12 +62,39 @@ public:
     void setFile(std::shared_ptr<FileShare> file);  // empty withdraws the file
     SharedContent snapshot() const;
 
+    // The private link, "http://" + address + ":" + port + "/" + token + "/";
+    // meaningful while running.
+    std::string link() const;
+
     static constexpr std::size_t maximumTextBytes = ::maximumTextBytes;
 
+    // What the window reads, without locks, while the server runs.
+
+    std::atomic<bool> running{false};
+    std::atomic<std::uint64_t> lastStatePoll{0};  // tick of the last page or state request; 0 for none
+    std::atomic<std::uint32_t> acceptError{0};    // socket error that ended the accept thread
+    // Set by start, read by the window and the workers.
+    std::string token;
+    std::string address;
+    std::uint16_t port = 0;
+
 private:
+    // One accepted connection.
+    struct Client {
+        platform::SocketHandle socket = platform::invalidSocket;
+        std::uint32_t address = 0;     // the peer's IPv4 address, network byte order
+        std::uint64_t acceptedAt = 0;  // tick count at acceptance
+    };
+
     void acceptLoop();
     void worker();
     void releaseAddress(std::uint32_t peer);  // under queueMutex
+    // Answers the one request of `client` (the worker closes the socket afterwards).
+    // Raises only from file access or memory exhaustion.
+    void serve(const Client& client);
+    // The routes of a request that passed the checks: the page, its style and script,
+    // the state, the text and the file; 404 for anything else.
+    void route(NetworkConnection& connection, const HttpRequest& request, const std::string& path);
 
     platform::Socket listener;
     std::thread acceptThread;
@@ -87,23 +110,5 @@ private:
     std::shared_ptr<const std::string> text;
     std::shared_ptr<FileShare> file;
     std::uint64_t revision = 0;
-
-public:
-    // Read by the window without locks while the server runs.
-    std::atomic<bool> running{false};
-    std::atomic<std::uint64_t> lastStatePoll{0};  // tick of the last page or state request; 0 for none
-    std::atomic<std::uint32_t> acceptError{0};    // socket error that ended the accept thread
-    // The private link, "http://" + address + ":" + port + "/" + token + "/";
-    // meaningful while running.
-    std::string link() const;
-
-    // Set by start, read by the window and the workers.
-    std::string token;
-    std::string address;
-
-private:
     std::string page, style, script;
-
-public:
-    std::uint16_t port = 0;
 };
