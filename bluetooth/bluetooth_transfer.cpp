@@ -33,6 +33,14 @@ void wipe(std::string& bytes) {
 
 BluetoothTransfer::Payload::~Payload() { wipe(text); }
 
+std::size_t BluetoothTransfer::Payload::readText(unsigned char* buffer, unsigned long long count,
+                                                 std::size_t& position) const {
+    const std::size_t n = static_cast<std::size_t>(std::min<unsigned long long>(text.size() - position, count));
+    std::memcpy(buffer, text.data() + position, n);
+    position += n;
+    return n;
+}
+
 BluetoothTransfer::BluetoothTransfer()
     : BluetoothTransfer([](unsigned long long address, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
           return connectRfcomm(address, cancel);
@@ -169,11 +177,7 @@ void BluetoothTransfer::run(unsigned long long address, std::shared_ptr<Payload>
                 if (cancelFlag) throw Cancelled();
                 return got;
             }
-            const std::size_t n = static_cast<std::size_t>(
-                std::min<unsigned long long>(payload->text.size() - textPosition, count));
-            std::memcpy(buffer, payload->text.data() + textPosition, n);
-            textPosition += n;
-            return n;
+            return payload->readText(buffer, count, textPosition);
         };
         const std::uint64_t size = payload->size;
         auto progress = [&](ObexPhase phase, unsigned long long value) {

@@ -47,6 +47,10 @@ public:
         std::shared_ptr<FileShare> file;  // empty for a text
         std::string text;                 // UTF-8 bytes of a text payload, empty for a file
         ~Payload();                       // wipes the text
+
+        // Copies the next bytes of the text from `position` (at most `count`) and moves
+        // `position` on; returns how many, 0 at the end.
+        std::size_t readText(unsigned char* buffer, unsigned long long count, std::size_t& position) const;
     };
 
     // Opens the channel to the phone's Object Push service. The product connects

@@ -22,11 +22,6 @@ constexpr unsigned char hdrConnectionId = 0xCB;
 
 constexpr std::size_t connectionIdSize = 5;
 
-void appendUnit(std::vector<unsigned char>& out, unsigned unit) {
-    out.push_back(static_cast<unsigned char>(unit >> 8));
-    out.push_back(static_cast<unsigned char>(unit & 0xFF));
-}
-
 void putUint16(std::vector<unsigned char>& out, std::size_t value) {
     out.push_back(static_cast<unsigned char>((value >> 8) & 0xFF));
     out.push_back(static_cast<unsigned char>(value & 0xFF));
@@ -65,6 +60,26 @@ std::vector<unsigned char> connectionIdOf(const std::vector<unsigned char>& resp
     return id;
 }
 
+// Appends a length-prefixed header: id, big-endian (size + 3), the value.
+void appendHeader(std::vector<unsigned char>& packet, unsigned char id, const unsigned char* value,
+                  std::size_t size) {
+    if (size > obex::maxHeaderValue) throw std::runtime_error("En-tete Bluetooth trop long.");
+    packet.push_back(id);
+    putUint16(packet, size + 3);
+    packet.insert(packet.end(), value, value + size);
+}
+
+// Frames one request (opcode, big-endian length, body) and sends it in one write.
+void sendRequest(ObexChannel& channel, unsigned char opcode, const std::vector<unsigned char>& body) {
+    if (body.size() > obex::maxRequestBody) throw std::runtime_error("Paquet Bluetooth trop long.");
+    std::vector<unsigned char> packet;
+    packet.reserve(body.size() + 3);
+    packet.push_back(opcode);
+    putUint16(packet, body.size() + 3);
+    packet.insert(packet.end(), body.begin(), body.end());
+    channel.write(packet.data(), packet.size());
+}
+
 }  // namespace
 
 std::vector<unsigned char> obexName(const std::wstring& name) {
@@ -73,42 +88,32 @@ std::vector<unsigned char> obexName(const std::wstring& name) {
     for (wchar_t c : name) {
         const unsigned long v = static_cast<unsigned long>(c);
         if constexpr (sizeof(wchar_t) == 2) {
-            appendUnit(out, static_cast<unsigned>(v));
+            putUint16(out, static_cast<unsigned>(v));
         } else if (v >= 0xD800 && v <= 0xDFFF) {
             // A lone surrogate is not a character; the phone could not decode it.
             throw std::runtime_error("Nom de fichier Bluetooth invalide.");
         } else if (v <= 0xFFFF) {
-            appendUnit(out, static_cast<unsigned>(v));
+            putUint16(out, static_cast<unsigned>(v));
         } else if (v <= 0x10FFFF) {
             const unsigned long s = v - 0x10000;
-            appendUnit(out, static_cast<unsigned>(0xD800 + (s >> 10)));
-            appendUnit(out, static_cast<unsigned>(0xDC00 + (s & 0x3FF)));
+            putUint16(out, static_cast<unsigned>(0xD800 + (s >> 10)));
+            putUint16(out, static_cast<unsigned>(0xDC00 + (s & 0x3FF)));
         } else {
             throw std::runtime_error("Nom de fichier Bluetooth invalide.");
         }
     }
-    appendUnit(out, 0);
+    putUint16(out, 0);
     return out;
 }
 
 void variableHeader(std::vector<unsigned char>& packet, unsigned char id,
                     const std::vector<unsigned char>& value) {
-    if (value.size() > obex::maxHeaderValue) throw std::runtime_error("En-tete Bluetooth trop long.");
-    packet.push_back(id);
-    putUint16(packet, value.size() + 3);
-    packet.insert(packet.end(), value.begin(), value.end());
+    appendHeader(packet, id, value.data(), value.size());
 }
 
 std::vector<unsigned char> exchange(ObexChannel& channel, unsigned char opcode,
                                     const std::vector<unsigned char>& body) {
-    if (body.size() > obex::maxRequestBody) throw std::runtime_error("Paquet Bluetooth trop long.");
-    std::vector<unsigned char> packet;
-    packet.reserve(body.size() + 3);
-    packet.push_back(opcode);
-    putUint16(packet, body.size() + 3);
-    packet.insert(packet.end(), body.begin(), body.end());
-    channel.write(packet.data(), packet.size());
-
+    sendRequest(channel, opcode, body);
     std::vector<unsigned char> response(3);
     channel.read(response.data(), 3);
     const unsigned length = readUint16(response, 1);
@@ -141,10 +146,97 @@ void expect(const std::vector<unsigned char>& response, unsigned char code) {
     }
 }
 
+namespace {
+
+using Reader = std::function<unsigned long long(unsigned char*, unsigned long long)>;
+using Progress = std::function<void(ObexPhase, unsigned long long)>;
+
+// What the CONNECT answer settles for the rest of the session.
+struct Session {
+    unsigned peerMax = 0;                     // the largest packet the phone takes
+    std::vector<unsigned char> connectionId;  // its Connection ID header (5 bytes), or nothing
+};
+
+Session connect(ObexChannel& channel) {
+    // OBEX 1.0, no flags, we accept packets up to 65,535 bytes; no Target header.
+    const std::vector<unsigned char> answer = exchange(channel, opConnect, {0x10, 0x00, 0xFF, 0xFF});
+    expect(answer, rspSuccess);
+    if (answer.size() < 7) throw std::runtime_error("Reponse de connexion OBEX incomplete.");
+    if ((answer[3] >> 4) != 1 || answer[4] != 0)
+        throw std::runtime_error("Version ou options OBEX non prises en charge.");
+    Session session;
+    session.peerMax = readUint16(answer, 5);
+    if (session.peerMax < obex::minPeerPacket) throw std::runtime_error("Taille de paquet OBEX invalide.");
+    session.connectionId = connectionIdOf(answer);
+    return session;
+}
+
+// The body of the first PUT: name, type and length, in one packet the phone takes.
+std::vector<unsigned char> offerOf(const Session& session, const std::vector<unsigned char>& nameValue,
+                                   const std::string& type, unsigned long long size) {
+    std::vector<unsigned char> offer = session.connectionId;
+    variableHeader(offer, hdrName, nameValue);
+    std::vector<unsigned char> typeValue(type.begin(), type.end());
+    typeValue.push_back(0);
+    variableHeader(offer, hdrType, typeValue);
+    offer.push_back(hdrLength);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        offer.push_back(static_cast<unsigned char>((size >> shift) & 0xFF));
+    if (offer.size() + 3 > session.peerMax)
+        throw std::runtime_error(
+            "Nom de fichier trop long pour ce recepteur Bluetooth. Raccourcissez-le.");
+    return offer;
+}
+
+// Fills `count` bytes from the reader, which may deliver them in several pieces.
+void fill(const Reader& reader, unsigned char* buffer, std::size_t count) {
+    std::size_t filled = 0;
+    while (filled < count) {
+        const unsigned long long want = count - filled;
+        const unsigned long long got = reader(buffer + filled, want);
+        if (got == 0 || got > want) throw std::runtime_error("Lecture du fichier interrompue avant la fin.");
+        filled += static_cast<std::size_t>(got);
+    }
+}
+
+// The object in PUTs as large as the phone takes (16 KiB at most), the last one final;
+// each is answered before the next goes out.
+void sendBody(ObexChannel& channel, const Session& session, unsigned long long size, const Reader& reader,
+              const Progress& progress) {
+    // 3 bytes of request prefix and 3 of Body header, plus the Connection ID if any.
+    const std::size_t room = session.peerMax - 6 - session.connectionId.size();
+    const std::size_t bufferSize =
+        static_cast<std::size_t>(std::min<unsigned long long>({size, room, obex::maxChunk}));
+    std::vector<unsigned char> chunk(bufferSize);
+    std::vector<unsigned char> body;
+    body.reserve(session.connectionId.size() + 3 + bufferSize);
+    unsigned long long sent = 0;
+    do {
+        const std::size_t count =
+            static_cast<std::size_t>(std::min<unsigned long long>({size - sent, room, obex::maxChunk}));
+        fill(reader, chunk.data(), count);
+        sent += count;
+        const bool last = sent == size;
+        body.assign(session.connectionId.begin(), session.connectionId.end());
+        appendHeader(body, last ? hdrEndOfBody : hdrBody, chunk.data(), count);
+        expect(exchange(channel, last ? opPutFinal : opPut, body), last ? rspSuccess : rspContinue);
+        progress(ObexPhase::Sending, sent);
+    } while (sent < size);
+}
+
+// The phone has confirmed the object: a failing DISCONNECT changes nothing, and its
+// answer is not awaited.
+void disconnect(ObexChannel& channel, const Session& session) {
+    try {
+        sendRequest(channel, opDisconnect, session.connectionId);
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
 void pushObexFile(ObexChannel& channel, const std::wstring& name, unsigned long long size,
-                  const std::string& type,
-                  std::function<unsigned long long(unsigned char*, unsigned long long)> reader,
-                  std::function<void(ObexPhase, unsigned long long)> progress) {
+                  const std::string& type, Reader reader, Progress progress) {
     if (size > obex::maxObjectSize)
         throw std::runtime_error(
             "Bluetooth OBEX : fichier limite a 4 Go moins 1 octet. Utilisez le Wi-Fi pour ce fichier.");
@@ -157,68 +249,10 @@ void pushObexFile(ObexChannel& channel, const std::wstring& name, unsigned long 
     const std::vector<unsigned char> nameValue = obexName(name);
 
     progress(ObexPhase::Connecting, 0);
-    // OBEX 1.0, no flags, we accept packets up to 65,535 bytes; no Target header.
-    const std::vector<unsigned char> connect =
-        exchange(channel, opConnect, {0x10, 0x00, 0xFF, 0xFF});
-    expect(connect, rspSuccess);
-    if (connect.size() < 7) throw std::runtime_error("Reponse de connexion OBEX incomplete.");
-    if ((connect[3] >> 4) != 1 || connect[4] != 0)
-        throw std::runtime_error("Version ou options OBEX non prises en charge.");
-    const unsigned peerMax = readUint16(connect, 5);
-    if (peerMax < obex::minPeerPacket) throw std::runtime_error("Taille de paquet OBEX invalide.");
-    const std::vector<unsigned char> connectionId = connectionIdOf(connect);
-
-    std::vector<unsigned char> offer = connectionId;
-    variableHeader(offer, hdrName, nameValue);
-    std::vector<unsigned char> typeValue(type.begin(), type.end());
-    typeValue.push_back(0);
-    variableHeader(offer, hdrType, typeValue);
-    offer.push_back(hdrLength);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        offer.push_back(static_cast<unsigned char>((size >> shift) & 0xFF));
-    if (offer.size() + 3 > peerMax)
-        throw std::runtime_error(
-            "Nom de fichier trop long pour ce recepteur Bluetooth. Raccourcissez-le.");
-
+    const Session session = connect(channel);
+    const std::vector<unsigned char> offer = offerOf(session, nameValue, type, size);
     progress(ObexPhase::AwaitingAcceptance, 0);
     expect(exchange(channel, opPut, offer), rspContinue);
-
-    // 3 bytes of request prefix and 3 of Body header, plus the Connection ID if any.
-    const std::size_t room = peerMax - 6 - connectionId.size();
-    const std::size_t bufferSize =
-        static_cast<std::size_t>(std::min<unsigned long long>({size, room, obex::maxChunk}));
-    std::vector<unsigned char> chunk(bufferSize);
-    std::vector<unsigned char> body;
-    body.reserve(connectionId.size() + 3 + bufferSize);
-    unsigned long long sent = 0;
-    do {
-        const std::size_t count =
-            static_cast<std::size_t>(std::min<unsigned long long>({size - sent, room, obex::maxChunk}));
-        std::size_t filled = 0;
-        while (filled < count) {
-            const unsigned long long want = count - filled;
-            const unsigned long long got = reader(chunk.data() + filled, want);
-            if (got == 0 || got > want)
-                throw std::runtime_error("Lecture du fichier interrompue avant la fin.");
-            filled += static_cast<std::size_t>(got);
-        }
-        sent += count;
-        const bool last = sent == size;
-        body.assign(connectionId.begin(), connectionId.end());
-        body.push_back(last ? hdrEndOfBody : hdrBody);
-        putUint16(body, count + 3);
-        body.insert(body.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(count));
-        expect(exchange(channel, last ? opPutFinal : opPut, body), last ? rspSuccess : rspContinue);
-        progress(ObexPhase::Sending, sent);
-    } while (sent < size);
-
-    // The phone has confirmed the object; a failing DISCONNECT changes nothing.
-    try {
-        std::vector<unsigned char> bye;
-        bye.push_back(opDisconnect);
-        putUint16(bye, 3 + connectionId.size());
-        bye.insert(bye.end(), connectionId.begin(), connectionId.end());
-        channel.write(bye.data(), bye.size());
-    } catch (...) {
-    }
+    sendBody(channel, session, size, reader, progress);
+    disconnect(channel, session);
 }

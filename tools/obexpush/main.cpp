@@ -142,12 +142,7 @@ int run(const Options& options) {
             channel, payload->name, payload->size, type,
             [&](unsigned char* buffer, unsigned long long count) -> unsigned long long {
                 if (file) return file->read(buffer, count);
-                const std::size_t n = static_cast<std::size_t>(
-                    std::min<unsigned long long>(payload->text.size() - textPosition, count));
-                std::copy(payload->text.begin() + static_cast<std::ptrdiff_t>(textPosition),
-                          payload->text.begin() + static_cast<std::ptrdiff_t>(textPosition + n), buffer);
-                textPosition += n;
-                return n;
+                return payload->readText(buffer, count, textPosition);
             },
             [&](ObexPhase phase, unsigned long long value) {
                 if (phase == ObexPhase::Connecting) std::fputs("obexpush: connecting\n", stderr);
