@@ -26,8 +26,7 @@ std::unique_ptr<SocketChannel> connectRfcomm(unsigned long long address, const s
     // Owned from here on: any failure below closes the socket.
     auto channel = std::make_unique<SocketChannel>(platform::Socket(s), &cancel, timeouts);
 
-    u_long nonBlocking = 1;
-    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) throw std::runtime_error("Configuration Bluetooth impossible.");
+    if (!platform::setNonBlocking(s)) throw std::runtime_error("Configuration Bluetooth impossible.");
 
     ULONG required = 1;
     if (setsockopt(s, SOL_RFCOMM, SO_BTH_AUTHENTICATE, reinterpret_cast<const char*>(&required), sizeof required) != 0 ||
@@ -46,7 +45,7 @@ std::unique_ptr<SocketChannel> connectRfcomm(unsigned long long address, const s
                                      windowsError(static_cast<unsigned long>(error)));
         channel->wait(true, platform::tickCount() + timeouts.connectMs);
         int value = 0;
-        if (!pendingSocketError(s, value) || value != 0)
+        if (!platform::pendingSocketError(s, value) || value != 0)
             throw std::runtime_error("Connexion Bluetooth impossible : " +
                                      windowsError(static_cast<unsigned long>(value)));
     }

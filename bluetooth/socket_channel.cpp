@@ -26,7 +26,7 @@ void SocketChannel::wait(bool forWrite, std::uint64_t deadline) {
         // A short last slice keeps the deadline exact.
         const int slice = static_cast<int>(std::min<std::uint64_t>(pollSliceMs, deadline - now + 1));
         int socketError = 0;
-        const int result = pollChannelSocket(socket.get(), forWrite, slice, socketError);
+        const int result = platform::waitSocket(socket.get(), forWrite, slice, &socketError);
         if (result == -1)
             throw std::runtime_error("Connexion Bluetooth interrompue : " +
                                      windowsError(static_cast<unsigned long>(platform::lastSocketError())));

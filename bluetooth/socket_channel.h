@@ -45,14 +45,6 @@ private:
     ChannelTimeouts timeouts;
 };
 
-// Poll slice used by SocketChannel::wait. Returns 1 when ready, 0 when the slice
-// passed, -1 when the wait itself failed (reason in platform::lastSocketError()),
-// -2 when the socket reports an error; `socketError` then holds its SO_ERROR value.
-int pollChannelSocket(platform::SocketHandle socket, bool forWrite, int timeoutMs, int& socketError);
-
-// SO_ERROR of the socket; false (with `error` = the last socket error) when unreadable.
-bool pendingSocketError(platform::SocketHandle socket, int& error);
-
 // A TCP channel to an IPv4 address (network byte order) with the same deadlines as
 // the phone's. Raises "Connexion TCP impossible : " + the system's text.
 std::unique_ptr<SocketChannel> connectTcpChannel(std::uint32_t address, std::uint16_t port,

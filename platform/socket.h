@@ -25,9 +25,18 @@ bool setNonBlocking(SocketHandle socket);
 void shutdownSocket(SocketHandle socket);  // both directions
 
 // Waits up to `timeoutMs` for the socket to become readable (or writable).
-// Returns 1 when ready, 0 on time-out, -1 on error. Natively an interruption by a
-// signal counts as a time-out, so callers simply check their flags and wait again.
-int waitSocket(SocketHandle socket, bool forWrite, int timeoutMs);
+// Returns 1 when ready, 0 on time-out, -1 when the wait failed (the reason in
+// lastSocketError()). Natively an interruption by a signal counts as a time-out, so
+// callers simply check their flags and wait again.
+// Without `socketError`, a socket error counts as ready: the next recv or send
+// reports it. With it, the wait also watches for the error a failed non-blocking
+// connect leaves (Windows shows it only in select's exception set) and returns -2
+// with the socket's pending error there.
+int waitSocket(SocketHandle socket, bool forWrite, int timeoutMs, int* socketError = nullptr);
+
+// The socket's pending error (SO_ERROR), 0 for none; false, with `error` = the last
+// socket error, when it cannot be read.
+bool pendingSocketError(SocketHandle socket, int& error);
 
 // One recv/send call of at most `length` bytes. Returns the count, 0 when the peer
 // closed (recv), or -1 with the reason in lastSocketError(). send never raises SIGPIPE.

@@ -45,6 +45,17 @@ bool connectIPv4(SocketHandle socket, std::uint32_t address, std::uint16_t port)
     return connect(socket, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0;
 }
 
+bool pendingSocketError(SocketHandle socket, int& error) {
+    int value = 0;
+    AddressLength length = sizeof value;
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&value), &length) != 0) {
+        error = lastSocketError();
+        return false;
+    }
+    error = value;
+    return true;
+}
+
 bool parseIPv4(std::string_view text, std::uint32_t& address) {
     std::string copy(text);  // inet_pton needs a terminated string
     if (copy.find('\0') != std::string::npos) return false;

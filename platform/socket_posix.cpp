@@ -23,13 +23,23 @@ bool setNonBlocking(SocketHandle socket) {
 void shutdownSocket(SocketHandle socket) { shutdown(socket, SHUT_RDWR); }
 
 // poll rather than select: an fd_set silently overflows for descriptors of 1024 and up.
-int waitSocket(SocketHandle socket, bool forWrite, int timeoutMs) {
+int waitSocket(SocketHandle socket, bool forWrite, int timeoutMs, int* socketError) {
     pollfd entry{socket, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
     int result = poll(&entry, 1, timeoutMs);
     if (result < 0) return errno == EINTR ? 0 : -1;
     if (result == 0) return 0;
-    // An error or hang-up also counts as ready: the next recv or send reports it.
-    return (entry.revents & POLLNVAL) ? -1 : 1;
+    // POLLERR is the counterpart of select's exception set for a failed connection,
+    // which only a wait for writing can meet. While reading, POLLERR is a reset by the
+    // peer: Windows shows that in the read set and recv reports it, so it is left to
+    // recv here too. POLLHUP alone is left to recv/send, which report the closed peer.
+    if (socketError && (entry.revents & POLLERR) && forWrite) {
+        if (!pendingSocketError(socket, *socketError) || *socketError != 0) return -2;
+    }
+    if (entry.revents & POLLNVAL) {
+        errno = EBADF;
+        return -1;
+    }
+    return 1;
 }
 
 int receiveSome(SocketHandle socket, void* buffer, std::size_t length) {

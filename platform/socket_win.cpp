@@ -28,14 +28,24 @@ bool setNonBlocking(SocketHandle socket) {
 
 void shutdownSocket(SocketHandle socket) { shutdown(socket, SD_BOTH); }
 
-int waitSocket(SocketHandle socket, bool forWrite, int timeoutMs) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(socket, &set);
+int waitSocket(SocketHandle socket, bool forWrite, int timeoutMs, int* socketError) {
+    fd_set ready;
+    fd_set failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(socket, &ready);
+    FD_SET(socket, &failed);
     timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    int result = select(0, forWrite ? nullptr : &set, forWrite ? &set : nullptr, nullptr, &timeout);
+    const int result = select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr,
+                              socketError ? &failed : nullptr, &timeout);
     if (result == SOCKET_ERROR) return -1;
-    return result > 0 ? 1 : 0;
+    // The exception set is how Windows reports a failed non-blocking connect; it is
+    // tested before readiness.
+    if (socketError && FD_ISSET(socket, &failed)) {
+        pendingSocketError(socket, *socketError);
+        return -2;
+    }
+    return FD_ISSET(socket, &ready) ? 1 : 0;
 }
 
 int receiveSome(SocketHandle socket, void* buffer, std::size_t length) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <string>
 
@@ -120,4 +121,29 @@ TEST(Sockets, ARestartRebindsAPortWhoseConnectionsTheServerClosedFirst) {
     ASSERT_TRUE(platform::setExclusiveAddressUse(again.get()));
     EXPECT_TRUE(platform::bindIPv4(again.get(), loopbackAddress(), port));
     EXPECT_TRUE(platform::listenOn(again.get(), 8));
+}
+
+// RFCOMM connects without blocking and learns the outcome from the wait: a refused
+// connection must come back as the socket's error, not as a socket ready to write.
+TEST(Sockets, AWaitOnAFailedConnectReturnsItsError) {
+#ifdef _WIN32
+    constexpr int refused = 10061;  // WSAECONNREFUSED
+#else
+    constexpr int refused = ECONNREFUSED;
+#endif
+    std::uint16_t port = 0;
+    {
+        platform::Socket gone = loopbackListener();
+        port = platform::localPort(gone.get());
+    }
+    platform::Socket socket(platform::openTcpSocket());
+    ASSERT_TRUE(platform::setNonBlocking(socket.get()));
+    ASSERT_FALSE(platform::connectIPv4(socket.get(), loopbackAddress(), port));
+    int result = 0;
+    int error = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (result == 0 && std::chrono::steady_clock::now() < deadline)
+        result = platform::waitSocket(socket.get(), true, 100, &error);
+    EXPECT_EQ(result, -2);
+    EXPECT_EQ(error, refused);
 }
