@@ -1,11 +1,11 @@
 #include "base/random_token.h"
 
+#include "base/text.h"
 #include "platform/system.h"
 
 #include <stdexcept>
 
 std::string randomToken() {
-    static constexpr char digits[] = "0123456789abcdef";
     unsigned char bytes[16];
     if (!platform::systemRandom(bytes, sizeof bytes)) {
         platform::secureZero(bytes, sizeof bytes);
@@ -13,10 +13,7 @@ std::string randomToken() {
     }
     std::string token;
     token.reserve(2 * sizeof bytes);
-    for (unsigned char byte : bytes) {
-        token.push_back(digits[byte >> 4]);
-        token.push_back(digits[byte & 0x0F]);
-    }
+    for (unsigned char byte : bytes) appendHex(token, byte);
     platform::secureZero(bytes, sizeof bytes);
     return token;
 }

@@ -1,5 +1,6 @@
 #include "link/network_connection.h"
 
+#include "base/text.h"
 #include "platform/system.h"
 
 #include <algorithm>
@@ -104,7 +105,6 @@ bool response(const NetworkConnection& connection, int status, std::string_view 
 }
 
 std::string jsonString(std::string_view text) {
-    static constexpr char digits[] = "0123456789abcdef";
     std::string out;
     out.reserve(text.size() + 2);
     out += '"';
@@ -115,8 +115,7 @@ std::string jsonString(std::string_view text) {
             out += c;
         } else if (byte < 0x20) {
             out += "\\u00";
-            out += digits[byte >> 4];
-            out += digits[byte & 0x0F];
+            appendHex(out, byte);
         } else {
             out += c;
         }
@@ -126,7 +125,6 @@ std::string jsonString(std::string_view text) {
 }
 
 std::string urlEncode(std::string_view text) {
-    static constexpr char digits[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size() * 3);
     for (char c : text) {
@@ -137,8 +135,7 @@ std::string urlEncode(std::string_view text) {
             out += c;
         } else {
             out += '%';
-            out += digits[byte >> 4];
-            out += digits[byte & 0x0F];
+            appendHex(out, byte, true);
         }
     }
     return out;

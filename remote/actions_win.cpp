@@ -5,6 +5,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/random_token.h"
 #include "base/text.h"
 #include "platform/system.h"
 #include "remote/like_vote.h"
@@ -32,14 +33,6 @@ bool& busyFlag(Actions::State& state, Action action) {
     return action == Action::Like ? state.likeBusy : state.updateBusy;
 }
 
-bool drawKey(const Actions::State& state, std::uint64_t& key) {
-    for (int i = 0; i < KeyDraws; ++i) {
-        if (!platform::systemRandom(reinterpret_cast<unsigned char*>(&key), sizeof key)) return false;
-        if (key != 0 && state.results.count(key) == 0) return true;
-    }
-    return false;
-}
-
 // The thread's whole life: nothing may escape it.
 void runAction(std::shared_ptr<Actions::State> state, Actions::Runner run, Action action) noexcept {
     Result result{action, false, {}, {}};
@@ -62,7 +55,10 @@ void runAction(std::shared_ptr<Actions::State> state, Actions::Runner run, Actio
             it = it->second.action == action ? state->results.erase(it) : std::next(it);
         }
         std::uint64_t key = 0;
-        if (!drawKey(*state, key)) return;
+        const auto systemDraw = [](std::uint64_t& value) {
+            return platform::systemRandom(reinterpret_cast<unsigned char*>(&value), sizeof value);
+        };
+        if (!drawFreshKey(state->results, systemDraw, KeyDraws, key)) return;
         state->results.emplace(key, std::move(result));
         // Posted under the lock, so close cannot slip in between the check and the post.
         if (!PostMessageW(state->window, ActionFinished, static_cast<WPARAM>(key), 0)) state->results.erase(key);

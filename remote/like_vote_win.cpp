@@ -6,6 +6,7 @@
 #include <regex>
 #include <stdexcept>
 
+#include "base/text.h"
 #include "platform/system.h"
 #include "remote/remote.h"
 #include "remote/request.h"
@@ -15,8 +16,6 @@ namespace {
 
 constexpr DWORD MutexWaitMs = 5000;
 constexpr DWORD VoterBufferUnits = 80;
-
-[[noreturn]] void fail(const char* message) { throw std::runtime_error(message); }
 
 // Owns an open registry key.
 class RegKey {
@@ -66,12 +65,10 @@ std::wstring newVoterId() {
     if (!platform::systemRandom(bytes, sizeof bytes)) fail("Génération de l’identifiant impossible.");
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
-    constexpr wchar_t digits[] = L"0123456789abcdef";
     std::wstring id = L"{";
     for (int i = 0; i < 16; ++i) {
         if (i == 4 || i == 6 || i == 8 || i == 10) id += L'-';
-        id += digits[bytes[i] >> 4];
-        id += digits[bytes[i] & 0x0F];
+        appendHex(id, bytes[i]);
     }
     id += L'}';
     SecureZeroMemory(bytes, sizeof bytes);

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <stdexcept>
 #include <string>
 
 // Windows build only.
 namespace remote {
+
+// Raises a failure of the Windows half of the services with its French message.
+[[noreturn]] inline void fail(const char* message) { throw std::runtime_error(message); }
 
 // Largest answer body accepted, in bytes.
 inline constexpr std::size_t MaxResponseBytes = 16384;

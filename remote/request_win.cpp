@@ -38,8 +38,6 @@ private:
     HINTERNET handle_;
 };
 
-[[noreturn]] void fail(const char* message) { throw std::runtime_error(message); }
-
 }  // namespace
 
 std::string request(const std::wstring& host, const std::wstring& path, const std::wstring& method,
