@@ -21,9 +21,6 @@ const wchar_t* const completedText = L"Fichier reçu : le téléphone a confirm�
 const wchar_t* const cancelledText = L"Transfert Bluetooth annulé.";
 const wchar_t* const startFailedText = L"Démarrage du transfert impossible.";
 
-// Numbers jobs across every transfer object, so no two jobs of a process share one.
-std::atomic<std::uint64_t> jobsStarted{0};
-
 // Overwrites the bytes of a string with zeros, where they are.
 void wipe(std::string& bytes) {
     if (!bytes.empty()) platform::secureZero(&bytes[0], bytes.size());

@@ -104,4 +104,7 @@ private:
     std::uint64_t total = 0;
     std::wstring message;
     std::uint64_t job = 0;
+
+    // Numbers jobs across every transfer object, so no two jobs of a process share one.
+    static inline std::atomic<std::uint64_t> jobsStarted{0};
 };

@@ -3,9 +3,7 @@
 #include <atomic>
 #include <stdexcept>
 
-namespace {
-
-std::atomic<AuthenticationPlatform*> installedPlatform{nullptr};
+#include "base/random_token.h"
 
 // Where a listener's requests go. Shared with a callback in progress, which
 // holds the mutex while it posts; `closed` is set under that mutex.
@@ -17,24 +15,22 @@ struct AuthenticationRoute {
     bool closed = false;
 };
 
-std::mutex routesMutex;
-std::map<unsigned long long, std::shared_ptr<AuthenticationRoute>>& routes() {
-    static auto* map = new std::map<unsigned long long, std::shared_ptr<AuthenticationRoute>>();
-    return *map;  // never destroyed: a late system callback may still look it up
+BluetoothAuthListener::Routes& BluetoothAuthListener::routes() {
+    static auto* map = new Routes();
+    return *map;
 }
+
+namespace {
 
 // A generator that keeps returning used values is as broken as one that fails.
 constexpr int maxDraws = 64;
 
 template <typename Map>
 unsigned long long freshIdentifier(const Map& used) {
-    for (int draw = 0; draw < maxDraws; ++draw) {
-        unsigned long long value = 0;
-        if (!authenticationPlatform().random64(value))
-            throw std::runtime_error("Identifiant interne indisponible.");
-        if (value != 0 && used.find(value) == used.end()) return value;
-    }
-    throw std::runtime_error("Identifiant interne indisponible.");
+    unsigned long long value = 0;
+    const auto draw = [](unsigned long long& key) { return authenticationPlatform().random64(key); };
+    if (!drawFreshKey(used, draw, maxDraws, value)) throw std::runtime_error("Identifiant interne indisponible.");
+    return value;
 }
 
 bool codeCanBeCompared(const AuthenticationParams& params) {
@@ -48,15 +44,15 @@ bool codeCanBeCompared(const AuthenticationParams& params) {
 }  // namespace
 
 AuthenticationPlatform& authenticationPlatform() {
-    AuthenticationPlatform* platform = installedPlatform.load();
+    AuthenticationPlatform* platform = AuthenticationPlatform::installed.load();
     return platform ? *platform : systemAuthenticationPlatform();
 }
 
-void setAuthenticationPlatform(AuthenticationPlatform* platform) { installedPlatform.store(platform); }
+void setAuthenticationPlatform(AuthenticationPlatform* platform) { AuthenticationPlatform::installed.store(platform); }
 
 AuthenticationMailbox& inbox() {
     static auto* mailbox = new AuthenticationMailbox();
-    return *mailbox;  // outlives every listener and callback
+    return *mailbox;  // never destroyed: outlives every listener and callback
 }
 
 void AuthenticationMailbox::dropExpired(unsigned long long now) {

@@ -7,6 +7,7 @@
 // posting are reached through AuthenticationPlatform, so every rule runs and is
 // tested on both builds.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -94,6 +95,12 @@ public:
                              long long lParam) = 0;
     virtual unsigned long long now() = 0;  // monotonic milliseconds
     virtual bool random64(unsigned long long& value) = 0;
+
+private:
+    friend AuthenticationPlatform& authenticationPlatform();
+    friend void setAuthenticationPlatform(AuthenticationPlatform* platform);
+    // The one installed for the whole process in place of the system's; null for the system's.
+    static inline std::atomic<AuthenticationPlatform*> installed{nullptr};
 };
 
 AuthenticationPlatform& authenticationPlatform();
@@ -135,6 +142,8 @@ private:
 // The one mailbox of the process.
 AuthenticationMailbox& inbox();
 
+struct AuthenticationRoute;
+
 // Listens for one device's pairing requests and posts each to one window as
 // `message` with the request identifier in wParam. Destroying it stops the
 // listening; once the destructor returns nothing more is posted.
@@ -149,6 +158,12 @@ public:
     static bool onAuthentication(void* context, const AuthenticationParams* params) noexcept;
 
 private:
+    using Routes = std::map<unsigned long long, std::shared_ptr<AuthenticationRoute>>;
+    // Every listener of the process, by the identifier its system callback carries;
+    // never destroyed, since a late system callback may still look it up.
+    static Routes& routes();
+    static inline std::mutex routesMutex;  // guards routes(); released before a route's mutex is taken
+
     unsigned long long identifier_ = 0;
     void* handle_ = nullptr;
 };

@@ -7,6 +7,7 @@
 
 #include <bluetoothapis.h>
 
+#include <atomic>
 #include <optional>
 #include <thread>
 
@@ -38,6 +39,12 @@ public:
     virtual DWORD authenticateDevice(HWND dialog, BLUETOOTH_DEVICE_INFO& device) = 0;
     // Frees the pairing thread from its blocking call.
     virtual void cancelPairingCall(std::thread& thread) = 0;
+
+private:
+    friend DeviceSystem& deviceSystem();
+    friend void setDeviceSystem(DeviceSystem* system);
+    // The one installed for the whole process in place of the system's; null for the system's.
+    static inline std::atomic<DeviceSystem*> installed{nullptr};
 };
 
 DeviceSystem& deviceSystem();

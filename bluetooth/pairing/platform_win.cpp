@@ -121,8 +121,6 @@ public:
     void cancelPairingCall(std::thread& thread) override { platform::cancelThreadIo(thread); }
 };
 
-std::atomic<DeviceSystem*> installedDevices{nullptr};
-
 }  // namespace
 
 AuthenticationPlatform& systemAuthenticationPlatform() {
@@ -132,8 +130,8 @@ AuthenticationPlatform& systemAuthenticationPlatform() {
 
 DeviceSystem& deviceSystem() {
     static WindowsDevices system;
-    DeviceSystem* installed = installedDevices.load();
+    DeviceSystem* installed = DeviceSystem::installed.load();
     return installed ? *installed : system;
 }
 
-void setDeviceSystem(DeviceSystem* system) { installedDevices.store(system); }
+void setDeviceSystem(DeviceSystem* system) { DeviceSystem::installed.store(system); }
