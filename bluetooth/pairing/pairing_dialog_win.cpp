@@ -114,7 +114,7 @@ void startPairing(PairingState& state) {
         });
     } catch (const std::exception&) {
         state.flow.message = PairingText::couldNotStart;
-        state.flow.result.store(8);
+        state.flow.result.store(pairingNotStarted);
         EndDialog(state.dialog, IDC_PAIRING_REFUSE);
     }
 }

@@ -1,6 +1,7 @@
 #include "bluetooth/pairing/pairing_flow.h"
 
 #include "base/text.h"
+#include "resources/pairing_dialog_ids.h"
 
 namespace PairingText {
 const wchar_t* const couldNotStart = L"Impossible de d\u00e9marrer l\u2019appairage.";
@@ -83,7 +84,7 @@ void PairingFlow::notPaired() {
 
 PairingOutcome pairingOutcome(long long dialogResult, const PairingFlow& flow) {
     PairingOutcome outcome;
-    if (dialogResult == 6) {
+    if (dialogResult == IDC_PAIRING_CONFIRM) {
         outcome.kind = PairingOutcome::Paired;
         return outcome;
     }

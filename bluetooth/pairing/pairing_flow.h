@@ -3,7 +3,8 @@
 // The decisions of the pairing dialog, apart from its window: when a shown
 // request may be confirmed, what answer goes out, when the attempt ends and how
 // it ends. The dialog applies the texts and ends itself as told; answers go
-// through AuthenticationPlatform::sendResponse.
+// through AuthenticationPlatform::sendResponse. Control ids are those of
+// resources/pairing_dialog_ids.h.
 
 #include <atomic>
 #include <cstdint>
@@ -14,14 +15,15 @@
 constexpr std::uint32_t pairingPending = 997;     // the system's I/O-pending code
 constexpr std::uint32_t pairingCancelled = 1223;  // the system's "cancelled" code
 constexpr std::uint32_t pairingAlreadyDone = 259; // "no more items": nothing was left to pair
+constexpr std::uint32_t pairingNotStarted = 8;    // "not enough memory": no listener or no thread
 constexpr unsigned long long pairingAttemptMs = 90000;
 
 // Texts for the controls when a request is shown (French; the dialog translates).
 struct ChallengeView {
-    std::wstring code;            // control 210
-    std::wstring instruction;     // control 211
-    std::wstring progress;        // control 212
-    std::wstring confirmCaption;  // button 6
+    std::wstring code;            // IDC_PAIRING_CODE
+    std::wstring instruction;     // IDC_PAIRING_INSTRUCTION
+    std::wstring progress;        // IDC_PAIRING_PROGRESS
+    std::wstring confirmCaption;  // IDC_PAIRING_CONFIRM
     bool confirmEnabled = false;
 };
 
@@ -31,8 +33,9 @@ enum class ConfirmResult { Ignored, Sent, NotSent };
 // Where the attempt stands once the timer has applied its cancellations.
 enum class FinishStep {
     Running,       // the pairing thread has not returned
-    CheckPairing,  // re-read the device: end with 6 when authenticated, else notPaired() and 2
-    Failed,        // notPaired() and end with 2
+    CheckPairing,  // re-read the device: end with IDC_PAIRING_CONFIRM when authenticated,
+                   // else notPaired() and IDC_PAIRING_REFUSE
+    Failed,        // notPaired() and end with IDC_PAIRING_REFUSE
 };
 
 // How authenticateBluetoothInApp ends.
@@ -66,7 +69,8 @@ public:
     // A request reached the dialog after the user refused: refuse it at once.
     void refuseLate(const AuthenticationChallenge& request, unsigned long long now);
     void cancel(unsigned long long now);
-    // Timer steps 1 and 2: the attempt is over 90 s old, or the shown request expired.
+    // Whether the timer refuses and ends the attempt now: a pairing attempt not yet
+    // refused has run for 90 s, or the request shown has expired.
     bool timerCancels(unsigned long long now) const;
     FinishStep finishStep() const;
     // The thread ended without an authenticated pairing.
@@ -74,6 +78,7 @@ public:
 
 };
 
+// `dialogResult`: the id the dialog ended with, or -1 when it could not be shown.
 PairingOutcome pairingOutcome(long long dialogResult, const PairingFlow& flow);
 
 // Texts of the progress line, shared with the dialog.
