@@ -156,18 +156,4 @@ TEST(AddressList, KeepsThePreviousAddressWhenStillPresent) {
     EXPECT_EQ(app::addressToKeep(twice, "10.0.0.5"), 2);
 }
 
-TEST(ConnectionLine, FollowsModeServerAndLastPoll) {
-    const std::uint64_t now = 1000000;
-    EXPECT_EQ(app::connectionLine(false, true, true, now, now), L"PC \u2192 Android \u00b7 Bluetooth");
-    EXPECT_EQ(app::connectionLine(true, false, false, now, now), L"PC \u2192 Android \u00b7 ready");
-    EXPECT_EQ(app::connectionLine(false, false, false, now, now), L"PC \u2192 Android \u00b7 pr\u00eat");
-    EXPECT_EQ(app::connectionLine(true, false, true, 0, now), L"Wi-Fi \u00b7 waiting");
-    EXPECT_EQ(app::connectionLine(true, false, true, now - 9999, now), L"Wi-Fi \u00b7 connected");
-    EXPECT_EQ(app::connectionLine(false, false, true, now - 9999, now), L"Wi-Fi \u00b7 connect\u00e9");
-    EXPECT_EQ(app::connectionLine(true, false, true, now - 10000, now), L"Wi-Fi \u00b7 waiting");
-    EXPECT_EQ(app::connectionLine(false, false, true, now - 10000, now), L"Wi-Fi \u00b7 en attente");
-    // A poll stamped just after the clock was read is recent, not ancient.
-    EXPECT_EQ(app::connectionLine(true, false, true, now + 5, now), L"Wi-Fi \u00b7 connected");
-}
-
 }  // namespace

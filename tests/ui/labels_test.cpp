@@ -81,6 +81,25 @@ TEST(LikeButton, DoneStateIsDisabledInBothLanguages) {
     EXPECT_FALSE(done.enabled);
 }
 
+// The connection line in one language.
+std::wstring line(bool english, bool bluetoothMode, bool serverRunning, std::uint64_t lastStatePoll, std::uint64_t now) {
+    return Ui::connectionLine(bluetoothMode, serverRunning, lastStatePoll, now).in(english);
+}
+
+TEST(ConnectionLine, FollowsModeServerAndLastPoll) {
+    const std::uint64_t now = 1000000;
+    EXPECT_EQ(line(false, true, true, now, now), L"PC \u2192 Android \u00b7 Bluetooth");
+    EXPECT_EQ(line(true, false, false, now, now), L"PC \u2192 Android \u00b7 ready");
+    EXPECT_EQ(line(false, false, false, now, now), L"PC \u2192 Android \u00b7 pr\u00eat");
+    EXPECT_EQ(line(true, false, true, 0, now), L"Wi-Fi \u00b7 waiting");
+    EXPECT_EQ(line(true, false, true, now - 9999, now), L"Wi-Fi \u00b7 connected");
+    EXPECT_EQ(line(false, false, true, now - 9999, now), L"Wi-Fi \u00b7 connect\u00e9");
+    EXPECT_EQ(line(true, false, true, now - 10000, now), L"Wi-Fi \u00b7 waiting");
+    EXPECT_EQ(line(false, false, true, now - 10000, now), L"Wi-Fi \u00b7 en attente");
+    // A poll stamped just after the clock was read is recent, not ancient.
+    EXPECT_EQ(line(true, false, true, now + 5, now), L"Wi-Fi \u00b7 connected");
+}
+
 struct Expected {
     int id;
     const wchar_t* french;
