@@ -239,8 +239,9 @@ TEST_F(WindowModule, ControlsSitAtTheirNamedPlaces) {
         EXPECT_EQ(frame.top, expected.top) << GetDlgCtrlID(entry.control);
         EXPECT_EQ(frame.right, expected.right) << GetDlgCtrlID(entry.control);
         // A drop-down list is as tall as its field; its height is the open list's.
-        if (entry.control != languageCombo && entry.control != addressCombo)
+        if (entry.control != languageCombo && entry.control != addressCombo) {
             EXPECT_EQ(frame.bottom, expected.bottom) << GetDlgCtrlID(entry.control);
+        }
     }
 }
 
