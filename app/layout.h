@@ -1,9 +1,9 @@
 #pragma once
 
-// Platform-free geometry of the main window: base units, the header drag band,
-// the QR module grid and the texts that depend only on state.
+// Platform-free geometry of the main window: base units, where each control sits,
+// what is painted where, the header drag band, the QR window and its module grid,
+// and which address to keep selected.
 
-#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
