@@ -33,11 +33,6 @@ void text(HDC dc, const std::wstring& value, HFONT font, COLORREF colour, RECT b
     DrawTextW(dc, value.c_str(), static_cast<int>(value.size()), &box, format | DT_NOPREFIX);
 }
 
-// A painted text of the interface, in its current language, into a base-unit box.
-void text(HDC dc, const Ui::TextPair& value, HFONT font, COLORREF colour, const Box& units, UINT format) {
-    text(dc, Ui::current(value), font, colour, scaledRect(units), format);
-}
-
 void paintContent(HDC dc, const RECT& client) {
     Brush frame(CreateSolidBrush(frameColour));
     FillRect(dc, &client, frame.get());

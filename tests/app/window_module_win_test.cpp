@@ -636,7 +636,7 @@ TEST_F(WindowModule, PaintedTextsFitTheirRectanglesInBothLanguagesAtEveryScale) 
             for (const State& state : {State{true, false, 0}, State{false, false, 0}, State{false, true, 0},
                                        State{false, true, 1}}) {
                 for (const PaintedText& painted : paintedTexts(dc, english, state.bluetooth, state.running, state.lastPoll, 1)) {
-                    const RECT box = scaledRect(painted.box.left, painted.box.top, painted.box.right, painted.box.bottom);
+                    const RECT box = scaledRect(painted.box);
                     RECT needed{0, 0, box.right - box.left, 0};
                     Selection selection(dc, painted.font);
                     DrawTextW(dc, painted.text.c_str(), -1, &needed,
