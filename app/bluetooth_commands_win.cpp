@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "app/ui/labels.h"
+#include "app/ui/notices.h"
 #include "base/diagnostic.h"
 #include "base/file_share.h"
 #include "base/language.h"
@@ -31,7 +32,7 @@ unsigned long long phoneAddress() {
 
 bool selectBluetoothPhone() {
     if (BluetoothTransfer::busy(bluetoothTransfer->snapshot().state))
-        fail(L"Attendez la fin du transfert ou annulez-le.", L"Wait for the transfer to finish or cancel it.");
+        fail(Ui::Refusal::transferUnderWay);
     status(Ui::Pending::phoneSelection);
     authenticationListener.reset();
     selectingBluetoothPhone = true;
@@ -54,12 +55,11 @@ bool selectBluetoothPhone() {
         listenTo(*phone);
         bluetoothDevice = phone;
         refreshLabels();
-        status(L"T\u00e9l\u00e9phone associ\u00e9. Vous pouvez envoyer le fichier.",
-               L"Phone paired. You can send the file.");
+        status(Ui::Notice::phonePaired);
         return true;
     }
     if (bluetoothDevice) listenTo(*bluetoothDevice);
-    status(L"S\u00e9lection ou appairage annul\u00e9.", L"Selection or pairing cancelled.");
+    status(Ui::Notice::selectionCancelled);
     return false;
 }
 
@@ -81,11 +81,11 @@ void onPairingRequest(WPARAM key, LPARAM extra) {
     }
     authenticationDialogOpen = false;
     if (confirmed) {
-        status(L"Confirmation transmise. Confirmez aussi sur Android.", L"Confirmation sent. Also confirm on Android.");
+        status(Ui::Notice::confirmationSent);
         return;
     }
     bluetoothTransfer->cancel();
-    status(L"Appairage refus\u00e9 ou annul\u00e9.", L"Pairing rejected or cancelled.");
+    status(Ui::Notice::pairingRejected);
 }
 
 void stopListening() {
@@ -119,11 +119,6 @@ void cancelBluetooth() {
 }
 
 void pollBluetooth(bool force) {
-    // The job number tells two jobs with the same outcome apart, so each one's
-    // outcome is shown even when it ends before its first poll.
-    static BluetoothTransfer::State last = BluetoothTransfer::State::Idle;
-    static std::uint64_t lastSent = 0;
-    static std::uint64_t lastJob = 0;
     if (!bluetoothTransfer || !windowHandle) return;
     const BluetoothTransfer::Snapshot job = bluetoothTransfer->snapshot();
     const bool busy = BluetoothTransfer::busy(job.state);
@@ -139,11 +134,9 @@ void pollBluetooth(bool force) {
         percent = 100;
     SendMessageW(btProgress, PBM_SETPOS, percent, 0);
 
-    const bool changed = job.state != last || job.sent != lastSent || job.job != lastJob;
+    const bool changed = job.state != shownJob.state || job.sent != shownJob.sent || job.job != shownJob.job;
     if (!force && !changed) return;
-    last = job.state;
-    lastSent = job.sent;
-    lastJob = job.job;
+    shownJob = {job.state, job.sent, job.job};
     if (job.state == BluetoothTransfer::State::Idle || !bluetoothMode) return;
 
     std::wstring french = job.message;

@@ -8,8 +8,10 @@
 #include <stdexcept>
 
 #include "app/handles_win.h"
-#include "app/help_text.h"
+#include "app/layout.h"
+#include "app/ui/help_text.h"
 #include "app/ui/labels.h"
+#include "app/ui/notices.h"
 #include "app/ui/preference.h"
 #include "base/file_share.h"
 #include "base/language.h"
@@ -25,7 +27,7 @@ constexpr DWORD pathCapacity = 32768;
 
 void chooseFile() {
     std::wstring path(pathCapacity, L'\0');
-    const std::wstring filter = std::wstring(byLanguage(L"Tous les fichiers", L"All files")) + L'\0' + L"*.*" +
+    const std::wstring filter = std::wstring(Ui::current(Ui::Message::allFiles)) + L'\0' + L"*.*" +
                                 L'\0' + L'\0';
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -33,7 +35,7 @@ void chooseFile() {
     dialog.lpstrFilter = filter.c_str();
     dialog.lpstrFile = path.data();
     dialog.nMaxFile = pathCapacity;
-    dialog.lpstrTitle = byLanguage(L"Choisir un fichier", L"Choose a file");
+    dialog.lpstrTitle = Ui::current(Ui::Message::chooseFileTitle);
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameW(&dialog)) return;
     path.resize(wcslen(path.c_str()));
@@ -53,8 +55,7 @@ void startSharing() {
     refreshAdapters();
     const LRESULT selected = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
     if (selected < 0 || static_cast<size_t>(selected) >= addresses.size())
-        fail(L"Connectez le PC au m\u00eame r\u00e9seau que le t\u00e9l\u00e9phone, puis choisissez une interface.",
-             L"Connect your PC and phone to the same network, then select an interface.");
+        fail(Ui::Refusal::noNetwork);
     server->start(addresses[static_cast<size_t>(selected)].second);
     refreshLink();
     refreshLabels();
@@ -78,14 +79,14 @@ void chooseBluetoothMode() {
 
 void sendText() {
     const std::string text = utf8(readText(textEdit));
-    if (text.empty()) fail(L"Saisissez un texte \u00e0 envoyer.", L"Enter some text to send.");
+    if (text.empty()) fail(Ui::Refusal::emptyText);
     if (bluetoothMode) {
         sendBluetoothText(text);
         return;
     }
     server->setText(text);
     startSharing();
-    status(L"Texte pr\u00eat. Scannez le QR code sur Android.", L"Text ready. Scan the QR code on Android.");
+    status(Ui::Notice::textReady);
 }
 
 void sendFile() {
@@ -97,26 +98,26 @@ void sendFile() {
     }
     server->setFile(std::make_shared<FileShare>(selectedPath));
     startSharing();
-    status(L"Fichier pr\u00eat. T\u00e9l\u00e9chargez-le sur Android.", L"File ready. Download it on Android.");
+    status(Ui::Notice::fileReady);
 }
 
 void removeFile() {
     server->setFile(nullptr);
     selectedPath.clear();
     refreshLabels();
-    status(L"Fichier retir\u00e9 des prochains t\u00e9l\u00e9chargements.", L"File removed from future downloads.");
+    status(Ui::Notice::fileRemoved);
 }
 
 void startOrStop() {
     if (!serverRunning()) {
         startSharing();
-        status(L"Partage actif. Scannez le QR code.", L"Sharing is active. Scan the QR code.");
+        status(Ui::Notice::sharingActive);
         return;
     }
     stopServer();
     refreshLink();
     refreshLabels();
-    status(L"Partage arr\u00eat\u00e9. Le lien est d\u00e9sactiv\u00e9.", L"Sharing stopped. The link is disabled.");
+    status(Ui::Notice::sharingStopped);
 }
 
 void changeAddress(int notification) {
@@ -124,13 +125,13 @@ void changeAddress(int notification) {
     stopServer();
     refreshLink();
     startSharing();
-    status(L"Nouveau r\u00e9seau : ouvrez le nouveau QR code.", L"Network changed: open the new QR code.");
+    status(Ui::Notice::networkChanged);
 }
 
 void copyLink() {
     if (currentLink.empty()) return;
     ClipboardScope clipboard(windowHandle);
-    if (!clipboard.open()) fail(L"Presse-papiers indisponible. R\u00e9essayez.", L"Clipboard unavailable. Try again.");
+    if (!clipboard.open()) fail(Ui::Refusal::clipboardUnavailable);
     const SIZE_T bytes = (currentLink.size() + 1) * sizeof(wchar_t);
     GlobalMemory memory(bytes);
     if (!memory) throw std::bad_alloc();
@@ -139,9 +140,9 @@ void copyLink() {
     memcpy(target, currentLink.c_str(), bytes);
     GlobalUnlock(memory.get());
     if (!EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, memory.get()))
-        fail(L"Copie impossible.", L"Could not copy.");
+        fail(Ui::Refusal::copyFailed);
     memory.release();  // the clipboard owns it now
-    status(L"Lien copi\u00e9 dans le presse-papiers.", L"Link copied to the clipboard.");
+    status(Ui::Notice::linkCopied);
 }
 
 void preview() {
@@ -154,15 +155,14 @@ void cancelTransfer() {
 }
 
 void showHelp() {
-    MessageBoxW(windowHandle, byLanguage(helpTextFrench, helpTextEnglish),
-                byLanguage(L"Aide \u00b7 Tolvenaire " TOLVENAIRE_VERSION_WIDE, L"Help \u00b7 Tolvenaire " TOLVENAIRE_VERSION_WIDE),
+    MessageBoxW(windowHandle, Ui::current(Ui::helpText), Ui::current(Ui::Message::helpCaption),
                 MB_OK | MB_ICONINFORMATION);
 }
 
 void clearText() {
     server->setText(std::string());
     SetWindowTextW(textEdit, L"");
-    status(L"Texte effac\u00e9 et retir\u00e9 du partage.", L"Text cleared and removed from sharing.");
+    status(Ui::Notice::textCleared);
 }
 
 void changeLanguage(int notification) {
@@ -170,7 +170,7 @@ void changeLanguage(int notification) {
     const int index = static_cast<int>(SendMessageW(languageCombo, CB_GETCURSEL, 0, 0));
     const bool saved = Ui::chooseLanguage(index);
     refreshLabels();
-    if (!saved) status(Ui::languageNotSaved.french, Ui::languageNotSaved.english);
+    if (!saved) status(Ui::Notice::languageNotSaved);
 }
 
 void startLike() {
@@ -194,15 +194,14 @@ void setSelectedFile(const std::wstring& path) {
     try {
         utf8(fileNameOf(path));
     } catch (const std::exception&) {
-        fail(L"Le nom de ce fichier contient des caract\u00e8res invalides. Renommez-le puis choisissez-le \u00e0 nouveau.",
-             L"This file name contains invalid characters. Rename the file, then choose it again.");
+        fail(Ui::Refusal::fileNameNotUnicode);
     }
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        fail(L"Choisissez un fichier lisible, pas un dossier.", L"Choose a readable file, not a folder.");
+        fail(Ui::Refusal::notAFile);
     selectedPath = path;
     SetWindowTextW(fileLabel, Ui::fileLabelText(selectedPath, Ui::english).c_str());
-    status(L"Fichier choisi. Cliquez sur Envoyer.", L"File selected. Click Send file.");
+    status(Ui::Notice::fileSelected);
 }
 
 void onCommand(int id, int notification) {
@@ -227,7 +226,10 @@ void onCommand(int id, int notification) {
     case ControlId::qr: openQrWindow(); break;
     case ControlId::like: startLike(); break;
     case ControlId::updateCheck: startUpdateCheck(); break;
-    default: break;  // the edits (103, 112, 115) and unknown ids
+    case ControlId::textEdit:
+    case ControlId::linkEdit:
+    case ControlId::bluetoothPath: break;  // edits: their notifications need nothing
+    default: break;
     }
 }
 
@@ -248,10 +250,9 @@ void onTimer() {
         stopServer();
         refreshLink();
         refreshLabels();
-        status(L"Erreur r\u00e9seau. V\u00e9rifiez la connexion puis red\u00e9marrez.",
-               L"Network error. Check your connection and restart sharing.");
+        status(Ui::Notice::networkError);
     }
-    const RECT line = scaledRect(20, 78, 300, 96);
+    const RECT line = scaledRect(Area::connectionLine);
     InvalidateRect(windowHandle, &line, FALSE);
     pollBluetooth(false);
 }

@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 
+#include "app/ui/notices.h"
 #include "base/diagnostic.h"
 #include "base/language.h"
 #include "base/text.h"
@@ -14,28 +15,26 @@
 
 namespace app {
 
-const wchar_t* byLanguage(const wchar_t* french, const wchar_t* english) {
-    return Ui::english ? english : french;
+void status(const Ui::TextPair& notice) {
+    status(notice.french, notice.english);
 }
 
 void status(const std::wstring& french, const std::wstring& english) {
     noticeFr = french;
     noticeEn = english;
-    if (statusLabel) SetWindowTextW(statusLabel, Ui::english ? noticeEn.c_str() : noticeFr.c_str());
+    showNotice();
+}
+
+void showNotice() {
+    if (statusLabel) SetWindowTextW(statusLabel, Ui::current({noticeFr.c_str(), noticeEn.c_str()}));
 }
 
 void readyNotice() {
-    if (bluetoothMode)
-        status(L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.",
-               L"Pair your phone, then accept the file on Android.");
-    else
-        status(L"Cliquez sur Envoyer, puis scannez le QR code sur Android.",
-               L"Click Send, then scan the QR code on Android.");
+    status(bluetoothMode ? Ui::Notice::readyBluetooth : Ui::Notice::readyWifi);
 }
 
 void status(Ui::Pending action) {
-    const Ui::TextPair notice = Ui::inProgress(action);
-    status(notice.french, notice.english);
+    status(Ui::inProgress(action));
 }
 
 bool underWay(Ui::Pending action) {
@@ -61,18 +60,15 @@ void error(const std::wstring& message) {
     }
 }
 
-void fail(const wchar_t* french, const wchar_t* english) {
-    throw std::runtime_error(utf8(byLanguage(french, english)));
+void fail(const Ui::TextPair& refusal) {
+    throw std::runtime_error(utf8(Ui::current(refusal)));
 }
 
 void openInBrowser(const std::wstring& address) {
     const auto opened = reinterpret_cast<INT_PTR>(
         ShellExecuteW(windowHandle, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (opened > 32) return;  // ShellExecute's own success threshold
-    const std::wstring message =
-        std::wstring(byLanguage(L"Impossible d\u2019ouvrir le navigateur. Ouvrez vous-m\u00eame cette adresse :\n",
-                                L"Could not open the browser. Open this address yourself:\n")) +
-        address;
+    const std::wstring message = Ui::current(Ui::Message::browserUnavailable) + address;
     MessageBoxW(windowHandle, message.c_str(), productTitle, MB_OK | MB_ICONWARNING);
 }
 

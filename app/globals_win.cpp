@@ -40,6 +40,7 @@ bool bluetoothMode = false;
 bool likedThisSession = false;
 std::optional<BLUETOOTH_DEVICE_INFO> bluetoothDevice;
 bool bluetoothText = false;
+ShownJob shownJob;
 HWND qrWindow = nullptr;
 
 HWND modeSummary, statusLabel, languageCombo, textEdit, textSendButton, fileLabel, fileSendButton, addressCombo,
@@ -50,8 +51,9 @@ int scaled(double units) {
     return toPixels(units, scale);
 }
 
-RECT scaledRect(int left, int top, int right, int bottom) {
-    return RECT{scaled(left), scaled(top), scaled(right), scaled(bottom)};
+RECT scaledRect(const Box& units) {
+    const Box pixels = toPixels(units, scale);
+    return RECT{pixels.left, pixels.top, pixels.right, pixels.bottom};
 }
 
 }  // namespace app

@@ -2,6 +2,7 @@
 
 #include "app/window_win.h"
 
+#include "app/ui/notices.h"
 #include "base/language.h"
 #include "base/text.h"
 #include "remote/actions.h"
@@ -12,11 +13,9 @@ namespace {
 
 void offerUpdate(const std::string& version) {
     const std::wstring published = wide(version);
-    const std::wstring question = std::wstring(byLanguage(L"Version disponible : ", L"Available version: ")) +
-                                  published +
-                                  byLanguage(L"\nOuvrir son t\u00e9l\u00e9chargement sur Varnix ?",
-                                             L"\nOpen its download on Varnix?");
-    const int answer = MessageBoxW(windowHandle, question.c_str(), byLanguage(L"Mise \u00e0 jour", L"Update"),
+    const std::wstring question =
+        Ui::current(Ui::Message::availableVersion) + published + Ui::current(Ui::Message::openDownload);
+    const int answer = MessageBoxW(windowHandle, question.c_str(), Ui::current(Ui::Message::updateCaption),
                                    MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2);
     if (answer == IDYES) {
         const std::wstring address = remote::downloadUrl(version);
@@ -33,10 +32,7 @@ void takeUpdateCheck(const remote::Result& result) {
     if (remote::compareVersions(result.version, remote::VersionUtf8) > 0) {
         offerUpdate(result.version);
     } else {
-        MessageBoxW(windowHandle,
-                    byLanguage(L"Votre version " TOLVENAIRE_VERSION_WIDE L" est \u00e0 jour.",
-                               L"Your version " TOLVENAIRE_VERSION_WIDE L" is up to date."),
-                    L"Varnix", MB_OK | MB_ICONINFORMATION);
+        MessageBoxW(windowHandle, Ui::current(Ui::Message::upToDate), L"Varnix", MB_OK | MB_ICONINFORMATION);
     }
     readyNotice();
 }
@@ -45,7 +41,7 @@ void takeLike(const remote::Result& result) {
     likedThisSession = result.ok;
     refreshLabels();
     if (result.ok)
-        status(L"Merci ! Votre soutien est enregistr\u00e9.", L"Thank you! Your like has been recorded.");
+        status(Ui::Notice::likeRecorded);
     else
         error(result.message);
 }

@@ -62,7 +62,7 @@ void refreshLabels() {
     SetDlgItemTextW(windowHandle, ControlId::like, like.caption);
     EnableWindow(GetDlgItem(windowHandle, ControlId::like), like.enabled ? TRUE : FALSE);
 
-    SetWindowTextW(statusLabel, english ? noticeEn.c_str() : noticeFr.c_str());
+    showNotice();
     pollBluetooth(true);
     InvalidateRect(windowHandle, nullptr, FALSE);
 

@@ -20,7 +20,7 @@ double fittedScale(int dpi, int workAreaHeight) {
 }
 
 bool inDragBand(int clientY, double scale) {
-    return clientY > toPixels(42, scale) && clientY < toPixels(97, scale);
+    return clientY > toPixels(Area::dragBand.top, scale) && clientY < toPixels(Area::dragBand.bottom, scale);
 }
 
 Box qrModuleBox(const Box& area, int modules, int x, int y) {
@@ -39,16 +39,6 @@ int addressToKeep(const std::vector<std::pair<std::wstring, std::string>>& entri
         if (entries[i].second == previous) choice = static_cast<int>(i);
     }
     return choice;
-}
-
-std::wstring connectionLine(bool english, bool bluetoothMode, bool serverRunning,
-                            std::uint64_t lastStatePoll, std::uint64_t now) {
-    if (bluetoothMode) return L"PC \u2192 Android \u00b7 Bluetooth";
-    if (!serverRunning) return english ? L"PC \u2192 Android \u00b7 ready" : L"PC \u2192 Android \u00b7 pr\u00eat";
-    // A poll stamped after `now` (clock read races) is simply recent.
-    const bool recent = lastStatePoll != 0 && (now < lastStatePoll || now - lastStatePoll <= connectedWindowMs);
-    if (recent) return english ? L"Wi-Fi \u00b7 connected" : L"Wi-Fi \u00b7 connect\u00e9";
-    return english ? L"Wi-Fi \u00b7 waiting" : L"Wi-Fi \u00b7 en attente";
 }
 
 }  // namespace app

@@ -10,6 +10,7 @@
 #include "app/handles_win.h"
 #include "app/layout.h"
 #include "app/ui/labels.h"
+#include "app/ui/notices.h"
 #include "base/language.h"
 #include "base/text.h"
 #include "link/local_addresses.h"
@@ -89,8 +90,8 @@ void openQrWindow() {
     }
     RECT owner{};
     GetWindowRect(windowHandle, &owner);
-    const int width = scaled(284);
-    const int height = scaled(328);
+    const int width = scaled(qrWindowWidth);
+    const int height = scaled(qrWindowHeight);
     const int x = owner.left + (owner.right - owner.left - width) / 2;
     const int y = owner.top + (owner.bottom - owner.top - height) / 2;
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(windowHandle, GWLP_HINSTANCE));
@@ -98,7 +99,7 @@ void openQrWindow() {
                                Ui::current(Ui::qrWindowTitle),
                                WS_CAPTION | WS_SYSMENU, x, y, width, height, windowHandle, nullptr, instance,
                                nullptr);
-    if (!qrWindow) fail(L"Ouverture du QR code impossible.", L"Could not open the QR code.");
+    if (!qrWindow) fail(Ui::Refusal::qrWindowNotOpened);
     ShowWindow(qrWindow, SW_SHOWNORMAL);
 }
 
@@ -112,14 +113,14 @@ void paintQrWindow(HWND window) {
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     const int width = client.right;
     const int height = client.bottom;
-    const int side = std::max(0, std::min(width - scaled(24), height - scaled(44)));
-    const int margin = scaled(8);
+    const int side = std::max(0, std::min(width - scaled(qrWindowSpareWidth), height - scaled(qrWindowSpareHeight)));
+    const int margin = scaled(qrWindowMargin);
     drawQr(dc, RECT{(width - side) / 2, margin, (width + side) / 2, side + margin});
 
     Selection font(dc, normalFont);
     SetTextColor(dc, greyText);
     SetBkMode(dc, TRANSPARENT);
-    RECT below{scaled(8), side + margin + scaled(4), width - scaled(8), height};
+    RECT below{margin, side + margin + scaled(qrHintGap), width - margin, height};
     DrawTextW(dc, Ui::current(Ui::qrWindowHint), -1,
               &below, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
 }

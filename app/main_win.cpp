@@ -8,6 +8,7 @@
 
 #include "app/handles_win.h"
 #include "app/layout.h"
+#include "app/ui/notices.h"
 #include "app/ui/preference.h"
 #include "base/diagnostic.h"
 #include "base/language.h"
@@ -56,12 +57,12 @@ void registerClasses(HINSTANCE instance) {
     description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     description.lpszClassName = mainClassName;
     if (!RegisterClassExW(&description))
-        fail(L"Cr\u00e9ation de fen\u00eatre impossible.", L"Could not register the window.");
+        fail(Ui::Refusal::windowNotRegistered);
     WNDCLASSEXW qrDescription = description;
     qrDescription.lpfnWndProc = qrProc;
     qrDescription.lpszClassName = qrClassName;
     if (!RegisterClassExW(&qrDescription))
-        fail(L"Cr\u00e9ation de fen\u00eatre QR impossible.", L"Could not register the QR window.");
+        fail(Ui::Refusal::qrWindowNotRegistered);
 }
 
 HWND openMainWindow(HINSTANCE instance, const RECT& area) {
@@ -73,8 +74,8 @@ HWND openMainWindow(HINSTANCE instance, const RECT& area) {
                                   WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, x, y, width, height, nullptr, nullptr,
                                   instance, nullptr);
     if (!window)
-        fail(L"Ouverture de l\u2019application impossible.", L"Could not open the application.");
-    const int corner = scaled(40);
+        fail(Ui::Refusal::windowNotOpened);
+    const int corner = scaled(windowCorner);
     // The system owns the region once it is set.
     SetWindowRgn(window, CreateRoundRectRgn(0, 0, width + 1, height + 1, corner, corner), FALSE);
     return window;
@@ -141,8 +142,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     Ui::loadLanguage();
 
     if (!platform::startSockets()) {
-        MessageBoxW(nullptr, byLanguage(L"Le r\u00e9seau Windows est indisponible.", L"Windows networking is unavailable."),
-                    productTitle, MB_OK | MB_ICONERROR);
+        MessageBoxW(nullptr, Ui::current(Ui::Refusal::networkingUnavailable), productTitle, MB_OK | MB_ICONERROR);
         return 1;
     }
 

@@ -5,6 +5,7 @@
 
 #include "app/handles_win.h"
 #include "app/layout.h"
+#include "app/ui/labels.h"
 #include "base/language.h"
 #include "link/transfer_server.h"
 
@@ -21,8 +22,8 @@ void roundPixels(HDC dc, const RECT& box, int corner, COLORREF fill, COLORREF ou
 }
 
 // The same with every value in base units.
-void roundUnits(HDC dc, int left, int top, int right, int bottom, int corner, COLORREF fill, COLORREF outline) {
-    roundPixels(dc, scaledRect(left, top, right, bottom), scaled(corner), fill, outline);
+void roundUnits(HDC dc, const Box& units, int corner, COLORREF fill, COLORREF outline) {
+    roundPixels(dc, scaledRect(units), scaled(corner), fill, outline);
 }
 
 void text(HDC dc, const std::wstring& value, HFONT font, COLORREF colour, RECT box, UINT format) {
@@ -35,19 +36,16 @@ void text(HDC dc, const std::wstring& value, HFONT font, COLORREF colour, RECT b
 void paintContent(HDC dc, const RECT& client) {
     Brush frame(CreateSolidBrush(frameColour));
     FillRect(dc, &client, frame.get());
-    roundUnits(dc, 6, 6, 314, 606, 32, cardColour, cardColour);
-    roundUnits(dc, 134, 604, 186, 607, 3, bottomBarColour, bottomBarColour);
+    roundUnits(dc, Area::card, cardCorner, cardColour, cardColour);
+    roundUnits(dc, Area::bottomBar, bottomBarCorner, bottomBarColour, bottomBarColour);
 
-    roundUnits(dc, 16, 173, 304, 297, 18, panelColour, borderColour);
-    roundUnits(dc, 16, 305, 304, 391, 18, panelColour, borderColour);
-    roundUnits(dc, 16, 399, 304, 563, 18, panelColour, borderColour);
+    for (const Box& panel : {Area::textPanel, Area::filePanel, Area::thirdPanel})
+        roundUnits(dc, panel, panelCorner, panelColour, borderColour);
 
     const bool running = server && server->running;
     const std::uint64_t lastPoll = server ? server->lastStatePoll.load() : 0;
-    for (const PaintedText& painted : paintedTexts(dc, Ui::english, bluetoothMode, running, lastPoll, GetTickCount64())) {
-        text(dc, painted.text, painted.font, painted.colour,
-             scaledRect(painted.box.left, painted.box.top, painted.box.right, painted.box.bottom), painted.format);
-    }
+    for (const PaintedText& painted : paintedTexts(dc, Ui::english, bluetoothMode, running, lastPoll, GetTickCount64()))
+        text(dc, painted.text, painted.font, painted.colour, scaledRect(painted.box), painted.format);
 }
 
 void drawQrButton(const DRAWITEMSTRUCT& item) {
@@ -63,7 +61,7 @@ void drawQrButton(const DRAWITEMSTRUCT& item) {
 // Whether a paragraph broken where it is written needs more height than its box has
 // (a hint whose second line wraps in a wider font or language).
 bool takesMoreLines(HDC dc, const PaintedText& painted) {
-    const RECT box = scaledRect(painted.box.left, painted.box.top, painted.box.right, painted.box.bottom);
+    const RECT box = scaledRect(painted.box);
     RECT needed{0, 0, box.right - box.left, 0};
     Selection fontSelection(dc, painted.font);
     DrawTextW(dc, painted.text.c_str(), static_cast<int>(painted.text.size()), &needed,
@@ -75,31 +73,17 @@ bool takesMoreLines(HDC dc, const PaintedText& painted) {
 
 std::vector<PaintedText> paintedTexts(HDC dc, bool english, bool bluetoothMode, bool serverRunning,
                                       std::uint64_t lastStatePoll, std::uint64_t now) {
+    const Ui::TextPair hint = Ui::thirdPanelHint(bluetoothMode, serverRunning);
     std::vector<PaintedText> texts{
-        {L"Tolvenaire", titleFont, darkText, {20, 48, 238, 77}, DT_WORDBREAK},
-        {versionText, smallFont, greyText, {248, 56, 300, 74}, DT_SINGLELINE | DT_RIGHT},
-        {connectionLine(english, bluetoothMode, serverRunning, lastStatePoll, now), smallFont, greyText, {20, 79, 300, 96},
-         DT_SINGLELINE},
-        {english ? L"01  TEXT" : L"01  TEXTE", brandFont, accentColour, {28, 184, 292, 199}, DT_SINGLELINE},
-        {english ? L"02  FILE" : L"02  FICHIER", brandFont, accentColour, {28, 316, 292, 331}, DT_SINGLELINE},
-        {bluetoothMode ? (english ? L"03  PHONE" : L"03  T\u00c9L\u00c9PHONE")
-                       : (english ? L"03  LOCAL NETWORK" : L"03  R\u00c9SEAU LOCAL"),
-         brandFont, accentColour, {28, 410, 292, 425}, DT_SINGLELINE},
+        {L"Tolvenaire", titleFont, darkText, Area::title, DT_WORDBREAK},
+        {versionText, smallFont, greyText, Area::version, DT_SINGLELINE | DT_RIGHT},
+        {Ui::connectionLine(bluetoothMode, serverRunning, lastStatePoll, now).in(english), smallFont, greyText,
+         Area::connectionLine, DT_SINGLELINE},
+        {Ui::Painted::textHeading.in(english), brandFont, accentColour, Area::textHeading, DT_SINGLELINE},
+        {Ui::Painted::fileHeading.in(english), brandFont, accentColour, Area::fileHeading, DT_SINGLELINE},
+        {Ui::thirdHeading(bluetoothMode).in(english), brandFont, accentColour, Area::thirdHeading, DT_SINGLELINE},
+        {hint.in(english), smallFont, greyText, bluetoothMode ? Area::bluetoothHint : Area::linkHint, DT_WORDBREAK},
     };
-    if (bluetoothMode)
-        texts.push_back({english ? L"Compare the code on both devices.\nThen accept the file on Android."
-                                 : L"Comparez le code des deux c\u00f4t\u00e9s.\nAcceptez ensuite le fichier sur Android.",
-                         smallFont, greyText, {28, 479, 292, 511}, DT_WORDBREAK});
-    // Beside the QR code the hints may run to 8 units from the panel's edge: the French
-    // one needs that width to flow into its two lines.
-    else if (serverRunning)
-        texts.push_back({english ? L"Scan on Android.\nClick the QR to enlarge it."
-                                 : L"Scannez sur Android.\nCliquez sur le QR pour l\u2019agrandir.",
-                         smallFont, greyText, {136, 454, 300, 484}, DT_WORDBREAK});
-    else
-        texts.push_back({english ? L"Same local network.\nSend to create a link."
-                                 : L"M\u00eame r\u00e9seau local.\nEnvoyez pour cr\u00e9er le lien.",
-                         smallFont, greyText, {136, 454, 300, 484}, DT_WORDBREAK});
     for (PaintedText& painted : texts) {
         if (!(painted.format & DT_WORDBREAK) || !takesMoreLines(dc, painted)) continue;
         for (wchar_t& character : painted.text)
@@ -149,13 +133,13 @@ void drawButton(const DRAWITEMSTRUCT& item) {
     else if (header)
         face = cardColour;
     const COLORREF outline = active ? face : borderColour;
-    roundPixels(item.hDC, box, scaled(mode ? 12 : 8), face, outline);
+    roundPixels(item.hDC, box, scaled(mode ? modeButtonCorner : buttonCorner), face, outline);
 
     const COLORREF colour = disabled ? greyText : active ? RGB(0xFF, 0xFF, 0xFF) : darkText;
     text(item.hDC, readText(item.hwndItem), normalFont, colour, box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 
     if (item.itemState & ODS_FOCUS) {
-        InflateRect(&box, -scaled(3), -scaled(3));
+        InflateRect(&box, -scaled(focusInset), -scaled(focusInset));
         DrawFocusRect(item.hDC, &box);
     }
 }

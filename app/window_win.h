@@ -15,13 +15,15 @@
 #include <utility>
 #include <vector>
 
+#include "app/layout.h"
 #include "app/ui/control_ids.h"
 #include "app/ui/notices.h"
+#include "base/text_pair.h"
 #include "base/version.h"
+#include "bluetooth/bluetooth_transfer.h"
 #include "remote/actions.h"
 
 class TransferServer;
-class BluetoothTransfer;
 class BluetoothAuthListener;
 namespace qrcodegen {
 class QrCode;
@@ -97,9 +99,19 @@ extern bool likedThisSession;
 extern bool selectingBluetoothPhone;
 extern bool authenticationDialogOpen;
 
+// The Bluetooth job as the status line last showed it. The job number tells two
+// jobs with the same outcome apart, so each one's outcome is shown even when it
+// ends before its first poll.
+struct ShownJob {
+    BluetoothTransfer::State state = BluetoothTransfer::State::Idle;
+    std::uint64_t sent = 0;
+    std::uint64_t job = 0;
+};
+extern ShownJob shownJob;
+
 // Base units to pixels at the current scale.
 int scaled(double units);
-RECT scaledRect(int left, int top, int right, int bottom);
+RECT scaledRect(const Box& units);
 
 // Window procedures.
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -116,7 +128,7 @@ struct PaintedText {
     std::wstring text;
     HFONT font;
     COLORREF colour;
-    RECT box;
+    Box box;
     UINT format;
 };
 // The texts painted on the card for a language and a state, in painting order, as
@@ -158,7 +170,11 @@ void stopListening();
 void discardPairingRequests();
 
 // Feedback (feedback_win.cpp).
+// The status line keeps its notice in both languages and shows the current one.
+void status(const Ui::TextPair& notice);
+// A notice made at run time (the Bluetooth job's message and progress).
 void status(const std::wstring& french, const std::wstring& english);
+void showNotice();
 void readyNotice();
 // Shows the notice that `action` is under way.
 void status(Ui::Pending action);
@@ -170,10 +186,9 @@ void error(const std::wstring& message);
 // What the warning box says for a failure: its UTF-8 message, or our own words for
 // the library's memory and system failures.
 std::wstring failureText(const std::exception& failure);
-[[noreturn]] void fail(const wchar_t* french, const wchar_t* english);
+[[noreturn]] void fail(const Ui::TextPair& refusal);
 std::wstring readText(HWND window);
 // Opens `address` in the default browser; tells the user when that is impossible.
 void openInBrowser(const std::wstring& address);
-const wchar_t* byLanguage(const wchar_t* french, const wchar_t* english);
 
 }  // namespace app

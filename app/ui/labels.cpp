@@ -1,11 +1,8 @@
 #include "app/ui/labels.h"
 
 #include "base/file_share.h"
-#include "base/language.h"
 
 namespace Ui {
-
-const wchar_t* current(const TextPair& text) { return text.in(english.load()); }
 
 std::array<ControlText, 3> stateCaptions(bool bluetoothMode, bool sharing) {
     return {{
@@ -24,6 +21,14 @@ TextPair modeSummary(bool bluetoothMode) {
                 L"Accept files on Android.\nText is sent as a .txt attachment."};
     return {L"Texte et fichiers · HTTP non chiffré.\nRéseau de confiance uniquement.",
             L"Text + files · Unencrypted HTTP.\nTrusted networks only."};
+}
+
+TextPair connectionLine(bool bluetoothMode, bool serverRunning, std::uint64_t lastStatePoll, std::uint64_t now) {
+    if (bluetoothMode) return Painted::connectionBluetooth;
+    if (!serverRunning) return Painted::connectionReady;
+    // A poll stamped after `now` (clock read races) is simply recent.
+    const bool recent = lastStatePoll != 0 && (now < lastStatePoll || now - lastStatePoll <= connectedWindowMs);
+    return recent ? Painted::connectionConnected : Painted::connectionWaiting;
 }
 
 std::wstring fileLabelText(const std::wstring& selectedPath, bool inEnglish) {

@@ -1,18 +1,18 @@
 #pragma once
 
-// Captions, tooltips and other fixed texts of the main window, in both languages,
-// as data. The window's label refresh applies them; nothing here touches a window.
+// Captions, tooltips, painted texts and other fixed texts of the main window, in
+// both languages, as data. The window's label refresh and painting apply them;
+// nothing here touches a window. Notices and box texts are in notices.h.
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "app/ui/control_ids.h"
+#include "base/language.h"
 #include "base/text_pair.h"
 
 namespace Ui {
-
-// The text of the language currently set in Ui::english.
-const wchar_t* current(const TextPair& text);
 
 // A text that belongs to one control, named by its command id.
 struct ControlText {
@@ -77,10 +77,43 @@ inline constexpr TextPair qrWindowHint{L"Scannez avec l’appareil photo Android
 // The single entry of the address list when the PC has no local network address.
 inline constexpr TextPair noLocalNetwork{L"Aucun réseau local", L"No local network"};
 
-// Status pair shown when the language changed but could not be stored.
-inline constexpr TextPair languageNotSaved{
-    L"Langue changée pour cette session ; préférence non enregistrée.",
-    L"Language changed for this session; preference could not be saved."};
+// Texts painted on the card: the panel headings, the third panel's hint and the
+// connection line under the product name.
+namespace Painted {
+inline constexpr TextPair textHeading{L"01  TEXTE", L"01  TEXT"};
+inline constexpr TextPair fileHeading{L"02  FICHIER", L"02  FILE"};
+inline constexpr TextPair phoneHeading{L"03  TÉLÉPHONE", L"03  PHONE"};
+inline constexpr TextPair networkHeading{L"03  RÉSEAU LOCAL", L"03  LOCAL NETWORK"};
+inline constexpr TextPair bluetoothHint{L"Comparez le code des deux côtés.\nAcceptez ensuite le fichier sur Android.",
+                                        L"Compare the code on both devices.\nThen accept the file on Android."};
+inline constexpr TextPair sharingHint{L"Scannez sur Android.\nCliquez sur le QR pour l’agrandir.",
+                                      L"Scan on Android.\nClick the QR to enlarge it."};
+inline constexpr TextPair idleHint{L"Même réseau local.\nEnvoyez pour créer le lien.",
+                                   L"Same local network.\nSend to create a link."};
+inline constexpr TextPair connectionBluetooth{L"PC → Android · Bluetooth", L"PC → Android · Bluetooth"};
+inline constexpr TextPair connectionReady{L"PC → Android · prêt", L"PC → Android · ready"};
+inline constexpr TextPair connectionConnected{L"Wi-Fi · connecté", L"Wi-Fi · connected"};
+inline constexpr TextPair connectionWaiting{L"Wi-Fi · en attente", L"Wi-Fi · waiting"};
+}  // namespace Painted
+
+// The third panel's heading: the phone in Bluetooth mode, the network in Wi-Fi mode.
+constexpr TextPair thirdHeading(bool bluetoothMode) {
+    return bluetoothMode ? Painted::phoneHeading : Painted::networkHeading;
+}
+
+// The third panel's hint: pairing in Bluetooth mode, else scanning while sharing
+// runs and sending while it does not.
+constexpr TextPair thirdPanelHint(bool bluetoothMode, bool sharing) {
+    if (bluetoothMode) return Painted::bluetoothHint;
+    return sharing ? Painted::sharingHint : Painted::idleHint;
+}
+
+// A phone counts as connected while its last page or state request is at most
+// this old.
+constexpr std::uint64_t connectedWindowMs = 9999;
+
+// The connection line: the mode, and in Wi-Fi mode whether a phone asked lately.
+TextPair connectionLine(bool bluetoothMode, bool serverRunning, std::uint64_t lastStatePoll, std::uint64_t now);
 
 // The file label: the part of the path after its last "/" or "\", the whole path
 // when it has neither, or the no-file text when nothing is selected.

@@ -1,15 +1,57 @@
 #pragma once
 
-// Status notices that announce an action still under way. Each is true only while
-// its action runs: once a failure box closes and the action has ended, the window
-// shows its ready notice instead.
+// What the main window tells the user, in both languages, as data: the status line's
+// notices, the refusals shown in a warning box, and the texts of its other boxes and
+// dialogs. Texts raised by the engine are French only and go through Ui::diagnostic.
 
 #include <array>
 
 #include "base/text_pair.h"
+#include "base/version.h"
 
 namespace Ui {
 
+// Status line notices (the window keeps the pair, so a language switch re-shows it).
+namespace Notice {
+inline constexpr TextPair readyWifi{L"Cliquez sur Envoyer, puis scannez le QR code sur Android.",
+                                    L"Click Send, then scan the QR code on Android."};
+inline constexpr TextPair readyBluetooth{L"Associez le téléphone, puis acceptez le fichier sur Android.",
+                                         L"Pair your phone, then accept the file on Android."};
+inline constexpr TextPair textReady{L"Texte prêt. Scannez le QR code sur Android.",
+                                    L"Text ready. Scan the QR code on Android."};
+inline constexpr TextPair textCleared{L"Texte effacé et retiré du partage.", L"Text cleared and removed from sharing."};
+inline constexpr TextPair fileSelected{L"Fichier choisi. Cliquez sur Envoyer.", L"File selected. Click Send file."};
+inline constexpr TextPair fileReady{L"Fichier prêt. Téléchargez-le sur Android.", L"File ready. Download it on Android."};
+inline constexpr TextPair fileRemoved{L"Fichier retiré des prochains téléchargements.",
+                                      L"File removed from future downloads."};
+inline constexpr TextPair sharingActive{L"Partage actif. Scannez le QR code.", L"Sharing is active. Scan the QR code."};
+inline constexpr TextPair sharingStopped{L"Partage arrêté. Le lien est désactivé.",
+                                         L"Sharing stopped. The link is disabled."};
+inline constexpr TextPair networkChanged{L"Nouveau réseau : ouvrez le nouveau QR code.",
+                                         L"Network changed: open the new QR code."};
+inline constexpr TextPair networkError{L"Erreur réseau. Vérifiez la connexion puis redémarrez.",
+                                       L"Network error. Check your connection and restart sharing."};
+inline constexpr TextPair linkCopied{L"Lien copié dans le presse-papiers.", L"Link copied to the clipboard."};
+inline constexpr TextPair choosePhone{L"Choisissez le téléphone. Comparez le code sur les deux appareils.",
+                                      L"Choose your phone. Compare the code on both devices."};
+inline constexpr TextPair phonePaired{L"Téléphone associé. Vous pouvez envoyer le fichier.",
+                                      L"Phone paired. You can send the file."};
+inline constexpr TextPair selectionCancelled{L"Sélection ou appairage annulé.", L"Selection or pairing cancelled."};
+inline constexpr TextPair confirmationSent{L"Confirmation transmise. Confirmez aussi sur Android.",
+                                           L"Confirmation sent. Also confirm on Android."};
+inline constexpr TextPair pairingRejected{L"Appairage refusé ou annulé.", L"Pairing rejected or cancelled."};
+inline constexpr TextPair cancellingTransfer{L"Annulation du transfert…", L"Cancelling the transfer…"};
+inline constexpr TextPair recordingLike{L"Enregistrement du soutien…", L"Recording your like…"};
+inline constexpr TextPair likeRecorded{L"Merci ! Votre soutien est enregistré.",
+                                       L"Thank you! Your like has been recorded."};
+inline constexpr TextPair checkingUpdates{L"Recherche de mise à jour…", L"Checking for updates…"};
+inline constexpr TextPair languageNotSaved{L"Langue changée pour cette session ; préférence non enregistrée.",
+                                           L"Language changed for this session; preference could not be saved."};
+}  // namespace Notice
+
+// Notices that announce an action still under way. Each is true only while its
+// action runs: once a failure box closes and the action has ended, the window
+// shows its ready notice instead.
 enum class Pending { phoneSelection, updateCheck, like, transferCancel };
 
 struct InProgressNotice {
@@ -18,12 +60,10 @@ struct InProgressNotice {
 };
 
 inline constexpr std::array<InProgressNotice, 4> inProgressNotices{{
-    {Pending::phoneSelection,
-     {L"Choisissez le téléphone. Comparez le code sur les deux appareils.",
-      L"Choose your phone. Compare the code on both devices."}},
-    {Pending::updateCheck, {L"Recherche de mise à jour…", L"Checking for updates…"}},
-    {Pending::like, {L"Enregistrement du soutien…", L"Recording your like…"}},
-    {Pending::transferCancel, {L"Annulation du transfert…", L"Cancelling the transfer…"}},
+    {Pending::phoneSelection, Notice::choosePhone},
+    {Pending::updateCheck, Notice::checkingUpdates},
+    {Pending::like, Notice::recordingLike},
+    {Pending::transferCancel, Notice::cancellingTransfer},
 }};
 
 constexpr TextPair inProgress(Pending action) {
@@ -31,5 +71,49 @@ constexpr TextPair inProgress(Pending action) {
         if (notice.action == action) return notice.text;
     return {L"", L""};
 }
+
+// What a refused command or a failed step of the window says, in a warning box.
+namespace Refusal {
+inline constexpr TextPair emptyText{L"Saisissez un texte à envoyer.", L"Enter some text to send."};
+inline constexpr TextPair noNetwork{
+    L"Connectez le PC au même réseau que le téléphone, puis choisissez une interface.",
+    L"Connect your PC and phone to the same network, then select an interface."};
+inline constexpr TextPair notAFile{L"Choisissez un fichier lisible, pas un dossier.",
+                                   L"Choose a readable file, not a folder."};
+inline constexpr TextPair fileNameNotUnicode{
+    L"Le nom de ce fichier contient des caractères invalides. Renommez-le puis choisissez-le à nouveau.",
+    L"This file name contains invalid characters. Rename the file, then choose it again."};
+inline constexpr TextPair clipboardUnavailable{L"Presse-papiers indisponible. Réessayez.",
+                                               L"Clipboard unavailable. Try again."};
+inline constexpr TextPair copyFailed{L"Copie impossible.", L"Could not copy."};
+inline constexpr TextPair transferUnderWay{L"Attendez la fin du transfert ou annulez-le.",
+                                           L"Wait for the transfer to finish or cancel it."};
+inline constexpr TextPair controlNotCreated{L"Création d’une commande impossible.", L"Could not create a window control."};
+inline constexpr TextPair qrWindowNotOpened{L"Ouverture du QR code impossible.", L"Could not open the QR code."};
+inline constexpr TextPair windowNotRegistered{L"Création de fenêtre impossible.", L"Could not register the window."};
+inline constexpr TextPair qrWindowNotRegistered{L"Création de fenêtre QR impossible.",
+                                                L"Could not register the QR window."};
+inline constexpr TextPair windowNotOpened{L"Ouverture de l’application impossible.", L"Could not open the application."};
+inline constexpr TextPair networkingUnavailable{L"Le réseau Windows est indisponible.",
+                                                L"Windows networking is unavailable."};
+}  // namespace Refusal
+
+// Texts of the window's other boxes and of the file dialog.
+namespace Message {
+inline constexpr TextPair helpCaption{L"Aide · Tolvenaire " TOLVENAIRE_VERSION_WIDE,
+                                      L"Help · Tolvenaire " TOLVENAIRE_VERSION_WIDE};
+inline constexpr TextPair upToDate{L"Votre version " TOLVENAIRE_VERSION_WIDE L" est à jour.",
+                                   L"Your version " TOLVENAIRE_VERSION_WIDE L" is up to date."};
+inline constexpr TextPair updateCaption{L"Mise à jour", L"Update"};
+// The update offer: availableVersion, the published version, then openDownload.
+inline constexpr TextPair availableVersion{L"Version disponible : ", L"Available version: "};
+inline constexpr TextPair openDownload{L"\nOuvrir son téléchargement sur Varnix ?", L"\nOpen its download on Varnix?"};
+// Followed by the address the browser could not open.
+inline constexpr TextPair browserUnavailable{
+    L"Impossible d’ouvrir le navigateur. Ouvrez vous-même cette adresse :\n",
+    L"Could not open the browser. Open this address yourself:\n"};
+inline constexpr TextPair chooseFileTitle{L"Choisir un fichier", L"Choose a file"};
+inline constexpr TextPair allFiles{L"Tous les fichiers", L"All files"};
+}  // namespace Message
 
 }  // namespace Ui

@@ -19,6 +19,13 @@ namespace {
 constexpr UINT_PTR pairingTimer = 1;
 constexpr UINT pairingTimerMs = 100;
 
+// The dialog's texts chosen by interface language. Its other texts, from the
+// template and the pairing flow, are French and pass through setPairingText.
+namespace DialogText {
+constexpr Ui::TextPair caption{L"Appairage Bluetooth - Tolvenaire", L"Bluetooth pairing - Tolvenaire"};
+constexpr Ui::TextPair unnamedPhone{L"T\u00e9l\u00e9phone Android", L"Android phone"};
+}  // namespace DialogText
+
 struct PairingState {
     explicit PairingState(bool confirmationMode) : flow(confirmationMode) {}
     HWND dialog = nullptr;
@@ -123,7 +130,7 @@ void onInit(HWND dialog, PairingState& state) {
     state.dialog = dialog;
     state.flow.openedAt = now();
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
-    SetWindowTextW(dialog, Ui::english ? L"Bluetooth pairing - Tolvenaire" : L"Appairage Bluetooth - Tolvenaire");
+    SetWindowTextW(dialog, Ui::current(DialogText::caption));
     for (int id : {IDC_PAIRING_HEADING, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION, IDC_PAIRING_PROGRESS,
                    IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE}) {
         wchar_t text[512] = {};
@@ -137,8 +144,7 @@ void onInit(HWND dialog, PairingState& state) {
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
                                  L"Segoe UI");
     if (state.codeFont) SendDlgItemMessageW(dialog, IDC_PAIRING_CODE, WM_SETFONT, reinterpret_cast<WPARAM>(state.codeFont), TRUE);
-    const wchar_t* name = state.device.szName[0] ? state.device.szName
-                                                  : (Ui::english ? L"Android phone" : L"T\u00e9l\u00e9phone Android");
+    const wchar_t* name = state.device.szName[0] ? state.device.szName : Ui::current(DialogText::unnamedPhone);
     SetDlgItemTextW(dialog, IDC_PAIRING_PHONE, name);
     SendMessageW(dialog, DM_SETDEFID, IDC_PAIRING_REFUSE, 0);
     enableConfirm(state, false);

@@ -36,7 +36,7 @@ in_pc wineserver -p 60 &
 wait_until 50 true
 for _ in $(seq "$runs"); do
   time_to_window; warm+=("$elapsed"); wait_until 300 window_open; read_rect
-  click 284 28
+  click_on close
   wait "$app_pid"; app_pid=
 done
 in_pc wineserver -k 2>/dev/null; in_pc wineserver -w
@@ -69,9 +69,9 @@ memory_line() {
 start_app en_US.UTF-8
 sleep 5
 memory_line "idle after 5 s"
-click 160 229
+click_on textEdit
 type_text "Benchmark text shared with the phone"
-click 120 276
+click_on textSend
 wait_until 100 link_present || fail "sharing did not start"
 link=$(link_text)
 polls=0

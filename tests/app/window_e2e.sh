@@ -20,8 +20,8 @@ title=$(probe_main | awk -F'\t' '$1 == "title" { print $2 }')
 log "opened centred, in French"
 shot fr-scale-1.0
 check_colours "$artifacts/fr-scale-1.0.png"
-# ♥, − and × of the header and the arrow of the connection line, in base units.
-glyphs="like=136,18,166,38 minimize=236,18,260,38 close=270,18,298,38 connection=20,79,300,96"
+# ♥, − and × of the header (inside the buttons' frames) and the arrow of the connection line.
+glyphs="like=$(inset like 2) minimize=$(inset minimize 2) close=$(inset close 2) connection=$(inset connectionLine 0)"
 check_glyphs() {  # image, scale
   # shellcheck disable=SC2086
   python3 "$(dirname "$0")/glyph_boxes.py" "$1" "$2" $glyphs || fail "missing glyphs in $(basename "$1")"
@@ -29,7 +29,7 @@ check_glyphs() {  # image, scale
 check_glyphs "$artifacts/fr-scale-1.0.png" 1
 
 # --- 2. Send text with an empty box ----------------------------------------------
-click 120 276
+click_on textSend
 wait_until 100 box_open || fail "no warning for an empty text"
 probe_box | grep -q $'\tSaisissez un texte à envoyer\.$' || fail "empty text warning: $(probe_box)"
 probe_box | grep -q $'^caption\tTolvenaire Android$' || fail "warning caption: $(probe_box)"
@@ -40,7 +40,7 @@ log "empty text refused with its warning"
 
 # Send file with no file chosen opens the file dialog; cancelling changes nothing.
 before=$(status_text)
-click 164 370
+click_on fileSend
 wait_until 100 box_open || fail "Send file without a file did not open the file dialog"
 wait_until 50 box_has_focus || fail "the file dialog did not take the keyboard focus"
 keys Escape
@@ -51,14 +51,15 @@ log "Send file without a file asks for one; cancel does nothing"
 
 # --- 3. Send a text, decode the QR, fetch the state as the phone -------------------
 shared="Hello from the PC 42"
-click 160 229
+click_on textEdit
 type_text "$shared"
-click 120 276
+click_on textSend
 wait_until 100 link_present || fail "Send text did not start sharing"
 link=$(link_text)
 [[ $link =~ ^http://192\.168\.77\.2:87[6-8][0-9]/[0-9a-f]{32}/$ ]] || fail "odd link '$link'"
 shot fr-sharing
-convert "$artifacts/fr-sharing.png" -crop "$(px 96)x$(px 96)+$(px 28)+$(px 454)" +repage -scale 400% "$work/qr.png"
+read -r qr_left qr_top qr_right qr_bottom <<<"${box[qr]}"
+convert "$artifacts/fr-sharing.png" -crop "$(px $((qr_right - qr_left)))x$(px $((qr_bottom - qr_top)))+$(px "$qr_left")+$(px "$qr_top")" +repage -scale 400% "$work/qr.png"
 decoded=$(zbarimg --raw -q "$work/qr.png" 2>/dev/null | head -n 1)
 [ "$decoded" = "$link" ] || fail "QR decodes to '$decoded', link box shows '$link'"
 code=$(fetch "${link}state" "$work/state.json")
@@ -67,7 +68,7 @@ grep -q "\"text\":\"$shared\"" "$work/state.json" || fail "state lacks the text:
 log "QR decodes to the link; the phone gets the text"
 
 # Copy link puts the link on the clipboard.
-click 174 521
+click_on copyLink
 wait_until 50 status_is "Lien copié dans le presse-papiers." || fail "copy status '$(status_text)'"
 clip=$(in_pc wine "$probe" clipboard 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 == "clipboard" { print $2 }')
 [ "$clip" = "$link" ] || fail "clipboard holds '$clip'"
@@ -76,7 +77,7 @@ clip=$(in_pc wine "$probe" clipboard 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 =
 qr_title() { in_pc wine "$probe" qr 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 == "title" { print $2 }'; }
 qr_open() { [ -n "$(qr_title)" ]; }
 qr_closed() { ! qr_open; }
-click 76 502
+click_on qr
 wait_until 100 qr_open || fail "the QR window did not open"
 [ "$(qr_title)" = "Scanner avec Android" ] || fail "QR window title '$(qr_title)'"
 qr_windows=$(DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec Android$' | wc -l)
@@ -92,9 +93,9 @@ big_qr_is_link() {
 wait_until 50 big_qr_is_link || fail "the enlarged QR decodes to '$big'"
 # The second click brings the open QR window to the front: with the main window made
 # active first, the QR window's turning active again shows the click was handled.
-click 10 300
+click_on card 4 294  # the card, clear of every control
 wait_until 50 active_is "^Tolvenaire Android" || fail "a click on the main window did not activate it"
-click 76 502
+click_on qr
 wait_until 50 active_is "^Scanner avec Android$" || fail "a second click did not bring the QR window forward"
 qr_windows=$(DISPLAY=$display xdotool search --onlyvisible --name '^Scanner avec Android$' | wc -l)
 [ "$qr_windows" = 1 ] || fail "$qr_windows QR windows after a second click"
@@ -102,14 +103,14 @@ log "link copied; the QR window opens"
 
 # --- 4. Choose a file and send it ----------------------------------------------
 head -c 300000 /dev/urandom >"$work/photo.bin"
-click 64 370
+click_on chooseFile
 wait_until 100 box_open || fail "the file dialog did not open"
 wait_until 50 box_has_focus || fail "the file dialog did not take the keyboard focus"
 type_text "Z:${work//\//\\}\\photo.bin"
 keys Return
 wait_until 100 box_closed || fail "the file dialog did not close"
 wait_until 50 shows_file photo.bin || fail "file label does not show the name"
-click 164 370
+click_on fileSend
 wait_until 100 state_has_file || fail "state has no file: $(cat "$work/state.json")"
 id_=$(grep -o '"id":"[0-9a-f]\{32\}"' "$work/state.json" | cut -d'"' -f4)
 [ -n "$id_" ] || fail "state has no file: $(cat "$work/state.json")"
@@ -129,12 +130,16 @@ wait_until 50 caption_is 101 "Local Wi-Fi" || true
 shot en-sharing
 
 # --- 6. Stop sharing revokes the link; a pressed primary button darkens -----------
-expect_colour "$artifacts/en-sharing.png" 145 548 11776C "Stop sharing button"
-DISPLAY=$display xdotool mousemove --sync $(( rect[0] + $(px 214) )) $(( rect[1] + $(px 548) )) mousedown 1
-pressed_drawn() { window_still; [ "$(colour_at "$work/window.png" 145 548)" = 0B5951 ]; }
+# shellcheck disable=SC2046
+expect_colour "$artifacts/en-sharing.png" $(spot start 9 11) 11776C "Stop sharing button"
+read -r start_x start_y <<<"$(spot start)"
+DISPLAY=$display xdotool mousemove --sync $(( rect[0] + $(px "$start_x") )) $(( rect[1] + $(px "$start_y") )) mousedown 1
+# shellcheck disable=SC2046
+pressed_drawn() { window_still; [ "$(colour_at "$work/window.png" $(spot start 9 11))" = 0B5951 ]; }
 wait_until 50 pressed_drawn || true
 shot en-pressed keep-mouse
-expect_colour "$artifacts/en-pressed.png" 145 548 0B5951 "pressed Stop sharing button"
+# shellcheck disable=SC2046
+expect_colour "$artifacts/en-pressed.png" $(spot start 9 11) 0B5951 "pressed Stop sharing button"
 DISPLAY=$display xdotool mouseup 1
 wait_until 50 link_absent || fail "link box not emptied after Stop sharing"
 wait_until 50 qr_closed || fail "Stop sharing left the QR window open"
@@ -148,7 +153,7 @@ code=$(fetch "${link}state" "$work/gone.txt")
 # Sharing again draws a new token. The port may be the same or, where the system
 # keeps it a while after the server's own closes (Windows), the next free one: the
 # old link is dead on either, the new one works and the window shows it.
-click 214 548
+click_on start
 wait_until 100 link_present || fail "Start sharing did not start"
 new_link=$(link_text)
 [[ $new_link =~ ^(http://192\.168\.77\.2:(87[6-8][0-9])/)([0-9a-f]{32})/$ ]] || fail "odd link '$new_link' after a restart"
@@ -163,48 +168,48 @@ code=$(fetch "${new_base}${old_token}/state" "$work/gone.txt")
 code=$(fetch "${new_link}state" "$work/state.json")
 [ "$code" = 200 ] || fail "new link answered $code"
 shot en-restarted
-convert "$artifacts/en-restarted.png" -crop "$(px 96)x$(px 96)+$(px 28)+$(px 454)" +repage -scale 400% "$work/qr.png"
+convert "$artifacts/en-restarted.png" -crop "$(px $((qr_right - qr_left)))x$(px $((qr_bottom - qr_top)))+$(px "$qr_left")+$(px "$qr_top")" +repage -scale 400% "$work/qr.png"
 decoded=$(zbarimg --raw -q "$work/qr.png" 2>/dev/null | head -n 1)
 [ "$decoded" = "$new_link" ] || fail "after a restart the QR decodes to '$decoded', the link box shows '$new_link'"
-click 214 548
+click_on start
 wait_until 50 link_absent || fail "second stop left the link"
 log "Stop sharing empties the link box and closes the port; after a restart the old link is dead, the new one works and is shown"
 
 # --- 7. Empty text in English, screenshot, close ----------------------------------
-click 256 276
+click_on clearText
 [ "$(status_text)" = "Text cleared and removed from sharing." ] || fail "clear status '$(status_text)'"
-click 120 276
+click_on textSend
 wait_until 100 box_open || fail "no English warning for an empty text"
 probe_box | grep -q $'\tEnter some text to send\.$' || fail "English empty text warning: $(probe_box)"
 keys Return
 wait_until 50 box_closed || fail "the English warning did not close"
 # Bluetooth mode: the third panel swaps; without a working radio a send says so.
-click 214 548
+click_on start
 wait_until 100 link_present || fail "Start sharing did not start"
-click 232 116
+click_on bluetoothMode
 wait_until 50 link_absent || fail "Bluetooth mode left the server sharing"
 [ "$(probe_main | awk -F'\t' '$1 == 114 { print $3 }')" = "VE" ] || fail "pair button not shown in Bluetooth mode"
 [ "$(probe_main | awk -F'\t' '$1 == 109 { print $3 }')" = "hE" ] || fail "address list still shown in Bluetooth mode"
 [ "$(control_text 104)" = "Send as .txt" ] || fail "Bluetooth send caption '$(control_text 104)'"
 shot en-bluetooth
-click 160 229
+click_on textEdit
 type_text "to the phone"
-click 120 276
+click_on textSend
 wait_until 100 box_open || fail "Bluetooth send without a radio showed nothing"
 probe_box | grep -q $'\tNo active Bluetooth adapter. Turn on Bluetooth in Windows settings.$' ||
   fail "Bluetooth send warning: $(probe_box)"
 keys Return
 wait_until 50 box_closed || fail "the Bluetooth warning did not close"
-click 160 443
+click_on pair
 wait_until 100 box_open || fail "Choose / pair without a radio showed nothing"
 probe_box | grep -q $'\tNo active Bluetooth adapter' || fail "Choose / pair warning: $(probe_box)"
 keys Return
 wait_until 50 box_closed || fail "the pairing warning did not close"
 [ "$(status_text)" = "Pair your phone, then accept the file on Android." ] ||
   fail "after the failed phone choice the status still says '$(status_text)'"
-click 88 116
+click_on wifiMode
 wait_until 50 caption_is 104 "Send text" || fail "back in Wi-Fi mode, send caption '$(control_text 104)'"
-click 256 276
+click_on clearText
 log "Bluetooth mode stops sharing; without a radio, sends and pairing warn"
 shot en-scale-1.0
 check_colours "$artifacts/en-scale-1.0.png"

@@ -48,6 +48,24 @@ in_pc wineboot -i >/dev/null 2>&1
 in_pc bash "$(dirname "${BASH_SOURCE[0]}")/../../tools/wine-fonts.sh"
 in_pc wineserver -w
 
+# --- where the window places what the scripts click, by its own names ---------------
+declare -A box=()
+while IFS=$'\t' read -r name left top right bottom; do
+  box[$name]="$left $top $right $bottom"
+done < <(in_pc wine "$probe" layout 2>/dev/null | tr -d '\r')
+[ -n "${box[textSend]:-}" ] || fail "the probe told no layout"
+
+# A base-unit point of a named box: its centre, or its left + dx and top + dy.
+spot() {  # name [dx dy]
+  local l t r b; read -r l t r b <<<"${box[$1]:?no box named $1}"
+  if [ $# -eq 3 ]; then echo "$((l + $2)) $((t + $3))"; else awk -v l="$l" -v t="$t" -v r="$r" -v b="$b" 'BEGIN { print (l + r) / 2, (t + b) / 2 }'; fi
+}
+# A named box shrunk by $2 base units on every side, as left,top,right,bottom.
+inset() {  # name units
+  local l t r b; read -r l t r b <<<"${box[$1]:?no box named $1}"
+  echo "$((l + $2)),$((t + $2)),$((r - $2)),$((b - $2))"
+}
+
 # --- helpers around the window ---------------------------------------------------
 probe_main() { in_pc wine "$probe" main 2>/dev/null | tr -d '\r'; }
 probe_box() { in_pc wine "$probe" box 2>/dev/null | tr -d '\r'; }
@@ -79,6 +97,8 @@ click() {  # base-unit x, y inside the window
   local x y; x=$(( rect[0] + $(px "$1") )); y=$(( rect[1] + $(px "$2") ))
   DISPLAY=$display xdotool mousemove --sync "$x" "$y" click 1
 }
+# shellcheck disable=SC2046
+click_on() { click $(spot "$@"); }  # name [dx dy]
 keys() { DISPLAY=$display xdotool key --delay 60 "$@"; }
 type_text() { DISPLAY=$display xdotool type --delay 40 "$1"; }
 
@@ -89,7 +109,7 @@ start_app() {  # locale
   read_rect
 }
 close_app() {
-  click 284 28
+  click_on close
   local waited=0
   while kill -0 "$app_pid" 2>/dev/null && [ $waited -lt 100 ]; do sleep 0.1; waited=$((waited + 1)); done
   kill -0 "$app_pid" 2>/dev/null && fail "the close button did not end the process"
@@ -133,19 +153,23 @@ expect_colour() {  # image, x, y, hex, what
   local got; got=$(colour_at "$1" "$2" "$3")
   [ "$got" = "$4" ] || fail "$5 at ($2,$3) is #$got, expected #$4 in $(basename "$1")"
 }
+# Points a little inside the shapes, clear of their rounded corners and captions.
 check_colours() {  # image
-  expect_colour "$1" 3 300 192B36 "frame"
-  expect_colour "$1" 10 300 F2F7F9 "card"
-  expect_colour "$1" 22 240 FFFFFF "text panel"
-  expect_colour "$1" 22 330 FFFFFF "file panel"
-  expect_colour "$1" 40 268 11776C "Send text button"
-  expect_colour "$1" 30 110 11776C "active mode button"
-  expect_colour "$1" 290 110 FFFFFF "inactive mode button"
-  expect_colour "$1" 160 605.5 5D6F7B "bottom bar"
+  # shellcheck disable=SC2046
+  {
+    expect_colour "$1" $(spot card -3 294) 192B36 "frame"
+    expect_colour "$1" $(spot card 4 294) F2F7F9 "card"
+    expect_colour "$1" $(spot textPanel 6 67) FFFFFF "text panel"
+    expect_colour "$1" $(spot filePanel 6 25) FFFFFF "file panel"
+    expect_colour "$1" $(spot textSend 12 4) 11776C "Send text button"
+    expect_colour "$1" $(spot wifiMode 10 9) 11776C "active mode button"
+    expect_colour "$1" $(spot bluetoothMode 126 9) FFFFFF "inactive mode button"
+    expect_colour "$1" $(spot bottomBar) 5D6F7B "bottom bar"
+  }
 }
 select_language() {  # index 0 French, 1 English
   local before; before=$(app_windows)
-  click 73 28
+  click_on languageList 53 12  # the list's field, not its drop-down
   dropdown_open() { [ "$(app_windows)" -gt "$before" ]; }
   wait_until 50 dropdown_open || fail "the language list did not open"
   if [ "$1" = 1 ]; then keys Down Return; else keys Up Return; fi

@@ -194,6 +194,68 @@ TEST_F(WindowModule, ModeButtonsSwapOnModeChange) {
     EXPECT_EQ(readText(textSendButton), L"Envoyer le texte");
 }
 
+TEST_F(WindowModule, ControlsSitAtTheirNamedPlaces) {
+    auto byId = [](int id) { return GetDlgItem(window, id); };
+    const struct {
+        HWND control;
+        Box place;
+    } controls[] = {
+        {languageCombo, Place::languageList},
+        {byId(ControlId::like), Place::like},
+        {byId(ControlId::help), Place::help},
+        {byId(ControlId::updateCheck), Place::updateCheck},
+        {byId(ControlId::minimize), Place::minimize},
+        {byId(ControlId::close), Place::close},
+        {byId(ControlId::wifiMode), Place::wifiMode},
+        {byId(ControlId::bluetoothMode), Place::bluetoothMode},
+        {modeSummary, Place::modeSummary},
+        {textEdit, Place::textEdit},
+        {textSendButton, Place::textSend},
+        {byId(ControlId::clearText), Place::clearText},
+        {fileLabel, Place::fileLabel},
+        {byId(ControlId::chooseFile), Place::chooseFile},
+        {fileSendButton, Place::fileSend},
+        {byId(ControlId::removeFile), Place::removeFile},
+        {addressCombo, Place::addressList},
+        {qrButton, Place::qr},
+        {linkEdit, Place::linkEdit},
+        {copyLinkButton, Place::copyLink},
+        {previewButton, Place::preview},
+        {startButton, Place::start},
+        {pairButton, Place::pair},
+        {deviceLabel, Place::deviceLabel},
+        {btPathEdit, Place::bluetoothPath},
+        {btProgress, Place::progress},
+        {cancelBluetoothButton, Place::cancelBluetooth},
+        {statusLabel, Place::statusLabel},
+    };
+    for (const auto& entry : controls) {
+        ASSERT_NE(entry.control, nullptr);
+        RECT frame{};
+        GetWindowRect(entry.control, &frame);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&frame), 2);
+        const Box expected = toPixels(entry.place, scale);
+        EXPECT_EQ(frame.left, expected.left) << GetDlgCtrlID(entry.control);
+        EXPECT_EQ(frame.top, expected.top) << GetDlgCtrlID(entry.control);
+        EXPECT_EQ(frame.right, expected.right) << GetDlgCtrlID(entry.control);
+        // A drop-down list is as tall as its field; its height is the open list's.
+        if (entry.control != languageCombo && entry.control != addressCombo) {
+            EXPECT_EQ(frame.bottom, expected.bottom) << GetDlgCtrlID(entry.control);
+        }
+    }
+}
+
+TEST_F(WindowModule, TimerRepaintsTheConnectionLineWhereItIsPainted) {
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    UpdateWindow(window);
+    SendMessageW(window, WM_TIMER, refreshTimer, 0);
+    RECT update{};
+    const bool pending = GetUpdateRect(window, &update, FALSE) != FALSE;
+    ShowWindow(window, SW_HIDE);
+    ASSERT_TRUE(pending) << "the timer invalidated nothing";
+    EXPECT_EQ((Box{update.left, update.top, update.right, update.bottom}), toPixels(Area::connectionLine, scale));
+}
+
 TEST_F(WindowModule, HeaderBandDragsButNotItsEdges) {
     RECT frame{};
     GetWindowRect(window, &frame);
@@ -574,7 +636,7 @@ TEST_F(WindowModule, PaintedTextsFitTheirRectanglesInBothLanguagesAtEveryScale) 
             for (const State& state : {State{true, false, 0}, State{false, false, 0}, State{false, true, 0},
                                        State{false, true, 1}}) {
                 for (const PaintedText& painted : paintedTexts(dc, english, state.bluetooth, state.running, state.lastPoll, 1)) {
-                    const RECT box = scaledRect(painted.box.left, painted.box.top, painted.box.right, painted.box.bottom);
+                    const RECT box = scaledRect(painted.box);
                     RECT needed{0, 0, box.right - box.left, 0};
                     Selection selection(dc, painted.font);
                     DrawTextW(dc, painted.text.c_str(), -1, &needed,

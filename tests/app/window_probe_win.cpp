@@ -8,12 +8,16 @@
 //   window_probe clipboard the Unicode text on the clipboard
 //   window_probe focus     titles of the application's active window and of the
 //                          window that holds its keyboard focus
+//   window_probe layout    the window's named places and areas, in base units, as
+//                          "<name>\t<left>\t<top>\t<right>\t<bottom>"
 
 #include <windows.h>
 #include <psapi.h>
 
 #include <cstdio>
 #include <string>
+
+#include "app/layout.h"
 
 namespace {
 
@@ -76,6 +80,38 @@ BOOL CALLBACK findBox(HWND window, LPARAM context) {
     return TRUE;
 }
 
+// What the scripts click, crop and sample, by the names the window uses.
+void printLayout() {
+    const struct {
+        const char* name;
+        app::Box box;
+    } named[] = {
+        {"languageList", app::Place::languageList},
+        {"like", app::Place::like},
+        {"minimize", app::Place::minimize},
+        {"close", app::Place::close},
+        {"wifiMode", app::Place::wifiMode},
+        {"bluetoothMode", app::Place::bluetoothMode},
+        {"textEdit", app::Place::textEdit},
+        {"textSend", app::Place::textSend},
+        {"clearText", app::Place::clearText},
+        {"chooseFile", app::Place::chooseFile},
+        {"fileSend", app::Place::fileSend},
+        {"qr", app::Place::qr},
+        {"copyLink", app::Place::copyLink},
+        {"start", app::Place::start},
+        {"pair", app::Place::pair},
+        {"card", app::Area::card},
+        {"bottomBar", app::Area::bottomBar},
+        {"connectionLine", app::Area::connectionLine},
+        {"textPanel", app::Area::textPanel},
+        {"filePanel", app::Area::filePanel},
+    };
+    for (const auto& entry : named)
+        std::printf("%s\t%d\t%d\t%d\t%d\n", entry.name, entry.box.left, entry.box.top, entry.box.right,
+                    entry.box.bottom);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -124,6 +160,10 @@ int wmain(int argc, wchar_t** argv) {
         }
         CloseClipboard();
         std::printf("clipboard\t%s\n", utf8(text).c_str());
+        return 0;
+    }
+    if (what == L"layout") {
+        printLayout();
         return 0;
     }
     if (what == L"memory") {

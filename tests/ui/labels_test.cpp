@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ui/notices.h"
+
 #include <algorithm>
 #include <set>
 #include <vector>
@@ -79,6 +81,119 @@ TEST(LikeButton, DoneStateIsDisabledInBothLanguages) {
     EXPECT_TRUE(open.enabled);
     EXPECT_STREQ(done.caption, L"\u2665\u2713");
     EXPECT_FALSE(done.enabled);
+}
+
+// The connection line in one language.
+std::wstring line(bool english, bool bluetoothMode, bool serverRunning, std::uint64_t lastStatePoll, std::uint64_t now) {
+    return Ui::connectionLine(bluetoothMode, serverRunning, lastStatePoll, now).in(english);
+}
+
+TEST(ConnectionLine, FollowsModeServerAndLastPoll) {
+    const std::uint64_t now = 1000000;
+    EXPECT_EQ(line(false, true, true, now, now), L"PC \u2192 Android \u00b7 Bluetooth");
+    EXPECT_EQ(line(true, false, false, now, now), L"PC \u2192 Android \u00b7 ready");
+    EXPECT_EQ(line(false, false, false, now, now), L"PC \u2192 Android \u00b7 pr\u00eat");
+    EXPECT_EQ(line(true, false, true, 0, now), L"Wi-Fi \u00b7 waiting");
+    EXPECT_EQ(line(true, false, true, now - 9999, now), L"Wi-Fi \u00b7 connected");
+    EXPECT_EQ(line(false, false, true, now - 9999, now), L"Wi-Fi \u00b7 connect\u00e9");
+    EXPECT_EQ(line(true, false, true, now - 10000, now), L"Wi-Fi \u00b7 waiting");
+    EXPECT_EQ(line(false, false, true, now - 10000, now), L"Wi-Fi \u00b7 en attente");
+    // A poll stamped just after the clock was read is recent, not ancient.
+    EXPECT_EQ(line(true, false, true, now + 5, now), L"Wi-Fi \u00b7 connected");
+}
+
+struct ExpectedPair {
+    const Ui::TextPair& pair;
+    const wchar_t* french;
+    const wchar_t* english;
+};
+
+void expectPairs(const std::vector<ExpectedPair>& expected) {
+    for (const ExpectedPair& row : expected) {
+        EXPECT_STREQ(row.pair.french, row.french);
+        EXPECT_STREQ(row.pair.english, row.english);
+    }
+}
+
+TEST(NoticeTable, StatusLineTextsInBothLanguages) {
+    using namespace Ui::Notice;
+    expectPairs({
+        {readyWifi, L"Cliquez sur Envoyer, puis scannez le QR code sur Android.",
+         L"Click Send, then scan the QR code on Android."},
+        {readyBluetooth, L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.",
+         L"Pair your phone, then accept the file on Android."},
+        {textReady, L"Texte pr\u00eat. Scannez le QR code sur Android.", L"Text ready. Scan the QR code on Android."},
+        {textCleared, L"Texte effac\u00e9 et retir\u00e9 du partage.", L"Text cleared and removed from sharing."},
+        {fileSelected, L"Fichier choisi. Cliquez sur Envoyer.", L"File selected. Click Send file."},
+        {fileReady, L"Fichier pr\u00eat. T\u00e9l\u00e9chargez-le sur Android.", L"File ready. Download it on Android."},
+        {fileRemoved, L"Fichier retir\u00e9 des prochains t\u00e9l\u00e9chargements.", L"File removed from future downloads."},
+        {sharingActive, L"Partage actif. Scannez le QR code.", L"Sharing is active. Scan the QR code."},
+        {sharingStopped, L"Partage arr\u00eat\u00e9. Le lien est d\u00e9sactiv\u00e9.", L"Sharing stopped. The link is disabled."},
+        {networkChanged, L"Nouveau r\u00e9seau : ouvrez le nouveau QR code.", L"Network changed: open the new QR code."},
+        {networkError, L"Erreur r\u00e9seau. V\u00e9rifiez la connexion puis red\u00e9marrez.",
+         L"Network error. Check your connection and restart sharing."},
+        {linkCopied, L"Lien copi\u00e9 dans le presse-papiers.", L"Link copied to the clipboard."},
+        {choosePhone, L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.",
+         L"Choose your phone. Compare the code on both devices."},
+        {phonePaired, L"T\u00e9l\u00e9phone associ\u00e9. Vous pouvez envoyer le fichier.", L"Phone paired. You can send the file."},
+        {selectionCancelled, L"S\u00e9lection ou appairage annul\u00e9.", L"Selection or pairing cancelled."},
+        {confirmationSent, L"Confirmation transmise. Confirmez aussi sur Android.", L"Confirmation sent. Also confirm on Android."},
+        {pairingRejected, L"Appairage refus\u00e9 ou annul\u00e9.", L"Pairing rejected or cancelled."},
+        {cancellingTransfer, L"Annulation du transfert\u2026", L"Cancelling the transfer\u2026"},
+        {recordingLike, L"Enregistrement du soutien\u2026", L"Recording your like\u2026"},
+        {likeRecorded, L"Merci ! Votre soutien est enregistr\u00e9.", L"Thank you! Your like has been recorded."},
+        {checkingUpdates, L"Recherche de mise \u00e0 jour\u2026", L"Checking for updates\u2026"},
+        {languageNotSaved, L"Langue chang\u00e9e pour cette session ; pr\u00e9f\u00e9rence non enregistr\u00e9e.",
+         L"Language changed for this session; preference could not be saved."},
+    });
+}
+
+TEST(NoticeTable, RefusalsAndBoxTexts) {
+    expectPairs({
+        {Ui::Refusal::emptyText, L"Saisissez un texte \u00e0 envoyer.", L"Enter some text to send."},
+        {Ui::Refusal::noNetwork, L"Connectez le PC au m\u00eame r\u00e9seau que le t\u00e9l\u00e9phone, puis choisissez une interface.",
+         L"Connect your PC and phone to the same network, then select an interface."},
+        {Ui::Refusal::notAFile, L"Choisissez un fichier lisible, pas un dossier.", L"Choose a readable file, not a folder."},
+        {Ui::Refusal::clipboardUnavailable, L"Presse-papiers indisponible. R\u00e9essayez.", L"Clipboard unavailable. Try again."},
+        {Ui::Refusal::copyFailed, L"Copie impossible.", L"Could not copy."},
+        {Ui::Refusal::transferUnderWay, L"Attendez la fin du transfert ou annulez-le.",
+         L"Wait for the transfer to finish or cancel it."},
+        {Ui::Refusal::controlNotCreated, L"Cr\u00e9ation d\u2019une commande impossible.", L"Could not create a window control."},
+        {Ui::Refusal::qrWindowNotOpened, L"Ouverture du QR code impossible.", L"Could not open the QR code."},
+        {Ui::Refusal::windowNotRegistered, L"Cr\u00e9ation de fen\u00eatre impossible.", L"Could not register the window."},
+        {Ui::Refusal::qrWindowNotRegistered, L"Cr\u00e9ation de fen\u00eatre QR impossible.", L"Could not register the QR window."},
+        {Ui::Refusal::windowNotOpened, L"Ouverture de l\u2019application impossible.", L"Could not open the application."},
+        {Ui::Refusal::networkingUnavailable, L"Le r\u00e9seau Windows est indisponible.", L"Windows networking is unavailable."},
+        {Ui::Message::helpCaption, L"Aide \u00b7 Tolvenaire " TOLVENAIRE_VERSION_WIDE, L"Help \u00b7 Tolvenaire " TOLVENAIRE_VERSION_WIDE},
+        {Ui::Message::upToDate, L"Votre version " TOLVENAIRE_VERSION_WIDE L" est \u00e0 jour.",
+         L"Your version " TOLVENAIRE_VERSION_WIDE L" is up to date."},
+        {Ui::Message::updateCaption, L"Mise \u00e0 jour", L"Update"},
+        {Ui::Message::availableVersion, L"Version disponible : ", L"Available version: "},
+        {Ui::Message::openDownload, L"\nOuvrir son t\u00e9l\u00e9chargement sur Varnix ?", L"\nOpen its download on Varnix?"},
+        {Ui::Message::chooseFileTitle, L"Choisir un fichier", L"Choose a file"},
+        {Ui::Message::allFiles, L"Tous les fichiers", L"All files"},
+    });
+}
+
+TEST(PaintedTexts, HeadingsAndHintsFollowTheMode) {
+    expectPairs({
+        {Ui::Painted::textHeading, L"01  TEXTE", L"01  TEXT"},
+        {Ui::Painted::fileHeading, L"02  FICHIER", L"02  FILE"},
+    });
+    const Ui::TextPair phone = Ui::thirdHeading(true);
+    const Ui::TextPair network = Ui::thirdHeading(false);
+    const Ui::TextPair bluetoothHint = Ui::thirdPanelHint(true, true);
+    const Ui::TextPair sharingHint = Ui::thirdPanelHint(false, true);
+    const Ui::TextPair idleHint = Ui::thirdPanelHint(false, false);
+    expectPairs({
+        {phone, L"03  T\u00c9L\u00c9PHONE", L"03  PHONE"},
+        {network, L"03  R\u00c9SEAU LOCAL", L"03  LOCAL NETWORK"},
+        {bluetoothHint, L"Comparez le code des deux c\u00f4t\u00e9s.\nAcceptez ensuite le fichier sur Android.",
+         L"Compare the code on both devices.\nThen accept the file on Android."},
+        {sharingHint, L"Scannez sur Android.\nCliquez sur le QR pour l\u2019agrandir.", L"Scan on Android.\nClick the QR to enlarge it."},
+        {idleHint, L"M\u00eame r\u00e9seau local.\nEnvoyez pour cr\u00e9er le lien.", L"Same local network.\nSend to create a link."},
+    });
+    EXPECT_STREQ(Ui::thirdPanelHint(true, false).english, bluetoothHint.english) << "Bluetooth mode ignores sharing";
 }
 
 struct Expected {

@@ -1,10 +1,12 @@
 #pragma once
 
-// The help box texts, one per interface language.
+// The help box: its text in each interface language.
 
-namespace app {
+#include "base/text_pair.h"
 
-inline constexpr const wchar_t* helpTextEnglish =
+namespace Ui {
+
+inline constexpr const wchar_t* helpEnglish =
     L"LOCAL WI-FI\n"
     L"Connect your PC and Android phone to the same network. Send text or a file, then scan the QR code on Android. Click the small QR code to enlarge it. The browser lets you copy text, save it as .txt and download the file. No Android app is needed.\n"
     L"\n"
@@ -19,7 +21,7 @@ inline constexpr const wchar_t* helpTextEnglish =
     L"\n"
     L"\u2665 records a like for this version. ? checks for updates. These buttons contact Varnix over the Internet only on request. Likes use a random identifier stored in your Windows profile; no shared text or file is sent to the website.";
 
-inline constexpr const wchar_t* helpTextFrench =
+inline constexpr const wchar_t* helpFrench =
     L"WI-FI LOCAL\n"
     L"Connectez le PC et Android au m\u00eame r\u00e9seau. Envoyez un texte ou un fichier, puis scannez le QR code sur Android. Cliquez sur le petit QR pour l\u2019agrandir. Le navigateur permet de copier le texte, l\u2019enregistrer en .txt et t\u00e9l\u00e9charger le fichier. Aucune application Android n\u00e9cessaire.\n"
     L"\n"
@@ -34,4 +36,6 @@ inline constexpr const wchar_t* helpTextFrench =
     L"\n"
     L"\u2665 enregistre un soutien pour cette version. ? recherche une mise \u00e0 jour. Ces deux boutons contactent Varnix par Internet uniquement \u00e0 votre demande. Le soutien utilise un identifiant al\u00e9atoire conserv\u00e9 dans votre profil Windows ; aucun texte ni fichier partag\u00e9 n\u2019est envoy\u00e9 au site.";
 
-}  // namespace app
+inline constexpr TextPair helpText{helpFrench, helpEnglish};
+
+}  // namespace Ui
