@@ -5,11 +5,12 @@
 // the object size (0..4095), the rest is what the phone sends, read in order; where
 // it runs out the phone has hung up. The expected outcome is worked out here from
 // the OBEX rules the client follows (packet prefix, CONNECT fields, header kinds by
-// their id, response codes), apart from the client's own code.
+// their id, the meaning of each response code), apart from the client's own code.
 
 #include "base/diagnostic.h"
 #include "bluetooth/obex_push.h"
 #include "base/text.h"
+#include "tests/support/obex_refusal.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -47,19 +48,6 @@ private:
 inline unsigned char objectByte(std::size_t i) { return static_cast<unsigned char>(i * 31 + 7); }
 inline unsigned big16(const unsigned char* p) { return (unsigned(p[0]) << 8) | p[1]; }
 
-// The answer to a response code other than the one awaited.
-inline std::string refusal(unsigned char code) {
-    switch (code) {
-    case 0xC1:  // Unauthorized
-    case 0xC3:  // Forbidden
-        return "Reception refusee par le telephone. Acceptez la notification sur Android.";
-    case 0xCD: return "Fichier trop volumineux pour le recepteur Bluetooth Android.";
-    case 0xCF: return "Ce type de fichier est refuse par le recepteur Bluetooth Android.";
-    case 0xD3: return "Recepteur Bluetooth du telephone indisponible. Deverrouillez Android et reessayez.";
-    default: return "Le telephone a refuse le transfert OBEX (code " + std::to_string(code) + ").";
-    }
-}
-
 // The response packets as the phone framed them; `cut` tells why the list ends early:
 // "" (input used up on a packet boundary), "short" (input ends inside a packet) or
 // "length" (a length field below 3).
@@ -89,33 +77,49 @@ struct Session {
     Bytes connectionId;
 };
 
+// The headers after the 7 fixed bytes of a CONNECT answer, laid out by the OBEX
+// header encoding: the two high bits of an id give its kind, a one-byte value (10),
+// a four-byte value (11), or text or bytes (00, 01) that carry a 16-bit length
+// counting the id and the length itself. The list stops at the first header that is
+// cut or whose length cannot be; `broken` then says which it is.
+struct Headers {
+    std::vector<std::size_t> starts;
+    std::string broken;
+};
+
+inline Headers headersOf(const Bytes& answer) {
+    static const std::size_t sizeByKind[4] = {0, 0, 2, 5};  // 0: the header says
+    Headers headers;
+    for (std::size_t at = 7; at < answer.size();) {
+        std::size_t size = sizeByKind[answer[at] >> 6];
+        if (size == 0) {
+            if (at + 3 > answer.size()) return headers.broken = "En-tete OBEX incomplet.", headers;
+            size = big16(&answer[at + 1]);
+            if (size < 3) return headers.broken = "En-tete OBEX invalide.", headers;
+        }
+        if (at + size > answer.size()) return headers.broken = "En-tete OBEX incomplet.", headers;
+        headers.starts.push_back(at);
+        at += size;
+    }
+    return headers;
+}
+
 inline Session readConnect(const Bytes& answer) {
     Session s;
-    if (answer[0] != 0xA0) return s.error = refusal(answer[0]), s;
+    if (answer[0] != 0xA0) return s.error = obexRefusal(answer[0]), s;
     if (answer.size() < 7) return s.error = "Reponse de connexion OBEX incomplete.", s;
     if ((answer[3] & 0xF0) != 0x10 || answer[4] != 0) return s.error = "Version ou options OBEX non prises en charge.", s;
     s.peerMax = big16(&answer[5]);
     if (s.peerMax < 255) return s.error = "Taille de paquet OBEX invalide.", s;
-    for (std::size_t at = 7; at < answer.size();) {
-        const unsigned char id = answer[at];
-        const std::size_t left = answer.size() - at;
-        std::size_t length = 0;
-        switch (id >> 6) {
-        case 3: length = 5; break;  // four-byte value
-        case 2: length = 2; break;  // one-byte value
-        default:                    // text or bytes with a length
-            if (left < 3) return s.error = "En-tete OBEX incomplet.", s;
-            length = big16(&answer[at + 1]);
-            if (length < 3) return s.error = "En-tete OBEX invalide.", s;
-        }
-        if (length > left) return s.error = "En-tete OBEX incomplet.", s;
-        if (id == 0xCB) {
-            if (!s.connectionId.empty()) return s.error = "Identifiant de session OBEX duplique.", s;
-            s.connectionId.assign(answer.begin() + static_cast<std::ptrdiff_t>(at),
-                                  answer.begin() + static_cast<std::ptrdiff_t>(at + 5));
-        }
-        at += length;
-    }
+    const Headers headers = headersOf(answer);
+    std::vector<std::size_t> ids;  // Connection ID headers, whole
+    for (std::size_t at : headers.starts)
+        if (answer[at] == 0xCB) ids.push_back(at);
+    // Both sit before the header that breaks the list, so the second is met first.
+    if (ids.size() > 1) return s.error = "Identifiant de session OBEX duplique.", s;
+    if (!headers.broken.empty()) return s.error = headers.broken, s;
+    if (!ids.empty()) s.connectionId.assign(answer.begin() + static_cast<std::ptrdiff_t>(ids[0]),
+                                            answer.begin() + static_cast<std::ptrdiff_t>(ids[0] + 5));
     return s;
 }
 
@@ -220,7 +224,7 @@ inline const char* pushFault(const std::uint8_t* data, std::size_t size, bool* c
             refused = session.error;
         } else {
             const unsigned char wanted = request[0] == 0x82 ? 0xA0 : 0x90;
-            if (answer[0] != wanted) refused = refusal(answer[0]);
+            if (answer[0] != wanted) refused = obexRefusal(answer[0]);
         }
         if (!refused.empty()) {
             if (!last || !failure || *failure != refused) return "answer not refused with its message";

@@ -19,6 +19,7 @@
 #include "bluetooth/socket_channel.h"
 #include "platform/system.h"
 #include "tests/bluetooth/loopback_receiver.h"
+#include "tests/support/obex_refusal.h"
 #include "tests/support/process_counts.h"
 
 namespace {
@@ -217,12 +218,7 @@ TEST_F(MisbehavingReceiver, EveryRefusalCodeEndsTheJobWithItsMessage) {
     for (unsigned c = 0xD0; c <= 0xD5; ++c) codes.push_back(static_cast<unsigned char>(c));
     codes.insert(codes.end(), {0x00, 0x10, 0x7F, 0xFF});
     for (unsigned char code : codes) {
-        std::string message = "Le telephone a refuse le transfert OBEX (code " + std::to_string(code) + ").";
-        if (code == 0xC1 || code == 0xC3)
-            message = "Reception refusee par le telephone. Acceptez la notification sur Android.";
-        if (code == 0xCD) message = "Fichier trop volumineux pour le recepteur Bluetooth Android.";
-        if (code == 0xCF) message = "Ce type de fichier est refuse par le recepteur Bluetooth Android.";
-        if (code == 0xD3) message = "Recepteur Bluetooth du telephone indisponible. Deverrouillez Android et reessayez.";
+        const std::string message = obexRefusal(code);
         // At the offer, where a phone refuses, and in the middle of the body.
         for (std::size_t at : {std::size_t{1}, std::size_t{3}})
             expectFailed(run(smallPushScript(at, Fault::Answer, {code, 0x00, 0x03})), message, at);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "tests/bluetooth/scripted_channel.h"
+#include "tests/support/obex_refusal.h"
 
 namespace {
 
@@ -184,16 +185,9 @@ TEST(ObexPush, MalformedConnectAnswersAreRefusedBeforeTheOffer) {
 }
 
 TEST(ObexPush, EachRefusalOfTheOfferHasItsMessage) {
-    const std::pair<unsigned char, const char*> cases[] = {
-        {0xC1, "Reception refusee par le telephone. Acceptez la notification sur Android."},
-        {0xC3, "Reception refusee par le telephone. Acceptez la notification sur Android."},
-        {0xCD, "Fichier trop volumineux pour le recepteur Bluetooth Android."},
-        {0xCF, "Ce type de fichier est refuse par le recepteur Bluetooth Android."},
-        {0xD3, "Recepteur Bluetooth du telephone indisponible. Deverrouillez Android et reessayez."},
-        {0xC0, "Le telephone a refuse le transfert OBEX (code 192)."},
-        {0xA0, "Le telephone a refuse le transfert OBEX (code 160)."},  // Success where Continue is due
-    };
-    for (const auto& [code, message] : cases) {
+    // 0xA0: Success where Continue is due.
+    for (unsigned char code : {0xC1, 0xC3, 0xCD, 0xCF, 0xD3, 0xC0, 0xA0}) {
+        const std::string message = obexRefusal(code);
         ScriptedChannel ch;
         ch.respond(connectResponse(1024));
         ch.respond(packet(code));
