@@ -18,12 +18,31 @@ public:
     ~FakeDevices() override { setDeviceSystem(nullptr); }
 
     bool radioPresent() override { return radio; }
+    // As the system's picker: it refuses a structure of another size, lists a device
+    // only where the parameters show its kind, pairs an unpaired device itself when
+    // told to force authentication, and adds the wizard or the services page when asked.
     bool selectDevices(BLUETOOTH_SELECT_DEVICE_PARAMS& params, DWORD& error) override {
         seenParams = params;
         seenInfo = params.pszInfo ? params.pszInfo : L"";
+        if (params.dwSize != sizeof params) {
+            error = ERROR_REVISION_MISMATCH;
+            return false;
+        }
+        extraPages += (params.fAddNewDeviceWizard ? 1 : 0) + (params.fSkipServicesPage ? 0 : 1);
         if (pickerError != 0 || pickerCancelledSilently) {
             error = pickerError;
             return false;
+        }
+        for (BLUETOOTH_DEVICE_INFO& device : picked) {
+            const BOOL shown = device.fAuthenticated ? params.fShowAuthenticated
+                               : device.fRemembered  ? params.fShowRemembered
+                                                     : params.fShowUnknown;
+            if (!shown || params.cNumOfClasses != 0 ||
+                (params.pfnDeviceCallback && !params.pfnDeviceCallback(params.pvParam, &device))) {
+                error = ERROR_CANCELLED;  // the user finds nothing to pick and closes it
+                return false;
+            }
+            if (params.fForceAuthentication && !device.fAuthenticated) ++systemPairings;
         }
         params.cNumDevices = static_cast<ULONG>(picked.size());
         params.pDevices = picked.empty() ? nullptr : picked.data();
@@ -73,6 +92,8 @@ public:
     std::vector<BLUETOOTH_DEVICE_INFO> picked;
     BLUETOOTH_SELECT_DEVICE_PARAMS seenParams{};
     std::wstring seenInfo;
+    int extraPages = 0;
+    int systemPairings = 0;
     int freed = 0;
     int infoReads = 0;
     bool refreshAuthenticated = true;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "base/language.h"
 #include "tests/pairing/fake_devices_win.h"
@@ -31,24 +32,31 @@ TEST(PhoneSelection, WithoutARadioThePickerNeverOpens) {
     EXPECT_EQ(devices.seenParams.dwSize, 0u) << "picker not shown";
 }
 
-TEST(PhoneSelection, PickerParameters) {
+TEST(PhoneSelection, PickerListsEveryPhoneAndLeavesThePairingToUs) {
+    FakePlatform platform;
+    FakeDevices devices(platform);
+    BLUETOOTH_DEVICE_INFO remembered = phoneInfo(phone, L"B", false);
+    remembered.fRemembered = TRUE;
+    const std::pair<const char*, BLUETOOTH_DEVICE_INFO> phones[] = {
+        {"paired", phoneInfo(phone, L"A", true)},
+        {"remembered", remembered},
+        {"never seen", phoneInfo(phone, L"C", false)},
+    };
+    for (const auto& [kind, info] : phones) {
+        devices.picked = {info};
+        EXPECT_TRUE(chooseAndPairBluetooth(owner)) << kind;
+    }
+    EXPECT_EQ(devices.seenParams.hwndParent, owner);
+    EXPECT_EQ(devices.systemPairings, 0);
+    EXPECT_EQ(devices.extraPages, 0) << "no wizard, no services page";
+}
+
+TEST(PhoneSelection, PickerInstructionFollowsTheLanguage) {
     FakePlatform platform;
     FakeDevices devices(platform);
     devices.pickerCancelledSilently = true;
     Ui::english = false;
     EXPECT_FALSE(chooseAndPairBluetooth(owner));
-    const BLUETOOTH_SELECT_DEVICE_PARAMS& seen = devices.seenParams;
-    EXPECT_EQ(seen.dwSize, 88u);
-    EXPECT_EQ(seen.cNumOfClasses, 0u);
-    EXPECT_EQ(seen.hwndParent, owner);
-    EXPECT_FALSE(seen.fForceAuthentication);
-    EXPECT_TRUE(seen.fShowAuthenticated);
-    EXPECT_TRUE(seen.fShowRemembered);
-    EXPECT_TRUE(seen.fShowUnknown);
-    EXPECT_FALSE(seen.fAddNewDeviceWizard);
-    EXPECT_TRUE(seen.fSkipServicesPage);
-    EXPECT_EQ(seen.pfnDeviceCallback, nullptr);
-    EXPECT_EQ(seen.cNumDevices, 0u);
     EXPECT_EQ(devices.seenInfo,
               L"Selectionnez uniquement votre telephone Android. Gardez ses parametres Bluetooth ouverts pour le "
               L"rendre detectable.");
@@ -92,7 +100,6 @@ TEST(PhoneSelection, PairedPhoneIsReturnedWithoutPairing) {
     auto chosen = chooseAndPairBluetooth(owner);
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->Address.ullLong, phone);
-    EXPECT_EQ(chosen->dwSize, 560u);
     EXPECT_EQ(chosen->szName[BLUETOOTH_MAX_NAME_SIZE - 1], L'\0');
     EXPECT_EQ(devices.infoReads, 1);
     EXPECT_EQ(devices.pairingCalls.load(), 0);
