@@ -53,25 +53,30 @@ const Ui::ControlText& captionOf(const std::array<Ui::ControlText, 3>& captions,
 }
 
 TEST(StateCaptions, FollowModeAndSharing) {
-    const auto wifiStopped = Ui::stateCaptions(false, false);
-    EXPECT_STREQ(captionOf(wifiStopped, ControlId::textSend).text.english, L"Send text");
-    EXPECT_STREQ(captionOf(wifiStopped, ControlId::textSend).text.french, L"Envoyer le texte");
-    EXPECT_STREQ(captionOf(wifiStopped, ControlId::start).text.english, L"Start sharing");
-    EXPECT_STREQ(captionOf(wifiStopped, ControlId::start).text.french, L"Démarrer");
-
-    const auto bluetoothSharing = Ui::stateCaptions(true, true);
-    EXPECT_STREQ(captionOf(bluetoothSharing, ControlId::textSend).text.english, L"Send as .txt");
-    EXPECT_STREQ(captionOf(bluetoothSharing, ControlId::textSend).text.french, L"Envoyer en .txt");
-    EXPECT_STREQ(captionOf(bluetoothSharing, ControlId::start).text.english, L"Stop sharing");
-    EXPECT_STREQ(captionOf(bluetoothSharing, ControlId::start).text.french, L"Arrêter");
-    EXPECT_STREQ(captionOf(bluetoothSharing, ControlId::fileSend).text.english, L"Send file");
-    EXPECT_STREQ(captionOf(wifiStopped, ControlId::fileSend).text.french, L"Envoyer");
+    // The send button follows the mode alone, the start button the sharing alone.
+    for (const bool bluetooth : {false, true}) {
+        for (const bool sharing : {false, true}) {
+            const auto captions = Ui::stateCaptions(bluetooth, sharing);
+            const auto& send = captionOf(captions, 104).text;
+            const auto& file = captionOf(captions, 106).text;
+            const auto& start = captionOf(captions, 108).text;
+            EXPECT_STREQ(send.french, bluetooth ? L"Envoyer en .txt" : L"Envoyer le texte") << bluetooth << sharing;
+            EXPECT_STREQ(send.english, bluetooth ? L"Send as .txt" : L"Send text") << bluetooth << sharing;
+            EXPECT_STREQ(file.french, L"Envoyer");
+            EXPECT_STREQ(file.english, L"Send file");
+            EXPECT_STREQ(start.french, sharing ? L"Arr\u00eater" : L"D\u00e9marrer") << bluetooth << sharing;
+            EXPECT_STREQ(start.english, sharing ? L"Stop sharing" : L"Start sharing") << bluetooth << sharing;
+        }
+    }
 }
 
 TEST(ModeSummary, TwoLinesPerMode) {
-    EXPECT_STREQ(Ui::modeSummary(false).english, L"Text + files · Unencrypted HTTP.\nTrusted networks only.");
+    EXPECT_STREQ(Ui::modeSummary(false).french,
+                 L"Texte et fichiers \u00b7 HTTP non chiffr\u00e9.\nR\u00e9seau de confiance uniquement.");
+    EXPECT_STREQ(Ui::modeSummary(false).english, L"Text + files \u00b7 Unencrypted HTTP.\nTrusted networks only.");
     EXPECT_STREQ(Ui::modeSummary(true).french,
-                 L"Fichiers à accepter sur Android.\nTexte envoyé en pièce jointe .txt.");
+                 L"Fichiers \u00e0 accepter sur Android.\nTexte envoy\u00e9 en pi\u00e8ce jointe .txt.");
+    EXPECT_STREQ(Ui::modeSummary(true).english, L"Accept files on Android.\nText is sent as a .txt attachment.");
 }
 
 TEST(LikeButton, DoneStateIsDisabledInBothLanguages) {
