@@ -13,6 +13,7 @@ const std::uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<cons
 // Seeds named ok-* are pushes the phone confirms; every other seed must fail.
 TEST(FuzzCorpus, ObexAnswersEndAsTheirNamesSay) {
     int seeds = 0;
+    int regressions = 0;
     for (const char* kind : {"corpus", "regressions"}) {
         for (const auto& [name, input] : fuzzInputs(kind, "obex_response")) {
             bool completed = false;
@@ -20,21 +21,26 @@ TEST(FuzzCorpus, ObexAnswersEndAsTheirNamesSay) {
             if (std::string(kind) == "corpus") {
                 EXPECT_EQ(completed, name.rfind("ok-", 0) == 0) << name;
                 ++seeds;
+            } else {
+                ++regressions;
             }
         }
     }
     EXPECT_GE(seeds, 40);
+    EXPECT_GE(regressions, 1);
 }
 
 TEST(FuzzCorpus, TextConversionsKeepTheirProperties) {
     int seeds = 0;
+    int regressions = 0;
     for (const char* kind : {"corpus", "regressions"}) {
         for (const auto& [name, input] : fuzzInputs(kind, "text")) {
             EXPECT_STREQ(textcheck::conversionFault(bytesOf(input), input.size()), "") << kind << "/" << name;
-            seeds += std::string(kind) == "corpus";
+            (std::string(kind) == "corpus" ? seeds : regressions) += 1;
         }
     }
     EXPECT_GE(seeds, 25);
+    EXPECT_GE(regressions, 1);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ inline std::vector<std::pair<std::string, std::string>> fuzzInputs(const char* k
     const fs::path folder = fs::path(TOLVENAIRE_FUZZ_DIR) / kind / target;
     if (!fs::is_directory(folder)) return inputs;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        if (!entry.is_regular_file()) continue;
+        if (!entry.is_regular_file() || entry.path().filename() == "README") continue;
         std::ifstream in(entry.path(), std::ios::binary);
         inputs.emplace_back(entry.path().filename().string(),
                             std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
