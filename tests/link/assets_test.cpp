@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/language.h"
+#include "tests/support/raised.h"
 
 namespace {
 
@@ -15,15 +16,6 @@ std::string sourceFile(const char* name) {
     std::ifstream in(std::string(TOLVENAIRE_ASSET_DIR) + "/" + name, std::ios::binary);
     EXPECT_TRUE(in.good()) << name;
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string failureOf(int id) {
-    try {
-        loadAsset(id);
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "no failure";
 }
 
 struct LanguageReset {
@@ -50,10 +42,10 @@ TEST(Assets, AreTheSourceFilesByteForByte) {
 TEST(Assets, MissingAssetIsReportedInTheInterfaceLanguage) {
     LanguageReset reset;
     Ui::english = false;
-    EXPECT_EQ(failureOf(100), "Page Android manquante.");
-    EXPECT_EQ(failureOf(104), "Page Android manquante.");
+    EXPECT_EQ(errorOf([] { loadAsset(100); }), "Page Android manquante.");
+    EXPECT_EQ(errorOf([] { loadAsset(104); }), "Page Android manquante.");
     Ui::english = true;
-    EXPECT_EQ(failureOf(104), "Android page missing.");
+    EXPECT_EQ(errorOf([] { loadAsset(104); }), "Android page missing.");
 }
 
 #ifdef _WIN32

@@ -1,6 +1,8 @@
 #include "link/network_connection.h"
 #include "platform/system.h"
+#include "tests/support/eventually.h"
 #include "tests/support/loopback.h"
+#include "tests/support/patterned.h"
 
 #include <gtest/gtest.h>
 
@@ -119,8 +121,7 @@ TEST(Response, NoBodyFollowsAFailedHead) {
 
 TEST(Write, DeliversALargeBufferWhileThePeerReadsSlowly) {
     Fixture f;
-    std::string data(6 * 1024 * 1024 + 17, '\0');
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 131 % 251);
+    const std::string data = patterned(6 * 1024 * 1024 + 17);
     std::string received;
     std::thread reader([&] { received = receiveAll(f.pair.client.get(), data.size()); });
     EXPECT_TRUE(f.connection.write(data.data(), data.size()));
@@ -170,13 +171,11 @@ TEST(Write, EndsWithinAPollOfTheRunningFlagClearing) {
         finished = true;
     });
     // Still blocked after a while: the peer reads nothing.
-    for (int i = 0; i < 30 && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_FALSE(finished);
+    EXPECT_FALSE(eventually([&] { return finished.load(); }, std::chrono::milliseconds(300)));
     const auto cleared = Clock::now();
     f.running = false;
     long long waited = -1;
-    for (int i = 0; i < 300 && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (finished) waited = millisecondsSince(cleared);
+    if (eventually([&] { return finished.load(); }, std::chrono::milliseconds(600))) waited = millisecondsSince(cleared);
     writer.join();
     EXPECT_FALSE(result);
     EXPECT_GE(waited, 0) << "write still pending 600 ms after the flag cleared";
@@ -241,12 +240,11 @@ TEST(Read, EndsWithinAPollOfTheRunningFlagClearing) {
         result = f.connection.read(&byte, 1, platform::tickCount() + 30000);
         finished = true;
     });
-    for (int i = 0; i < 30 && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_FALSE(finished);
+    EXPECT_FALSE(eventually([&] { return finished.load(); }, std::chrono::milliseconds(300)));
     const auto cleared = Clock::now();
     f.running = false;
-    for (int i = 0; i < 300 && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    const long long waited = finished ? millisecondsSince(cleared) : -1;
+    const long long waited =
+        eventually([&] { return finished.load(); }, std::chrono::milliseconds(600)) ? millisecondsSince(cleared) : -1;
     reader.join();
     EXPECT_EQ(result, -1);
     EXPECT_GE(waited, 0);
