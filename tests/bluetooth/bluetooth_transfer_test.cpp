@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
 #include <vector>
 
 #ifdef _WIN32
@@ -21,7 +19,10 @@
 #include "bluetooth/windows_error.h"
 #include "platform/system.h"
 #include "tests/bluetooth/loopback_receiver.h"
+#include "tests/support/eventually.h"
+#include "tests/support/patterned.h"
 #include "tests/support/raised.h"
+#include "tests/support/temp_file.h"
 
 namespace {
 
@@ -63,36 +64,22 @@ struct Rig {
           job(
               [this](unsigned long long address, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
                   addresses.push_back(address);
-                  return std::make_unique<RecordingChannel>(
-                      connectTcpChannel(phone.loopback(), phone.port(), &cancel, timeouts), &job, &seen);
+                  return std::make_unique<RecordingChannel>(receiver::connectorTo(phone, timeouts)(address, cancel),
+                                                            &job, &seen);
               },
               std::move(opener)) {}
 
     // Polls the snapshot until `done` holds or `ms` pass; returns the last snapshot.
     template <class Pred>
     BluetoothTransfer::Snapshot waitFor(Pred done, std::uint64_t ms = 20000) {
-        const std::uint64_t deadline = platform::tickCount() + ms;
-        BluetoothTransfer::Snapshot s = job.snapshot();
-        while (!done(s) && platform::tickCount() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            s = job.snapshot();
-        }
+        BluetoothTransfer::Snapshot s;
+        eventually([&] { return done(s = job.snapshot()); }, std::chrono::milliseconds(ms));
         return s;
     }
     BluetoothTransfer::Snapshot waitFinal(std::uint64_t ms = 20000) {
         return waitFor([](const auto& s) { return s.state >= State::Completed; }, ms);
     }
 };
-
-std::filesystem::path writeTempFile(const std::string& name, const Bytes& data) {
-    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
-    const auto dir = std::filesystem::temp_directory_path() / ("tolvenaire-bt-" + test);
-    std::filesystem::create_directories(dir);
-    const auto path = dir / name;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    return path;
-}
 
 // The product's FileReader with its handle swapped for the read end of a pipe that
 // nobody writes to, so a read blocks like one on a stalled disk or network share
@@ -151,12 +138,6 @@ private:
 #endif
 };
 
-Bytes randomBytes(std::size_t n) {
-    Bytes data(n);
-    EXPECT_TRUE(platform::systemRandom(data.data(), n));
-    return data;
-}
-
 Bytes utf16Name(const std::string& ascii) {
     Bytes out;
     for (char c : ascii) {
@@ -170,8 +151,9 @@ Bytes utf16Name(const std::string& ascii) {
 
 TEST(BluetoothJob, FileGoesThroughEveryStateAndArrivesWhole) {
     Rig rig(Script{1024, {0xCB, 0, 0, 0, 7}});
-    const Bytes data = randomBytes(100000);
-    auto share = std::make_shared<FileShare>(writeTempFile("releve.bin", data).wstring());
+    const std::string data = patterned(100000);
+    const TempFile file("releve.bin", data);
+    auto share = file.share();
     rig.job.start(0x0011223344FFull, share);
     const auto end = rig.waitFinal();
 
@@ -180,7 +162,7 @@ TEST(BluetoothJob, FileGoesThroughEveryStateAndArrivesWhole) {
     EXPECT_EQ(end.sent, 100000u);
     EXPECT_EQ(end.total, 100000u);
     const auto got = rig.phone.result();
-    EXPECT_EQ(got.body, data);
+    EXPECT_EQ(got.body, Bytes(data.begin(), data.end()));
     EXPECT_EQ(got.nameValue, utf16Name("releve.bin"));
     EXPECT_EQ(got.type, "application/octet-stream");
     EXPECT_EQ(got.length, 100000u);
@@ -268,11 +250,9 @@ TEST(BluetoothJob, CancelInAFileReadOrAWithheldAnswerEndsAsTheUsersCancel) {
         StalledFile stalled;
         ASSERT_TRUE(stalled.ok);
         Rig rig(Script{}, {}, stalled.opener());
-        rig.job.start(0x42, std::make_shared<FileShare>(writeTempFile("lent.bin", Bytes(5000, 7)).wstring()));
-        const std::uint64_t deadline = platform::tickCount() + 20000;
-        while (!stalled.entered && platform::tickCount() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        ASSERT_TRUE(stalled.entered);
+        const TempFile file("lent.bin", patterned(5000));
+        rig.job.start(0x42, file.share());
+        ASSERT_TRUE(eventually([&] { return stalled.entered.load(); }));
         rig.job.cancel();
 #ifdef _WIN32
         // The cancel must cut the read by itself. The first call may come just before
@@ -310,7 +290,8 @@ TEST(BluetoothJob, SecondStartWhileRunningIsRefusedAndTheFirstCompletes) {
     rig.job.startText(0x42, "premier");
     ASSERT_EQ(rig.waitFor([&](const auto& s) { return s.state == State::AwaitingAcceptance && rig.phone.offerSeen(); }).state,
               State::AwaitingAcceptance);
-    auto share = std::make_shared<FileShare>(writeTempFile("b.txt", {'b'}).wstring());
+    const TempFile file("b.txt", std::string("b"));
+    auto share = file.share();
     EXPECT_EQ(errorOf<std::runtime_error>([&] { rig.job.startText(0x42, "second"); }),
               "Un transfert Bluetooth est deja en cours.");
     EXPECT_EQ(errorOf<std::runtime_error>([&] { rig.job.start(0x42, share); }),
@@ -364,14 +345,9 @@ TEST(BluetoothJob, CancelAfterCompletionChangesNothingAndANewJobMayStart) {
 TEST(BluetoothJob, DestroyingARunningJobCancelsAndJoinsIt) {
     LoopbackReceiver phone(Script{1024, {}, 0x90, true});
     {
-        BluetoothTransfer job([&](unsigned long long, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
-            return connectTcpChannel(phone.loopback(), phone.port(), &cancel);
-        });
+        BluetoothTransfer job(receiver::connectorTo(phone));
         job.startText(0x42, "adieu");
-        const std::uint64_t deadline = platform::tickCount() + 20000;
-        while (!phone.offerSeen() && platform::tickCount() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        ASSERT_TRUE(phone.offerSeen());
+        ASSERT_TRUE(eventually([&] { return phone.offerSeen(); }));
     }  // must return, not wait for the 90 s read deadline
     EXPECT_TRUE(phone.result().body.empty());
 }
@@ -394,7 +370,8 @@ TEST(BluetoothJob, TypeFollowsTheNameExtension) {
 
     // And the job really sends it.
     Rig rig(Script{});
-    auto share = std::make_shared<FileShare>(writeTempFile("RAPPORT.TXT", {'o', 'k'}).wstring());
+    const TempFile file("RAPPORT.TXT", std::string("ok"));
+    auto share = file.share();
     rig.job.start(0x42, share);
     ASSERT_EQ(rig.waitFinal().state, State::Completed);
     EXPECT_EQ(rig.phone.result().type, "text/plain");

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <thread>
 
 #include "bluetooth/obex_push.h"
+#include "tests/support/eventually.h"
 
 // A channel that delays the DISCONNECT after the last body packet was
 // acknowledged, so the job can be seen in its final Sending report.
@@ -14,11 +14,7 @@ public:
     HoldingChannel(std::unique_ptr<ObexChannel> inner, std::atomic<bool>& release)
         : inner_(std::move(inner)), release_(release) {}
     void write(const unsigned char* data, unsigned long long size) override {
-        if (size > 0 && data[0] == 0x81) {
-            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (!release_.load() && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        if (size > 0 && data[0] == 0x81) eventually([this] { return release_.load(); });
         inner_->write(data, size);
     }
     void read(unsigned char* data, unsigned long long size) override { inner_->read(data, size); }

@@ -6,14 +6,20 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bluetooth/bluetooth_transfer.h"
+#include "bluetooth/socket_channel.h"
 #include "platform/socket.h"
 #include "platform/system.h"
+#include "tests/bluetooth/holding_channel.h"
+#include "tests/support/eventually.h"
 #include "tests/support/loopback.h"
+#include "tests/support/obex_packets.h"
 
 namespace receiver {
 
@@ -62,8 +68,7 @@ public:
     bool offerSeen() const { return offered; }
     // Waits (bounded) until the connection is over, then returns what arrived.
     Received result() {
-        const std::uint64_t deadline = platform::tickCount() + 60000;
-        while (!finished && platform::tickCount() < deadline) platform::waitSocket(listener.get(), false, 10);
+        eventually([this] { return finished.load(); }, std::chrono::seconds(60));
         std::lock_guard<std::mutex> lock(mutex);
         return received;
     }
@@ -88,12 +93,6 @@ private:
         return true;
     }
     static void answer(platform::SocketHandle s, const Bytes& p) { testing_support::sendAll(s, p.data(), p.size()); }
-    static Bytes response(unsigned char code, const Bytes& rest = {}) {
-        Bytes out{code, static_cast<unsigned char>((rest.size() + 3) >> 8),
-                  static_cast<unsigned char>((rest.size() + 3) & 0xFF)};
-        out.insert(out.end(), rest.begin(), rest.end());
-        return out;
-    }
     void keep(const Bytes& p, std::size_t at) {
         std::lock_guard<std::mutex> lock(mutex);
         while (at < p.size()) {
@@ -156,10 +155,7 @@ private:
                 break;
             }
             if (op == 0x80) {
-                Bytes rest{0x10, 0x00, static_cast<unsigned char>(script.maxPacket >> 8),
-                           static_cast<unsigned char>(script.maxPacket & 0xFF)};
-                rest.insert(rest.end(), script.connectHeaders.begin(), script.connectHeaders.end());
-                answer(peer.get(), response(0xA0, rest));
+                answer(peer.get(), connectResponse(script.maxPacket, script.connectHeaders));
             } else if (op == 0x81) {
                 std::lock_guard<std::mutex> lock(mutex);
                 received.disconnected = true;
@@ -178,10 +174,10 @@ private:
                     }
                     if (gone) break;
                 }
-                answer(peer.get(), response(script.offerAnswer));
+                answer(peer.get(), packet(script.offerAnswer));
             } else {
                 keep(p, 3);
-                answer(peer.get(), response(op == 0x82 ? 0xA0 : 0x90));
+                answer(peer.get(), packet(op == 0x82 ? 0xA0 : 0x90));
             }
         }
         finished = true;
@@ -196,5 +192,16 @@ private:
     std::mutex mutex;
     Received received;
 };
+
+// The transfer job's road to `phone`, whatever address it is given; with
+// `holdDisconnect`, the DISCONNECT waits until it is set.
+inline BluetoothTransfer::Connector connectorTo(LoopbackReceiver& phone, ChannelTimeouts timeouts = {},
+                                                std::atomic<bool>* holdDisconnect = nullptr) {
+    return [&phone, timeouts, holdDisconnect](unsigned long long, const std::atomic<bool>& cancel) {
+        std::unique_ptr<ObexChannel> channel = connectTcpChannel(phone.loopback(), phone.port(), &cancel, timeouts);
+        if (holdDisconnect) channel = std::make_unique<HoldingChannel>(std::move(channel), *holdDisconnect);
+        return channel;
+    };
+}
 
 }  // namespace receiver

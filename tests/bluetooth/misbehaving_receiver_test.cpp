@@ -11,16 +11,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
-#include <thread>
 
-#include "base/random_token.h"
 #include "base/text.h"
 #include "bluetooth/socket_channel.h"
-#include "platform/system.h"
 #include "tests/bluetooth/loopback_receiver.h"
+#include "tests/support/eventually.h"
 #include "tests/support/obex_refusal.h"
+#include "tests/support/patterned.h"
 #include "tests/support/process_counts.h"
+#include "tests/support/temp_file.h"
 
 namespace {
 
@@ -92,15 +93,11 @@ struct Outcome {
 class MisbehavingReceiver : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // A folder of this process's own: natively each case runs in a process of its
+        // A file of this process's own: natively each case runs in a process of its
         // own, and cases running side by side must not rewrite each other's file.
-        folder = fs::temp_directory_path() / ("tolvenaire-misbehaving-" + randomToken());
-        fs::create_directories(folder);
-        file = folder / "releve.bin";
-        std::string data(fileSize, '\0');
-        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + 1);
-        std::ofstream(file, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-        original = data;
+        original = patterned(fileSize);
+        temp = std::make_unique<TempFile>("releve.bin", original);
+        file = temp->path();
         // One ordinary push first: the system may start helper threads on first use.
         run(Script{});
         threadsBefore = testing_support::threadCount();
@@ -114,15 +111,9 @@ protected:
         const auto written = fs::last_write_time(file);
         {
             receiver::LoopbackReceiver phone(std::move(script));
-            BluetoothTransfer job([&](unsigned long long, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
-                return connectTcpChannel(phone.loopback(), phone.port(), &cancel, timeouts);
-            });
-            job.start(0x0011223344FFull, std::make_shared<FileShare>(file.wstring()));
-            const std::uint64_t deadline = platform::tickCount() + 20000;
-            do {
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                out.end = job.snapshot();
-            } while (out.end.state < State::Completed && platform::tickCount() < deadline);
+            BluetoothTransfer job(receiver::connectorTo(phone, timeouts));
+            job.start(0x0011223344FFull, temp->share());
+            eventually([&] { return (out.end = job.snapshot()).state >= State::Completed; });
             phone.result();  // bounded wait for the receiver's side to end
             out.packetsSeen = phone.packetsSeen();
             out.faulted = phone.faulted();
@@ -146,18 +137,15 @@ protected:
         EXPECT_EQ(o.end.sent, acknowledged) << "fault at packet " << faultAt;
     }
 
-    static void TearDownTestSuite() {
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
-    }
+    static void TearDownTestSuite() { temp.reset(); }
 
-    static fs::path folder;
+    static std::unique_ptr<TempFile> temp;
     static fs::path file;
     static std::string original;
     static int threadsBefore;
 };
 
-fs::path MisbehavingReceiver::folder;
+std::unique_ptr<TempFile> MisbehavingReceiver::temp;
 fs::path MisbehavingReceiver::file;
 std::string MisbehavingReceiver::original;
 int MisbehavingReceiver::threadsBefore = -1;

@@ -8,6 +8,7 @@
 
 #include "tests/bluetooth/scripted_channel.h"
 #include "tests/support/obex_refusal.h"
+#include "tests/support/patterned.h"
 
 namespace {
 
@@ -22,9 +23,7 @@ struct Push {
     std::size_t pieceLimit = static_cast<std::size_t>(-1);  // largest piece the reader hands out
     std::vector<std::pair<ObexPhase, unsigned long long>> progress;
 
-    explicit Push(std::size_t size = 0) : data(size) {
-        for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<unsigned char>((i * 7 + i / 251) & 0xFF);
-    }
+    explicit Push(std::size_t size = 0) : data(patterned<Bytes>(size)) {}
 
     void run(ObexChannel& channel, const std::wstring& name = L"photo.jpg",
              const std::string& type = "image/jpeg", unsigned long long size = ~0ull) {

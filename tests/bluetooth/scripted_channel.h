@@ -11,9 +11,8 @@
 #include <vector>
 
 #include "bluetooth/obex_push.h"
+#include "tests/support/obex_packets.h"
 #include "tests/support/raised.h"
-
-using Bytes = std::vector<unsigned char>;
 
 class ScriptedChannel : public ObexChannel {
 public:
@@ -39,21 +38,3 @@ public:
         }
     }
 };
-
-// A response packet: code, big-endian length, extra bytes.
-inline Bytes packet(unsigned char code, const Bytes& rest = {}) {
-    Bytes out{code, static_cast<unsigned char>((rest.size() + 3) >> 8),
-              static_cast<unsigned char>((rest.size() + 3) & 0xFF)};
-    out.insert(out.end(), rest.begin(), rest.end());
-    return out;
-}
-
-// A successful CONNECT response: version 1.0, no flags, the peer's maximum, headers.
-inline Bytes connectResponse(unsigned maxPacket, const Bytes& headers = {}) {
-    Bytes rest{0x10, 0x00, static_cast<unsigned char>(maxPacket >> 8),
-               static_cast<unsigned char>(maxPacket & 0xFF)};
-    rest.insert(rest.end(), headers.begin(), headers.end());
-    return packet(0xA0, rest);
-}
-
-inline const Bytes connectionIdHeader{0xCB, 0x12, 0x34, 0x56, 0x78};

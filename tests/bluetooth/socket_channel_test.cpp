@@ -7,28 +7,19 @@
 
 #include "platform/system.h"
 #include "tests/support/loopback.h"
+#include "tests/support/patterned.h"
+#include "tests/support/raised.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-template <class F>
-std::string runtimeErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "";
-}
 
 TEST(SocketChannel, MovesLargeBuffersBothWaysInPieces) {
     auto pair = testing_support::loopbackPair();
     const platform::SocketHandle client = pair.client.get();
     SocketChannel channel(std::move(pair.server), nullptr);
 
-    Bytes out(3 * 65536 + 17);
-    for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<unsigned char>(i * 31);
+    const Bytes out = patterned<Bytes>(3 * 65536 + 17);
     std::string echoed;
     std::thread peer([&] { echoed = testing_support::receiveAll(client, out.size()); });
     channel.write(out.data(), out.size());
@@ -72,7 +63,7 @@ TEST(SocketChannel, DeadlinesAndAClosedPeer) {
         SocketChannel channel(std::move(pair.server), nullptr, quick);
         unsigned char byte = 0;
         const std::uint64_t begin = platform::tickCount();
-        EXPECT_EQ(runtimeErrorOf([&] { channel.read(&byte, 1); }),
+        EXPECT_EQ(errorOf([&] { channel.read(&byte, 1); }),
                   "Delai Bluetooth depasse. Deverrouillez le telephone et acceptez le transfert.");
         EXPECT_GE(platform::tickCount() - begin, 250u);
     }
@@ -83,7 +74,7 @@ TEST(SocketChannel, DeadlinesAndAClosedPeer) {
         quick.writeMs = 300;
         SocketChannel channel(std::move(pair.server), nullptr, quick);
         const Bytes lots(64u << 20);
-        EXPECT_EQ(runtimeErrorOf([&] { channel.write(lots.data(), lots.size()); }),
+        EXPECT_EQ(errorOf([&] { channel.write(lots.data(), lots.size()); }),
                   "Delai Bluetooth depasse. Deverrouillez le telephone et acceptez le transfert.");
     }
     {
@@ -92,7 +83,7 @@ TEST(SocketChannel, DeadlinesAndAClosedPeer) {
         pair.client.reset();
         SocketChannel channel(std::move(pair.server), nullptr);
         unsigned char buffer[3] = {};
-        EXPECT_EQ(runtimeErrorOf([&] { channel.read(buffer, 3); }), "Le telephone a ferme la connexion Bluetooth.");
+        EXPECT_EQ(errorOf([&] { channel.read(buffer, 3); }), "Le telephone a ferme la connexion Bluetooth.");
         EXPECT_EQ(buffer[0], 'a');
     }
 }
@@ -106,7 +97,7 @@ TEST(SocketChannel, TcpConnectFailureCarriesTheSystemReason) {
         port = platform::localPort(listener.get());
     }
     const std::string message =
-        runtimeErrorOf([&] { connectTcpChannel(testing_support::loopbackAddress(), port, nullptr); });
+        errorOf([&] { connectTcpChannel(testing_support::loopbackAddress(), port, nullptr); });
     EXPECT_EQ(message.rfind("Connexion TCP impossible : ", 0), 0u) << message;
     EXPECT_EQ(message.back(), ')');
 }
