@@ -7,6 +7,8 @@
 
 #include "bluetooth/pairing/authentication.h"
 #include "tests/pairing/fake_platform.h"
+#include "tests/support/eventually.h"
+#include "tests/support/raised.h"
 
 namespace {
 
@@ -95,12 +97,7 @@ TEST_F(MailboxTest, IdentifiersAreNonZeroAndNeverReused) {
 
 TEST_F(MailboxTest, GeneratorFailureIsReported) {
     platform.randomFails = true;
-    try {
-        mailbox.post(windowA, request(phone), 0);
-        FAIL() << "expected an error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Identifiant interne indisponible.");
-    }
+    EXPECT_EQ(errorOf([&] { mailbox.post(windowA, request(phone), 0); }), "Identifiant interne indisponible.");
     platform.randomFails = false;
     // A generator stuck on one used value is refused too instead of looping.
     platform.scripted.assign(200, 5);
@@ -195,13 +192,11 @@ TEST_F(ListenerTest, CallbacksRacingTheDestructorPostNothingAfterIt) {
             calls.fetch_add(1);
         }
     });
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (calls.load() < 50 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    eventually([&] { return calls.load() >= 50; }, std::chrono::seconds(10));
     listener.reset();
     std::size_t afterDestruction = platform.postedCount();
     int callsAtDestruction = calls.load();
-    while (calls.load() < callsAtDestruction + 50 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
+    eventually([&] { return calls.load() >= callsAtDestruction + 50; }, std::chrono::seconds(10));
     stop = true;
     stack.join();
     EXPECT_GT(afterDestruction, 0u);
@@ -235,12 +230,8 @@ TEST_F(ListenerTest, RegistrationFailureIsReportedAndLeavesNoRoute) {
     platform.registerResult = 5;
     BluetoothDeviceRecord device;
     device.address = phone;
-    try {
-        BluetoothAuthListener listener(windowA, device, requestMessage);
-        FAIL() << "expected an error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Ecoute du code Bluetooth impossible (Windows 5).");
-    }
+    EXPECT_EQ(errorOf([&] { BluetoothAuthListener listener(windowA, device, requestMessage); }),
+              "Ecoute du code Bluetooth impossible (Windows 5).");
     AuthenticationParams params = request(phone);
     BluetoothAuthListener::onAuthentication(platform.lastContext, &params);
     EXPECT_TRUE(platform.posted.empty());

@@ -10,8 +10,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "app/ui/control_ids.h"
@@ -21,10 +19,13 @@
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/socket_channel.h"
 #include "platform/system.h"
-#include "tests/bluetooth/holding_channel.h"
 #include "tests/bluetooth/loopback_receiver.h"
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
+#include "tests/support/eventually.h"
+#include "tests/support/patterned.h"
+#include "tests/support/raised.h"
+#include "tests/support/temp_file.h"
 
 namespace {
 
@@ -99,24 +100,14 @@ void pump() {
 }
 
 // Polls like the window's timer until the job reaches `state` (bounded).
-bool pollUntil(BluetoothTransfer::State state, int ms = 20000) {
-    for (int waited = 0; waited < ms; waited += 5) {
+bool pollUntil(BluetoothTransfer::State state, std::chrono::milliseconds within = std::chrono::seconds(20)) {
+    const bool reached = eventually([&] {
         pump();
         app::pollBluetooth(false);
-        if (app::bluetoothTransfer->snapshot().state == state) {
-            app::pollBluetooth(false);
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
-std::wstring tempFile(const char* name, std::size_t bytes) {
-    std::filesystem::path path = std::filesystem::temp_directory_path() / name;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (std::size_t i = 0; i < bytes; ++i) out.put(static_cast<char>(i * 7));
-    return path.wstring();
+        return app::bluetoothTransfer->snapshot().state == state;
+    }, within);
+    if (reached) app::pollBluetooth(false);
+    return reached;
 }
 
 class BluetoothWindowTest : public ::testing::Test {
@@ -143,12 +134,7 @@ protected:
         Ui::english = false;
     }
     void useReceiver(receiver::LoopbackReceiver& receiver, std::atomic<bool>* holdDisconnect = nullptr) {
-        app::bluetoothTransfer = std::make_unique<BluetoothTransfer>(
-            [&receiver, holdDisconnect](unsigned long long, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
-                std::unique_ptr<ObexChannel> channel = connectTcpChannel(receiver.loopback(), receiver.port(), &cancel);
-                if (holdDisconnect) return std::make_unique<HoldingChannel>(std::move(channel), *holdDisconnect);
-                return channel;
-            });
+        app::bluetoothTransfer = std::make_unique<BluetoothTransfer>(receiver::connectorTo(receiver, {}, holdDisconnect));
     }
     void selectPhone() { app::bluetoothDevice = phoneInfo(phone, L"Pixel", true); }
 
@@ -161,12 +147,13 @@ TEST_F(BluetoothWindowTest, ControlsFollowTheJobAndProgressReachesCompletion) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
     useReceiver(receiver);
     selectPhone();
-    app::sendBluetooth(tempFile("tolvenaire-window-file.bin", 5000));
+    const TempFile file("file.bin", patterned(5000));
+    app::sendBluetooth(file.wpath());
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
     EXPECT_TRUE(controlsLockedForJob(window));
     EXPECT_EQ(progress(), 0);
     EXPECT_EQ(windowText(app::statusLabel), L"Acceptez le fichier sur Android\u2026");
-    EXPECT_EQ(windowText(app::btPathEdit).find(L"tolvenaire-window-file.bin") != std::wstring::npos, true);
+    EXPECT_NE(windowText(app::btPathEdit).find(file.wpath()), std::wstring::npos);
     receiver.release();
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
     EXPECT_TRUE(controlsFreeAfterJob(window));
@@ -180,7 +167,8 @@ TEST_F(BluetoothWindowTest, EmptyJobShowsZeroWhileSendingAndHundredOnlyWhenCompl
     std::atomic<bool> releaseDisconnect{false};
     useReceiver(receiver, &releaseDisconnect);
     selectPhone();
-    app::sendBluetooth(tempFile("tolvenaire-window-empty.bin", 0));
+    const TempFile file("empty.bin", patterned(0));
+    app::sendBluetooth(file.wpath());
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Sending));
     EXPECT_EQ(app::bluetoothTransfer->snapshot().total, 0u);
     EXPECT_EQ(progress(), 0);
@@ -197,7 +185,8 @@ TEST_F(BluetoothWindowTest, FailureBoxIsShownOnceAndALanguageSwitchReShowsTheNot
     useReceiver(receiver);
     selectPhone();
     BoxWatcher boxes;
-    app::sendBluetooth(tempFile("tolvenaire-window-refused.bin", 100));
+    const TempFile file("refused.bin", patterned(100));
+    app::sendBluetooth(file.wpath());
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Failed));
     std::wstring french = app::bluetoothTransfer->snapshot().message;
     for (int i = 0; i < 10; ++i) app::pollBluetooth(false);
@@ -220,15 +209,11 @@ TEST_F(BluetoothWindowTest, SelectingAPhoneWhileAJobRunsIsRefused) {
     selectPhone();
     app::authenticationListener = std::make_unique<BluetoothAuthListener>(window, deviceRecord(*app::bluetoothDevice),
                                                                           app::pairingRequest);
-    app::sendBluetooth(tempFile("tolvenaire-window-busy.bin", 100));
+    const TempFile file("busy.bin", patterned(100));
+    app::sendBluetooth(file.wpath());
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
     std::wstring before = windowText(app::statusLabel);
-    try {
-        app::selectBluetoothPhone();
-        FAIL() << "expected a refusal";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Attendez la fin du transfert ou annulez-le.");
-    }
+    EXPECT_EQ(errorOf([&] { app::selectBluetoothPhone(); }), "Attendez la fin du transfert ou annulez-le.");
     EXPECT_EQ(windowText(app::statusLabel), before);
     EXPECT_TRUE(app::authenticationListener) << "the phone's listener stays";
     EXPECT_EQ(devices.seenParams.dwSize, 0u) << "no picker";
@@ -240,13 +225,8 @@ TEST_F(BluetoothWindowTest, NoRadioKeepsThePreviousPhoneAndItsListener) {
     setDeviceSystem(nullptr);  // Wine's own Bluetooth: no radio
     app::bluetoothTransfer = std::make_unique<BluetoothTransfer>();
     selectPhone();
-    try {
-        app::selectBluetoothPhone();
-        FAIL() << "expected the no-adapter error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(),
-                     "Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
-    }
+    EXPECT_EQ(errorOf([&] { app::selectBluetoothPhone(); }),
+              "Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
     setDeviceSystem(&devices);
     ASSERT_TRUE(app::bluetoothDevice);
     EXPECT_EQ(app::bluetoothDevice->Address.ullLong, phone);
@@ -301,10 +281,10 @@ TEST_F(BluetoothWindowTest, RequestForTheSelectedPhoneIsShownAndConfirmed) {
     }});
     AuthenticationParams params = request(phone, AuthMethod::numericComparison, 246810);
     BluetoothAuthListener::onAuthentication(platform.lastContext, &params);
-    for (int i = 0; i < 2000 && platform.responses.empty(); ++i) {
+    eventually([&] {
         pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+        return !platform.responses.empty();
+    }, std::chrono::seconds(10));
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_FALSE(platform.responses[0].negative);
     EXPECT_EQ(windowText(app::statusLabel), L"Confirmation transmise. Confirmez aussi sur Android.");
@@ -315,7 +295,8 @@ TEST_F(BluetoothWindowTest, RefusedRequestCancelsTheRunningJob) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
     useReceiver(receiver);
     selectPhone();
-    app::sendBluetooth(tempFile("tolvenaire-window-pairing.bin", 100));
+    const TempFile file("pairing.bin", patterned(100));
+    app::sendBluetooth(file.wpath());
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
     UserScript refuse({[](HWND dialog) {
         click(dialog, IDC_PAIRING_REFUSE);
@@ -327,7 +308,7 @@ TEST_F(BluetoothWindowTest, RefusedRequestCancelsTheRunningJob) {
     EXPECT_EQ(windowText(app::statusLabel), L"Appairage refus\u00e9 ou annul\u00e9.");
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_TRUE(platform.responses[0].negative);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::UserCancelled, 5000));
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::UserCancelled, std::chrono::seconds(5)));
     EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
 }
 

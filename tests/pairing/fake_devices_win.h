@@ -4,13 +4,14 @@
 // on the dialog's pairing thread: it can deliver a request through the listener
 // the dialog registered, as the stack would, then waits (bounded) for the answer.
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <thread>
 #include <vector>
 
 #include "bluetooth/pairing/pairing_win.h"
 #include "tests/pairing/fake_platform.h"
+#include "tests/support/eventually.h"
 
 class FakeDevices : public DeviceSystem {
 public:
@@ -68,17 +69,16 @@ public:
         }
         for (const AuthenticationParams& request : deliver) BluetoothAuthListener::onAuthentication(context, &request);
         if (!waitForAnswer) return immediateResult;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (cancelled.load()) return 1223;
-            {
-                std::lock_guard<std::mutex> lock(platform.mutex);
-                for (const AuthenticationResponse& response : platform.responses)
-                    if (!response.negative) return 0;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return 1460;  // the test gave up waiting: a timeout code the test does not expect
+        DWORD result = 1460;  // the test gave up waiting: a timeout code the test does not expect
+        eventually([&] {
+            std::lock_guard<std::mutex> lock(platform.mutex);
+            const bool confirmed = std::any_of(platform.responses.begin(), platform.responses.end(),
+                                               [](const AuthenticationResponse& r) { return !r.negative; });
+            const bool cancel = cancelled.load();
+            if (cancel || confirmed) result = cancel ? 1223 : 0;
+            return cancel || confirmed;
+        });
+        return result;
     }
     void cancelPairingCall(std::thread& thread) override {
         if (thread.joinable()) ++cancelCalls;

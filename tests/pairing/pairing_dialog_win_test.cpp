@@ -11,6 +11,7 @@
 #include "resources/pairing_dialog_ids.h"
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
+#include "tests/support/raised.h"
 
 namespace {
 
@@ -264,13 +265,9 @@ TEST_F(PairingModeTest, SuccessWithoutOurConfirmationIsNotTrusted) {
     devices.waitForAnswer = false;
     devices.immediateResult = 0;
     BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
-    try {
-        authenticateBluetoothInApp(nullptr, device);
-        FAIL() << "expected an error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Windows n\xE2\x80\x99" "a pas confirm\xC3\xA9 une association authentifi\xC3\xA9" "e. "
-                                   "Annulez la demande sur Android et recommencez depuis le PC.");
-    }
+    EXPECT_EQ(errorOf([&] { authenticateBluetoothInApp(nullptr, device); }),
+              "Windows n\xE2\x80\x99" "a pas confirm\xC3\xA9 une association authentifi\xC3\xA9" "e. "
+              "Annulez la demande sur Android et recommencez depuis le PC.");
     EXPECT_EQ(devices.infoReads, 0) << "not even checked";
 }
 
@@ -278,24 +275,15 @@ TEST_F(PairingModeTest, OtherSystemFailureIsReportedWithItsCode) {
     devices.waitForAnswer = false;
     devices.immediateResult = 1244;
     BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
-    try {
-        authenticateBluetoothInApp(nullptr, device);
-        FAIL() << "expected an error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what()).rfind("Appairage non termine (Windows 1244). Annulez sur Android", 0), 0u)
-            << error.what();
-    }
+    const std::string error = errorOf([&] { authenticateBluetoothInApp(nullptr, device); });
+    EXPECT_EQ(error.rfind("Appairage non termine (Windows 1244). Annulez sur Android", 0), 0u) << error;
 }
 
 TEST_F(PairingModeTest, ListenerThatCannotStartEndsTheDialog) {
     platform.registerResult = 87;
     BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
-    try {
-        authenticateBluetoothInApp(nullptr, device);
-        FAIL() << "expected an error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Impossible de d\xC3\xA9marrer l\xE2\x80\x99" "appairage.");
-    }
+    EXPECT_EQ(errorOf([&] { authenticateBluetoothInApp(nullptr, device); }),
+              "Impossible de d\xC3\xA9marrer l\xE2\x80\x99" "appairage.");
     EXPECT_EQ(devices.pairingCalls.load(), 0);
 }
 

@@ -5,29 +5,21 @@
 
 #include "base/language.h"
 #include "tests/pairing/fake_devices_win.h"
+#include "tests/support/raised.h"
 
 namespace {
 
 constexpr unsigned long long phone = 0x001A2B3C4D5Eull;
 HWND owner = reinterpret_cast<HWND>(0x7070);
 
-std::string errorOf(HWND window) {
-    try {
-        chooseAndPairBluetooth(window);
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "no error";
-}
-
 TEST(PhoneSelection, WithoutARadioThePickerNeverOpens) {
     // The real system: Wine has no Bluetooth radio.
-    EXPECT_EQ(errorOf(nullptr),
+    EXPECT_EQ(errorOf([] { chooseAndPairBluetooth(nullptr); }),
               "Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
     FakePlatform platform;
     FakeDevices devices(platform);
     devices.radio = false;
-    EXPECT_EQ(errorOf(owner),
+    EXPECT_EQ(errorOf([] { chooseAndPairBluetooth(owner); }),
               "Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
     EXPECT_EQ(devices.seenParams.dwSize, 0u) << "picker not shown";
 }
@@ -72,7 +64,7 @@ TEST(PhoneSelection, CancelledPickerIsNotAnError) {
     devices.pickerError = ERROR_CANCELLED;
     EXPECT_FALSE(chooseAndPairBluetooth(owner));
     devices.pickerError = 5;
-    std::string error = errorOf(owner);
+    std::string error = errorOf([] { chooseAndPairBluetooth(owner); });
     EXPECT_EQ(error.rfind("Selection Bluetooth impossible : ", 0), 0u) << error;
     EXPECT_NE(error.find(" (5)"), std::string::npos) << error;
     EXPECT_EQ(error.find("\r"), std::string::npos) << "system text without its line end";
@@ -83,10 +75,10 @@ TEST(PhoneSelection, ExactlyOnePhoneMustBeChosen) {
     FakePlatform platform;
     FakeDevices devices(platform);
     devices.picked = {phoneInfo(phone, L"A", true), phoneInfo(phone + 1, L"B", true)};
-    EXPECT_EQ(errorOf(owner), "Selectionnez un seul telephone pour ce transfert.");
+    EXPECT_EQ(errorOf([] { chooseAndPairBluetooth(owner); }), "Selectionnez un seul telephone pour ce transfert.");
     EXPECT_EQ(devices.freed, 1) << "the picker's list is freed on this path too";
     devices.picked.clear();
-    EXPECT_EQ(errorOf(owner), "Selectionnez un seul telephone pour ce transfert.");
+    EXPECT_EQ(errorOf([] { chooseAndPairBluetooth(owner); }), "Selectionnez un seul telephone pour ce transfert.");
     EXPECT_EQ(devices.freed, 2);
 }
 
