@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "remote/actions.h"
+#include "tests/support/eventually.h"
 
 namespace {
 
@@ -95,12 +96,7 @@ private:
 // Waits until only `owners` references to the token remain (the runner copies
 // held by finished threads are gone).
 bool waitReleased(const std::weak_ptr<int>& token, long owners) {
-    const ULONGLONG deadline = GetTickCount64() + WaitMs;
-    while (token.use_count() > owners) {
-        if (GetTickCount64() >= deadline) return false;
-        Sleep(1);
-    }
-    return true;
+    return eventually([&] { return token.use_count() <= owners; }, std::chrono::milliseconds(WaitMs));
 }
 
 TEST(Actions, OneOfEachKindAtATime) {

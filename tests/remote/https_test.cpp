@@ -19,6 +19,7 @@
 #include "remote/like_vote.h"
 #include "remote/remote.h"
 #include "remote/request.h"
+#include "tests/support/raised.h"
 
 namespace {
 
@@ -166,19 +167,9 @@ TEST_F(Https, UpdateCheckEndToEnd) {
     EXPECT_NE(std::find(request.begin(), request.end(), "Cache-Control: no-cache"), request.end());
 
     answer(L"/versionTolvenaireAndroid.json", 200, L"{\"application\":\"tolvenaireandroid\",\"version\":\"v1.3.0\"}");
-    try {
-        remote::getLatestVersion();
-        ADD_FAILURE() << "accepted v1.3.0";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "La version publiée sur le site est invalide.");
-    }
+    EXPECT_EQ(errorOf([] { remote::getLatestVersion(); }), "La version publiée sur le site est invalide.");
     answer(L"/versionTolvenaireAndroid.json", 302, L"");
-    try {
-        remote::getLatestVersion();
-        ADD_FAILURE() << "accepted a redirect";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(error.what(), ServiceDown);
-    }
+    EXPECT_EQ(errorOf([] { remote::getLatestVersion(); }), ServiceDown);
 }
 
 TEST_F(Https, VoteSendsTheProfilesIdentifierAndMarksTheVersion) {
@@ -206,20 +197,10 @@ TEST_F(Https, VoteSendsTheProfilesIdentifierAndMarksTheVersion) {
 
 TEST_F(Https, AnUnconfirmedVoteLeavesTheVersionUnliked) {
     answer(LikePath, 200, L"{\"application\":\"tolvenaireandroid\",\"version\":\"" + NextPatch + L"\",\"added\":true}");
-    try {
-        remote::recordLike();
-        ADD_FAILURE() << "accepted another version's confirmation";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "La confirmation du soutien est invalide. Réessayez plus tard.");
-    }
+    EXPECT_EQ(errorOf([] { remote::recordLike(); }), "La confirmation du soutien est invalide. Réessayez plus tard.");
     EXPECT_FALSE(remote::alreadyLiked());
     answer(LikePath, 500, L"{}");
-    try {
-        remote::recordLike();
-        ADD_FAILURE() << "accepted a 500";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(error.what(), ServiceDown);
-    }
+    EXPECT_EQ(errorOf([] { remote::recordLike(); }), ServiceDown);
     EXPECT_FALSE(remote::alreadyLiked());
 }
 

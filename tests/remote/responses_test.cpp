@@ -9,6 +9,7 @@
 #include "base/version.h"
 #include "fuzz/remote_response_properties.h"
 #include "remote/remote.h"
+#include "tests/support/raised.h"
 
 namespace {
 
@@ -23,11 +24,9 @@ const std::string InvalidVersion = "La version publiée sur le site est invalide
 
 // The outcome of parseLatest as one string: the version or the error message.
 std::string outcome(const std::string& body) {
-    try {
-        return "version " + remote::parseLatest(body);
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
+    std::string version;
+    const std::string error = errorOf([&] { version = remote::parseLatest(body); });
+    return error.empty() ? "version " + version : error;
 }
 
 std::string document(const std::string& application, const std::string& versionMember) {
@@ -99,12 +98,9 @@ TEST(Versions, CompareAsNumbersWithMissingGroupsZero) {
               0);
     EXPECT_EQ(remote::compareVersions(remote::VersionUtf8, NextPatch), -1);
     for (auto pair : {std::pair<const char*, const char*>{"v1.3", "1.2.0"}, {"1.2.0", "1.3.0-beta"}, {"", ""}}) {
-        try {
-            remote::compareVersions(pair.first, pair.second);
-            ADD_FAILURE() << pair.first << " / " << pair.second << " compared";
-        } catch (const std::invalid_argument& error) {
-            EXPECT_STREQ(error.what(), "Numéro de version invalide.");
-        }
+        EXPECT_EQ(errorOf<std::invalid_argument>([&] { remote::compareVersions(pair.first, pair.second); }),
+                  "Numéro de version invalide.")
+            << pair.first << " / " << pair.second;
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include "remote/like_vote.h"
 #include "remote/remote.h"
+#include "tests/support/raised.h"
 
 namespace {
 
@@ -57,15 +58,6 @@ Stored stored(const wchar_t* name) {
         result.bytes.assign(buffer, size);
     }
     return result;
-}
-
-std::string failure(void (*action)()) {
-    try {
-        action();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "no error";
 }
 
 class VoterId : public ::testing::Test {
@@ -111,7 +103,7 @@ TEST_F(VoterId, AMalformedStoredIdentifierIsRefusedAndKept) {
          }) {
         storeText(text);
         const Stored before = stored(remote::VoterValue);
-        EXPECT_EQ(failure([] { remote::voterId(); }), InvalidId) << std::string(text.begin(), text.end());
+        EXPECT_EQ(errorOf([] { remote::voterId(); }), InvalidId) << std::string(text.begin(), text.end());
         const Stored after = stored(remote::VoterValue);
         EXPECT_EQ(after.type, before.type);
         EXPECT_EQ(after.bytes, before.bytes);
@@ -123,12 +115,12 @@ TEST_F(VoterId, AMalformedStoredIdentifierIsRefusedAndKept) {
 TEST_F(VoterId, AStoredValueOfAnotherTypeOrTooLongIsKeptToo) {
     const DWORD number = 7;
     store(remote::VoterValue, REG_DWORD, &number, sizeof number);
-    EXPECT_EQ(failure([] { remote::voterId(); }), InvalidId);
+    EXPECT_EQ(errorOf([] { remote::voterId(); }), InvalidId);
     EXPECT_EQ(stored(remote::VoterValue).type, static_cast<DWORD>(REG_DWORD));
 
     const std::wstring tooLong(100, L'a');
     storeText(tooLong);
-    EXPECT_EQ(failure([] { remote::voterId(); }), InvalidId);
+    EXPECT_EQ(errorOf([] { remote::voterId(); }), InvalidId);
     const Stored after = stored(remote::VoterValue);
     EXPECT_EQ(after.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(after.bytes.size(), 101 * sizeof(wchar_t));
@@ -159,7 +151,7 @@ TEST_F(VoterId, WaitsForTheNamedMutexThenGivesUp) {
         ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(10), [&] { return held; }));
     }
     const ULONGLONG began = GetTickCount64();
-    EXPECT_EQ(failure([] { remote::voterId(); }), "Une autre fenêtre prépare un soutien. Réessayez.");
+    EXPECT_EQ(errorOf([] { remote::voterId(); }), "Une autre fenêtre prépare un soutien. Réessayez.");
     const ULONGLONG waited = GetTickCount64() - began;
     std::printf("voterId gave up on the held mutex after %llu ms\n", waited);
     EXPECT_GE(waited, 4500u);
