@@ -23,10 +23,11 @@
 #include "link/transfer_server.h"
 #include "platform/socket.h"
 #include "remote/actions.h"
-#include "tests/bluetooth/holding_channel.h"
 #include "tests/bluetooth/loopback_receiver.h"
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
+#include "tests/support/eventually.h"
+#include "tests/support/raised.h"
 
 namespace {
 
@@ -78,15 +79,12 @@ protected:
     }
     // Polls like the window's timer until the job reaches `state` (bounded).
     static bool pollUntil(BluetoothTransfer::State state) {
-        for (int i = 0; i < 4000; ++i) {
+        const bool reached = eventually([&] {
             SendMessageW(window, WM_TIMER, refreshTimer, 0);
-            if (bluetoothTransfer->snapshot().state == state) {
-                SendMessageW(window, WM_TIMER, refreshTimer, 0);
-                return true;
-            }
-            Sleep(5);
-        }
-        return false;
+            return bluetoothTransfer->snapshot().state == state;
+        });
+        if (reached) SendMessageW(window, WM_TIMER, refreshTimer, 0);
+        return reached;
     }
     static bool shown(HWND control) { return (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
 
@@ -339,12 +337,7 @@ TEST_F(WindowModule, FoldersAndMissingPathsAreRefusedWithoutLosingTheChoice) {
     const std::wstring kept = makeFile(folder, L"kept.bin");
     setSelectedFile(kept);
     for (const std::wstring& bad : {folder, folder + L"\\missing.bin"}) {
-        try {
-            setSelectedFile(bad);
-            ADD_FAILURE() << "accepted a folder or a missing path";
-        } catch (const std::runtime_error& refused) {
-            EXPECT_STREQ(refused.what(), "Choisissez un fichier lisible, pas un dossier.");
-        }
+        EXPECT_EQ(errorOf([&] { setSelectedFile(bad); }), "Choisissez un fichier lisible, pas un dossier.");
         EXPECT_EQ(selectedPath, kept);
         EXPECT_EQ(readText(fileLabel), L"kept.bin");
     }
@@ -406,12 +399,7 @@ protected:
         command(ControlId::wifiMode);
     }
     void pushTo(receiver::LoopbackReceiver& receiver, std::atomic<bool>* holdDisconnect = nullptr) {
-        bluetoothTransfer = std::make_unique<BluetoothTransfer>(
-            [&receiver, holdDisconnect](unsigned long long, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
-                auto channel = connectTcpChannel(receiver.loopback(), receiver.port(), &cancel);
-                if (holdDisconnect) return std::make_unique<HoldingChannel>(std::move(channel), *holdDisconnect);
-                return channel;
-            });
+        bluetoothTransfer = std::make_unique<BluetoothTransfer>(receiver::connectorTo(receiver, {}, holdDisconnect));
     }
 };
 
@@ -468,7 +456,7 @@ TEST_F(WindowBluetooth, EveryFailedJobIsReportedEvenWhenItFailsBeforeItsFirstPol
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});
     pushTo(receiver);
     bluetoothTransfer->start(0x00F00D00BEEFull, std::make_shared<FileShare>(selectedPath));
-    for (int i = 0; i < 4000 && bluetoothTransfer->snapshot().state != BluetoothTransfer::State::Failed; ++i) Sleep(5);
+    eventually([] { return bluetoothTransfer->snapshot().state == BluetoothTransfer::State::Failed; });
     SendMessageW(window, WM_TIMER, refreshTimer, 0);
     EXPECT_EQ(boxes.texts.size(), 2u) << "the second failure was not shown";
     EXPECT_EQ(noticeFr, bluetoothTransfer->snapshot().message);
@@ -678,13 +666,8 @@ TEST_F(WindowModule, FileNameThatIsNotUnicodeIsRefusedAndTheChoiceKept) {
     setSelectedFile(kept);
     // NTFS takes such a name; Wine cannot create it, and the name alone decides.
     const std::wstring broken = folder + L"\\photo" + wchar_t(0xD800) + L".jpg";
-    try {
-        setSelectedFile(broken);
-        ADD_FAILURE() << "accepted a name the phone cannot be given";
-    } catch (const std::runtime_error& refused) {
-        EXPECT_STREQ(refused.what(), "Le nom de ce fichier contient des caract\u00e8res invalides. Renommez-le puis "
-                                     "choisissez-le \u00e0 nouveau.");
-    }
+    EXPECT_EQ(errorOf([&] { setSelectedFile(broken); }),
+              "Le nom de ce fichier contient des caract\u00e8res invalides. Renommez-le puis choisissez-le \u00e0 nouveau.");
     EXPECT_EQ(selectedPath, kept);
     EXPECT_EQ(readText(fileLabel), L"kept.bin");
 }
