@@ -20,8 +20,6 @@ constexpr unsigned char hdrEndOfBody = 0x49;
 constexpr unsigned char hdrLength = 0xC3;
 constexpr unsigned char hdrConnectionId = 0xCB;
 
-constexpr std::size_t connectionIdSize = 5;
-
 void putUint16(std::vector<unsigned char>& out, std::size_t value) {
     out.push_back(static_cast<unsigned char>((value >> 8) & 0xFF));
     out.push_back(static_cast<unsigned char>(value & 0xFF));

@@ -19,7 +19,7 @@ top = sys.argv[2] + os.sep
 seen = set()
 for e in json.load(open(sys.argv[1])):
     f = os.path.normpath(os.path.join(e['directory'], e['file']))
-    if f.startswith(top) and not f.startswith(os.path.join(top, 'build') + os.sep) and f not in seen:
+    if f.startswith(top) and not f.startswith(os.path.join(top, 'build') + os.sep) and f not in seen and os.path.exists(f):
         seen.add(f)
         print(f + '\t' + e.get('output', ''))
 EOF
