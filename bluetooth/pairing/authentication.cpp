@@ -109,7 +109,7 @@ BluetoothAuthListener::BluetoothAuthListener(WindowHandle window, const Bluetoot
         route->message = message;
         routes()[identifier_] = route;
     }
-    void* context = reinterpret_cast<void*>(static_cast<std::uintptr_t>(identifier_));
+    void* context = reinterpret_cast<void*>(static_cast<std::uintptr_t>(identifier_));  // NOLINT(performance-no-int-to-ptr): an id, never dereferenced
     unsigned long result = authenticationPlatform().registerListener(device, context, handle_);
     if (result != 0) {
         {

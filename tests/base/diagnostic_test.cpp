@@ -302,7 +302,7 @@ TEST(Diagnostic, FirstUseFromSeveralThreadsAgrees) {
     // Each test case runs in its own process natively, so this is the first call.
     std::vector<std::wstring> results(4);
     std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < results.size(); ++i)
+    for (std::size_t i = 0; i < results.size(); ++i)  // NOLINT(modernize-loop-convert): each thread takes its index
         threads.emplace_back([&results, i] { results[i] = diagnostic(pairingFailedFr, true); });
     for (auto& thread : threads) thread.join();
     for (const auto& result : results) EXPECT_EQ(result, pairingFailedEn);

@@ -34,7 +34,7 @@ protected:
         fs::remove_all(folder, ignored);
     }
     fs::path write(const std::string& name, const std::string& content) {
-        const fs::path file = folder / name;
+        fs::path file = folder / name;
         std::ofstream(file, std::ios::binary) << content;
         return file;
     }

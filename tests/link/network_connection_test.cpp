@@ -16,7 +16,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): sigaction is POSIX, not <csignal>
 #include <sys/mman.h>
 #include <unistd.h>
 #endif
@@ -324,7 +324,7 @@ public:
         if (!handler) handler = AddVectoredExceptionHandler(1, onFault);
 #else
         mprotect(base + size, size, PROT_READ | PROT_WRITE);
-        std::memcpy(at, bytes.data(), bytes.size());
+        std::memcpy(at, bytes.data(), bytes.size());  // NOLINT(bugprone-not-null-terminated-result): bytes
         touched = false;
         mprotect(base + size, size, PROT_NONE);
         if (!armed) {

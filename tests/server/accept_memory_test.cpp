@@ -32,6 +32,12 @@ void* allocate(std::size_t size) {
 
 }  // namespace
 
+// GCC inlines these into callers and, not knowing that this new takes its memory from
+// malloc, reports each free() as a mismatched deallocation.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void* operator new(std::size_t size) {
     if (void* p = allocate(size)) return p;
     throw std::bad_alloc();
@@ -45,6 +51,9 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace testing_link {
 namespace {

@@ -100,7 +100,7 @@ std::optional<Options> parse(const std::vector<std::wstring>& args) {
             options.english = true;
         } else if (a == L"--stats") {
             options.stats = true;
-        } else if (a.size() > 1 && a[0] == L'-' && a != L"-") {
+        } else if (a.size() > 1 && a[0] == L'-' && a != L"-") {  // NOLINT(bugprone-branch-clone): order matters
             return std::nullopt;
         } else if (!options.file) {
             options.file = a;
