@@ -381,12 +381,8 @@ TEST(BluetoothJob, WithoutRfcommTheProductRoadFailsAtSocketCreation) {
     ASSERT_TRUE(platform::startSockets());  // as the program does at start-up
     BluetoothTransfer job;
     job.startText(0x0011223344FFull, "test");
-    const std::uint64_t deadline = platform::tickCount() + 20000;
-    auto s = job.snapshot();
-    while (s.state < State::Completed && platform::tickCount() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        s = job.snapshot();
-    }
+    eventually([&] { return job.snapshot().state >= State::Completed; });
+    const auto s = job.snapshot();
     EXPECT_EQ(s.state, State::Failed);
     const std::string message = utf8(s.message);
     RecordProperty("message", message);  // the system's text, for whoever reads the report

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "tests/server/server_fixture.h"
+#include "tests/support/eventually.h"
+#include "tests/support/raised.h"
 
 namespace testing_link {
 namespace {
@@ -37,20 +39,19 @@ bool linkIsDead(std::uint16_t port, const std::string& raw) {
 
 // Asks for the state until it is answered or `limit` passes; refused attempts are retried.
 bool answeredWithin(const TransferServer& server, Clock::duration limit, const std::string& source) {
-    const auto until = Clock::now() + limit;
-    while (Clock::now() < until) {
-        try {
-            Client client("127.0.0.1", server.port, source);
-            client.send(stateRequest(server));
-            bool closed = false;
-            Answer answer = parseAnswer(client.receiveAll(milliseconds(500), &closed));
-            if (answer.status == 200) return true;
-        } catch (const std::runtime_error&) {
-            // connection refused by a full backlog: try again
-        }
-        std::this_thread::sleep_for(milliseconds(20));
-    }
-    return false;
+    return eventually(
+        [&] {
+            int status = 0;
+            // A connection refused by a full backlog is tried again.
+            errorOf([&] {
+                Client client("127.0.0.1", server.port, source);
+                client.send(stateRequest(server));
+                bool closed = false;
+                status = parseAnswer(client.receiveAll(milliseconds(500), &closed)).status;
+            });
+            return status == 200;
+        },
+        std::chrono::duration_cast<milliseconds>(limit));
 }
 
 // Opens a download that the client does not read, and waits until its head arrives,
@@ -79,13 +80,8 @@ TEST(ServerLifecycle, RefusesAddressesThatAreNotOneLocalIpv4Address) {
     TransferServer server("p", "s", "j");
     for (const char* bad : {"0.0.0.0", "224.0.0.1", "239.1.2.3", "255.255.255.255", "localhost", "", "127.0.0", "::1",
                             "127.0.0.1 ", "1.2.3.4.5"}) {
-        try {
-            server.start(bad);
-            ADD_FAILURE() << "accepted " << bad;
-            server.stop();
-        } catch (const std::runtime_error& failure) {
-            EXPECT_STREQ(failure.what(), addressMessage) << bad;
-        }
+        EXPECT_EQ(errorOf([&] { server.start(bad); }), addressMessage) << bad;
+        server.stop();
         EXPECT_FALSE(server.running.load()) << bad;
     }
 }
@@ -150,12 +146,7 @@ TEST(ServerLifecycle, TakesTheFirstFreePortFrom8765UpAndFailsWhenAllAreTaken) {
         ASSERT_TRUE(holders.back()->held()) << port;
     }
     TransferServer server("p", "s", "j");
-    try {
-        server.start(where);
-        ADD_FAILURE() << "started on port " << server.port << " with every port taken";
-    } catch (const std::runtime_error& failure) {
-        EXPECT_STREQ(failure.what(), portsMessage);
-    }
+    EXPECT_EQ(errorOf([&] { server.start(where); }), portsMessage) << "started on port " << server.port;
     EXPECT_FALSE(server.running.load());
     holders.pop_back();  // frees 8785 only
     server.start(where);
