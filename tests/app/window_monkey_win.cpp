@@ -405,6 +405,7 @@ private:
 
     // What the invariants remember.
     std::wstring lastLink_;
+    std::deque<std::wstring> previousLinks_;
     std::uint64_t lastRevision_ = 0;
     bool tickAction_ = false;
     bool busyBefore_ = false, cancelEnabledBefore_ = false;
@@ -466,6 +467,7 @@ void Monkey::startSession() {
     UpdateWindow(main);
     model_ = Model{};
     lastLink_.clear();
+    previousLinks_.clear();
     lastRevision_ = 0;
 }
 
@@ -960,21 +962,25 @@ std::string Monkey::sharingShownWhileRunning() {
     return {};
 }
 
+// Each link shown before answers nothing once it changed, also after a restart on
+// the same address and port.
 std::string Monkey::oldLinkAnswersNothing() {
     const std::wstring shown = readText(linkEdit);
-    std::string problem;
-    if (shown != lastLink_ && !lastLink_.empty()) {
-        const std::optional<Link> old = parseLink(lastLink_);
+    if (shown == lastLink_) return {};
+    if (!lastLink_.empty()) previousLinks_.push_back(lastLink_);
+    if (previousLinks_.size() > 4) previousLinks_.pop_front();
+    lastLink_ = shown;
+    for (const std::wstring& previous : previousLinks_) {
+        const std::optional<Link> old = parseLink(previous);
         try {
             const testing_link::Answer answer = testing_link::exchange(
                 old->address, old->port, testing_link::request("GET", "/" + old->token + "/state", old->host));
-            if (answer.status == 200) problem = "the previous link still answers: " + narrow(lastLink_);
+            if (answer.status == 200) return "a previous link still answers: " + narrow(previous);
         } catch (const std::exception&) {
             // Nobody listens there any more.
         }
     }
-    lastLink_ = shown;
-    return problem;
+    return {};
 }
 
 std::string Monkey::phoneGetsWhatIsShared() {
