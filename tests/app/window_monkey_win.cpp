@@ -895,8 +895,15 @@ std::vector<Monkey::Action> Monkey::actions() {
                         SendMessageW(qrWindow, WM_CLOSE, 0, 0);
                         return true;
                     }});
-    command("like", 3, ControlId::like);
-    command("update check", 3, ControlId::updateCheck);
+    // Started actions run on their own thread: wait (bounded) until it is there.
+    for (const remote::Action action : {remote::Action::Like, remote::Action::Update})
+        list.push_back({action == remote::Action::Like ? "like" : "update check", 3, [this, action] {
+                            const int id = action == remote::Action::Like ? ControlId::like : ControlId::updateCheck;
+                            if (!click(id)) return false;
+                            if (!IsWindowEnabled(GetDlgItem(window(), id)))
+                                eventually([&] { return internet_->running(action); }, 5000);
+                            return true;
+                        }});
     list.push_back({"edit boxes and unknown ids", 1, [this] {
                         const int ids[] = {ControlId::textEdit, ControlId::linkEdit, ControlId::bluetoothPath, 100, 124};
                         const int id = ids[below(5)];
