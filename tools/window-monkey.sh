@@ -14,8 +14,8 @@ else
   dir=$top/build/windows
   if [ ! -f "$dir/build.ninja" ]; then
     bash "$top/tools/setup.sh"
-    cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-posix.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
+    source "$top/tools/windows-flags.sh"
+    cmake -S "$top" -B "$dir" -G Ninja "${windows_flags[@]}" >/dev/null
   fi
   cmake --build "$dir" --target window_monkey >/dev/null
   exe=$dir/tests/app/window_monkey.exe prefix=$dir/wineprefix-window-monkey
@@ -25,12 +25,10 @@ if [ $# -lt 2 ] || [ $(($# % 2)) -ne 0 ]; then
   exit 2
 fi
 export WINEPREFIX=$prefix WINEDEBUG=-all
-# The prefix: windows unmanaged (Wine waits about two seconds for each closed managed
-# window without a window manager, and the run opens thousands of boxes), and no
-# browser, so that Preview and an accepted update offer fail visibly instead of
-# opening one.
-exec "$top/tests/support/with_xvfb.sh" bash -c '
-  wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f </dev/null >/dev/null 2>&1
+# The prefix: windows unmanaged (tests/support/wine_unmanaged.sh; the run opens
+# thousands of boxes), and no browser, so that Preview and an accepted update offer
+# fail visibly instead of opening one.
+exec "$top/tests/support/with_xvfb.sh" "$top/tests/support/wine_unmanaged.sh" bash -c '
   for scheme in http https; do
     wine reg delete "HKLM\\Software\\Classes\\$scheme" /f </dev/null >/dev/null 2>&1
   done
