@@ -1175,6 +1175,10 @@ bool Monkey::run(int count) {
         recent_.push_back(std::to_string(number_) + " " + chosen->name + (detail_.empty() ? "" : " " + detail_));
         if (recent_.size() > 20) recent_.pop_front();
         violation = checkAll();
+        if (number_ % 500 == 0) {
+            std::printf("seed %llu: %d actions\n", static_cast<unsigned long long>(seed_), number_);
+            std::fflush(stdout);
+        }
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
 
