@@ -6,7 +6,6 @@
 // display. Failures to build it throw, so any test framework can report them.
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <memory>
 #include <stdexcept>
@@ -49,8 +48,8 @@ public:
 
     // Creates the window, again after close().
     void open() {
-        window_ = CreateWindowExW(WS_EX_ACCEPTFILES, app::mainClassName, app::windowTitle, WS_POPUP | WS_SYSMENU, 100,
-                                  50, 320, 612, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        window_ = CreateWindowExW(0, app::mainClassName, app::windowTitle, WS_POPUP, 100, 50, 320, 612, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
         if (!window_) throw std::runtime_error("main window not created");
     }
     // Destroys the window as closing the program does, then frees its fonts as the
@@ -88,13 +87,10 @@ public:
 private:
     static void registerClasses() {
         static const bool registered = [] {
-            INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-            InitCommonControlsEx(&controls);
             WNDCLASSEXW description{};
             description.cbSize = sizeof description;
             description.lpfnWndProc = app::windowProc;
             description.hInstance = GetModuleHandleW(nullptr);
-            description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
             description.lpszClassName = app::mainClassName;
             if (!RegisterClassExW(&description)) return false;
             description.lpfnWndProc = app::qrProc;
