@@ -9,6 +9,7 @@
 #include "app/layout.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/pairing/authentication.h"
+#include "link/local_addresses.h"
 #include "link/transfer_server.h"
 #include "remote/actions.h"
 
@@ -42,6 +43,7 @@ std::optional<BLUETOOTH_DEVICE_INFO> bluetoothDevice;
 bool bluetoothText = false;
 ShownJob shownJob;
 HWND qrWindow = nullptr;
+LocalAddressList (*addressSource)() = localAddresses;
 
 HWND modeSummary, statusLabel, languageCombo, textEdit, textSendButton, fileLabel, fileSendButton, addressCombo,
     qrButton, linkEdit, copyLinkButton, previewButton, startButton, pairButton, deviceLabel, btPathEdit, btProgress,

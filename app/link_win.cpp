@@ -49,7 +49,7 @@ void refreshAdapters() {
     if (selected >= 0 && static_cast<size_t>(selected) < addresses.size())
         remembered = addresses[static_cast<size_t>(selected)].second;
 
-    addresses = localAddresses();
+    addresses = addressSource();
     SendMessageW(addressCombo, CB_RESETCONTENT, 0, 0);
     for (const auto& entry : addresses)
         SendMessageW(addressCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.first.c_str()));

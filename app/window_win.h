@@ -98,6 +98,10 @@ extern bool bluetoothMode;
 extern bool likedThisSession;
 extern bool selectingBluetoothPhone;
 extern bool authenticationDialogOpen;
+// Where the address list comes from: the system's adapters (localAddresses). Tests
+// that let the window start the link server hand in loopback addresses instead,
+// which the system's list never offers.
+extern std::vector<std::pair<std::wstring, std::string>> (*addressSource)();
 
 // The Bluetooth job as the status line last showed it. The job number tells two
 // jobs with the same outcome apart, so each one's outcome is shown even when it

@@ -17,6 +17,7 @@
 #include "link/transfer_server.h"
 #include "platform/socket.h"
 #include "remote/actions.h"
+#include "tests/support/main_window_win.h"
 #include "tests/support/process_counts.h"
 
 namespace {
@@ -37,35 +38,16 @@ Counts counts() { return Counts{gdiObjectCount(), userObjectCount(), handleCount
 class WindowLeaks : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        Ui::english = false;
-        scale = 1.0;
-        server = std::make_unique<TransferServer>("page", "style", "script");
-        bluetoothTransfer = std::make_unique<BluetoothTransfer>();
-        backgroundBrush = CreateSolidBrush(cardColour);
-        whiteBrush = CreateSolidBrush(panelColour);
-        WNDCLASSEXW description{};
-        description.cbSize = sizeof description;
-        description.lpfnWndProc = windowProc;
-        description.hInstance = GetModuleHandleW(nullptr);
-        description.lpszClassName = mainClassName;
-        ASSERT_NE(RegisterClassExW(&description), 0);
-        description.lpfnWndProc = qrProc;
-        description.lpszClassName = qrClassName;
-        ASSERT_NE(RegisterClassExW(&description), 0);
-        window = CreateWindowExW(0, mainClassName, windowTitle, WS_POPUP, 100, 50, 320, 612, nullptr, nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
-        ASSERT_NE(window, nullptr);
+        harness = std::make_unique<testing_support::MainWindow>();
+        window = harness->get();
         ShowWindow(window, SW_SHOWNOACTIVATE);
         // A running server gives a link and a QR code to draw.
-        ASSERT_TRUE(platform::startSockets());
         server->start("127.0.0.1");
         ASSERT_TRUE(server->running.load());
     }
     static void TearDownTestSuite() {
-        DestroyWindow(window);
-        remoteActions.reset();
-        bluetoothTransfer.reset();
-        server.reset();
+        harness.reset();
+        window = nullptr;
     }
 
     static void command(int id, int notification = 0) {
@@ -94,8 +76,10 @@ protected:
         EXPECT_LE(after.handles - before.handles, tolerance) << what;
     }
 
+    static std::unique_ptr<testing_support::MainWindow> harness;
     static HWND window;
 };
+std::unique_ptr<testing_support::MainWindow> WindowLeaks::harness;
 HWND WindowLeaks::window = nullptr;
 
 // The counters must see single objects, or the checks below would prove nothing.

@@ -27,6 +27,7 @@
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
 #include "tests/support/eventually.h"
+#include "tests/support/main_window_win.h"
 #include "tests/support/raised.h"
 
 namespace {
@@ -37,41 +38,12 @@ class WindowModule : public ::testing::Test {
 protected:
     // Runs once per suite: the Bluetooth cases share the same window.
     static void SetUpTestSuite() {
-        Ui::english = false;
-        scale = 1.0;
-        ASSERT_TRUE(platform::startSockets());
-        server = std::make_unique<TransferServer>("page", "style", "script");
-        bluetoothTransfer = std::make_unique<BluetoothTransfer>();
-        backgroundBrush = CreateSolidBrush(cardColour);
-        whiteBrush = CreateSolidBrush(panelColour);
-        static const bool registered = [] {
-            WNDCLASSEXW description{};
-            description.cbSize = sizeof description;
-            description.lpfnWndProc = windowProc;
-            description.hInstance = GetModuleHandleW(nullptr);
-            description.lpszClassName = mainClassName;
-            if (!RegisterClassExW(&description)) return false;
-            description.lpfnWndProc = qrProc;
-            description.lpszClassName = qrClassName;
-            return RegisterClassExW(&description) != 0;
-        }();
-        ASSERT_TRUE(registered);
-        window = CreateWindowExW(0, mainClassName, windowTitle, WS_POPUP, 100, 50, 320, 612, nullptr, nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
-        ASSERT_NE(window, nullptr);
+        harness = std::make_unique<testing_support::MainWindow>();
+        window = harness->get();
     }
     static void TearDownTestSuite() {
-        DestroyWindow(window);
+        harness.reset();
         window = nullptr;
-        // The window posted its quit message; left queued, it would end the next suite's boxes at once.
-        MSG quit;
-        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-        remoteActions.reset();
-        bluetoothTransfer.reset();
-        server.reset();
-        DeleteObject(backgroundBrush);
-        DeleteObject(whiteBrush);
     }
 
     static void command(int id, int notification = 0) {
@@ -88,8 +60,10 @@ protected:
     }
     static bool shown(HWND control) { return (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
 
+    static std::unique_ptr<testing_support::MainWindow> harness;
     static HWND window;
 };
+std::unique_ptr<testing_support::MainWindow> WindowModule::harness;
 HWND WindowModule::window = nullptr;
 
 // Draws button `id` into a 184 x 25 bitmap and reads it back.

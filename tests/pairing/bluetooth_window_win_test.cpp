@@ -1,7 +1,6 @@
 // The main window's Bluetooth side (phone selection, pairing requests, progress)
 // on a real Wine window system, with transfer jobs pushing to a loopback OBEX
-// receiver. The window module is the product's; this file gives it a small window
-// with only the controls its Bluetooth side drives.
+// receiver. Each case gets the real main window, in Bluetooth mode.
 
 #include <windows.h>
 
@@ -23,6 +22,7 @@
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
 #include "tests/support/eventually.h"
+#include "tests/support/main_window_win.h"
 #include "tests/support/patterned.h"
 #include "tests/support/raised.h"
 #include "tests/support/temp_file.h"
@@ -32,44 +32,6 @@ namespace {
 constexpr unsigned long long phone = 0x00F00D00BEEFull;
 const int lockedWhileBusy[] = {ControlId::wifiMode, ControlId::textSend, ControlId::fileSend, ControlId::chooseFile,
                                ControlId::removeFile, ControlId::pair};
-
-LRESULT CALLBACK testWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == app::pairingRequest) {
-        app::onPairingRequest(wParam, lParam);
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND createWindow() {
-    static bool registered = [] {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&controls);
-        WNDCLASSEXW description{};
-        description.cbSize = sizeof description;
-        description.lpfnWndProc = testWindowProc;
-        description.hInstance = GetModuleHandleW(nullptr);
-        description.lpszClassName = L"BluetoothWindowTest";
-        return RegisterClassExW(&description) != 0;
-    }();
-    if (!registered) return nullptr;
-    HWND window = CreateWindowExW(0, L"BluetoothWindowTest", app::windowTitle, WS_OVERLAPPEDWINDOW, 0, 0,
-                                  320, 612, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    int y = 0;
-    for (int id : lockedWhileBusy)
-        CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE, 0, y += 20, 100, 20, window,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
-    app::cancelBluetoothButton =
-        CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE, 0, y += 20, 100, 20, window,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId::cancelBluetooth)), nullptr, nullptr);
-    app::btProgress = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, y += 20, 200, 20, window,
-                                      nullptr, nullptr, nullptr);
-    app::statusLabel = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, y += 20, 300, 40, window, nullptr,
-                                       nullptr, nullptr);
-    app::btPathEdit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, y += 40, 300, 20, window, nullptr,
-                                      nullptr, nullptr);
-    return window;
-}
 
 std::wstring windowText(HWND window) {
     wchar_t text[1024] = {};
@@ -91,13 +53,7 @@ bool controlsFreeAfterJob(HWND window) {
 
 int progress() { return static_cast<int>(SendMessageW(app::btProgress, PBM_GETPOS, 0, 0)); }
 
-void pump() {
-    MSG message;
-    for (int i = 0; i < 100 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
+void pump() { testing_support::MainWindow::pump(); }
 
 // Polls like the window's timer until the job reaches `state` (bounded).
 bool pollUntil(BluetoothTransfer::State state, std::chrono::milliseconds within = std::chrono::seconds(20)) {
@@ -113,11 +69,10 @@ bool pollUntil(BluetoothTransfer::State state, std::chrono::milliseconds within 
 class BluetoothWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Ui::english = false;
-        window = createWindow();
-        ASSERT_NE(window, nullptr);
-        app::windowHandle = window;
-        app::bluetoothMode = true;
+        harness = std::make_unique<testing_support::MainWindow>();
+        window = harness->get();
+        harness->command(ControlId::bluetoothMode);
+        ASSERT_TRUE(app::bluetoothMode);
         app::bluetoothDevice.reset();
         app::noticeFr.clear();
         app::noticeEn.clear();
@@ -126,11 +81,7 @@ protected:
         };
     }
     void TearDown() override {
-        app::authenticationListener.reset();
-        app::bluetoothTransfer.reset();
-        app::discardPairingRequests();
-        DestroyWindow(window);
-        app::windowHandle = nullptr;
+        harness.reset();
         Ui::english = false;
     }
     void useReceiver(receiver::LoopbackReceiver& receiver, std::atomic<bool>* holdDisconnect = nullptr) {
@@ -138,6 +89,7 @@ protected:
     }
     void selectPhone() { app::bluetoothDevice = phoneInfo(phone, L"Pixel", true); }
 
+    std::unique_ptr<testing_support::MainWindow> harness;
     HWND window = nullptr;
     FakePlatform platform;
     FakeDevices devices{platform};
