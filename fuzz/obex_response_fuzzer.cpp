@@ -1,14 +1,8 @@
 // libFuzzer target: one OBEX push against a phone whose answers are the input.
+#include "fuzz/abort_on_fault.h"
 #include "fuzz/obex_response_properties.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const char* fault = obexcheck::pushFault(data, size);
-    if (*fault) {
-        std::fprintf(stderr, "OBEX push breaks a property: %s\n", fault);
-        std::abort();
-    }
+    abortOnFault("OBEX push", obexcheck::pushFault(data, size));
     return 0;
 }
