@@ -9,32 +9,41 @@
 
 namespace app {
 
-// A GDI object (font, brush, pen, bitmap, region) released with DeleteObject.
-template <typename Handle>
-class GdiObject {
+// A handle owned until release(): freed with Free (a call object) when replaced or at
+// the end of its life.
+template <typename Handle, typename Free>
+class Owned {
 public:
-    GdiObject() = default;
-    explicit GdiObject(Handle handle) : handle_(handle) {}
-    GdiObject(GdiObject&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    GdiObject& operator=(GdiObject&& other) noexcept {
+    Owned() = default;
+    explicit Owned(Handle handle) : handle_(handle) {}
+    Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    Owned& operator=(Owned&& other) noexcept {
         if (this != &other) reset(std::exchange(other.handle_, nullptr));
         return *this;
     }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    ~GdiObject() { reset(); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    ~Owned() { reset(); }
 
     Handle get() const { return handle_; }
     explicit operator bool() const { return handle_ != nullptr; }
     Handle release() { return std::exchange(handle_, nullptr); }
     void reset(Handle handle = nullptr) {
-        if (handle_) DeleteObject(handle_);
+        if (handle_) Free()(handle_);
         handle_ = handle;
     }
 
 private:
     Handle handle_ = nullptr;
 };
+
+struct DeleteGdiObject {
+    void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+
+// A GDI object (font, brush, pen, bitmap, region) released with DeleteObject.
+template <typename Handle>
+using GdiObject = Owned<Handle, DeleteGdiObject>;
 
 using Font = GdiObject<HFONT>;
 using Brush = GdiObject<HBRUSH>;
@@ -57,20 +66,14 @@ private:
     HGDIOBJ previous_;
 };
 
-// A memory device context compatible with another one.
-class MemoryDc {
-public:
-    explicit MemoryDc(HDC compatible) : dc_(CreateCompatibleDC(compatible)) {}
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    ~MemoryDc() {
-        if (dc_) DeleteDC(dc_);
-    }
-    HDC get() const { return dc_; }
-    explicit operator bool() const { return dc_ != nullptr; }
+struct DeleteDc {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
 
-private:
-    HDC dc_;
+// A memory device context compatible with another one.
+class MemoryDc : public Owned<HDC, DeleteDc> {
+public:
+    explicit MemoryDc(HDC compatible) : Owned(CreateCompatibleDC(compatible)) {}
 };
 
 // BeginPaint / EndPaint.
@@ -88,52 +91,49 @@ private:
     HDC dc_;
 };
 
-// OpenClipboard / CloseClipboard.
-class ClipboardScope {
+// A scope opened by a call that may fail: the closing call is made when the scope
+// ends, and only if the opening one succeeded.
+class PairedCalls {
 public:
-    explicit ClipboardScope(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
-    ClipboardScope(const ClipboardScope&) = delete;
-    ClipboardScope& operator=(const ClipboardScope&) = delete;
-    ~ClipboardScope() {
-        if (open_) CloseClipboard();
+    PairedCalls(const PairedCalls&) = delete;
+    PairedCalls& operator=(const PairedCalls&) = delete;
+    ~PairedCalls() {
+        if (opened_) close_();
     }
-    bool open() const { return open_; }
+
+protected:
+    PairedCalls(bool opened, void (*close)()) : opened_(opened), close_(close) {}
+    const bool opened_;
 
 private:
-    bool open_;
+    void (*const close_)();
+};
+
+// OpenClipboard / CloseClipboard.
+class ClipboardScope : private PairedCalls {
+public:
+    explicit ClipboardScope(HWND owner) : PairedCalls(OpenClipboard(owner) != FALSE, [] { CloseClipboard(); }) {}
+    bool open() const { return opened_; }
 };
 
 // COM for this thread as a single-threaded apartment, as the shell's ShellExecute
 // and the common dialogs ask of their caller; released only when this call took it.
-class ComApartment {
+class ComApartment : private PairedCalls {
 public:
-    ComApartment() : taken_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment() {
-        if (taken_) CoUninitialize();
-    }
-    bool taken() const { return taken_; }
+    ComApartment()
+        : PairedCalls(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)),
+                      [] { CoUninitialize(); }) {}
+    bool taken() const { return opened_; }
+};
 
-private:
-    bool taken_;
+struct FreeGlobal {
+    void operator()(HGLOBAL memory) const { GlobalFree(memory); }
 };
 
 // Movable global memory, freed unless handed to the system with release().
-class GlobalMemory {
+class GlobalMemory : public Owned<HGLOBAL, FreeGlobal> {
 public:
-    explicit GlobalMemory(SIZE_T bytes) : memory_(GlobalAlloc(GMEM_MOVEABLE, bytes)) {}
-    GlobalMemory(const GlobalMemory&) = delete;
-    GlobalMemory& operator=(const GlobalMemory&) = delete;
-    ~GlobalMemory() {
-        if (memory_) GlobalFree(memory_);
-    }
-    HGLOBAL get() const { return memory_; }
-    explicit operator bool() const { return memory_ != nullptr; }
-    HGLOBAL release() { return std::exchange(memory_, nullptr); }
-
-private:
-    HGLOBAL memory_;
+    explicit GlobalMemory(SIZE_T bytes) : Owned(GlobalAlloc(GMEM_MOVEABLE, bytes)) {}
 };
 
 }  // namespace app
