@@ -63,21 +63,16 @@ Script smallPushScript(std::size_t faultAt, Fault fault, Bytes answer = {}) {
 // accept, long enough that a loaded machine's late answer to an earlier packet is not
 // taken for the stall (seen once at 300 ms with ASan and two builds on two cores).
 // The others end within milliseconds and get time to spare.
-ChannelTimeouts quick() {
+ChannelTimeouts timeouts(std::uint64_t connectMs, std::uint64_t exchangeMs) {
     ChannelTimeouts t;
-    t.connectMs = 2000;
-    t.writeMs = 1000;
-    t.readMs = 1000;
+    t.connectMs = connectMs;
+    t.writeMs = exchangeMs;
+    t.readMs = exchangeMs;
     return t;
 }
 
-ChannelTimeouts patient() {
-    ChannelTimeouts t;
-    t.connectMs = 10000;
-    t.writeMs = 10000;
-    t.readMs = 10000;
-    return t;
-}
+ChannelTimeouts quick() { return timeouts(2000, 1000); }
+ChannelTimeouts patient() { return timeouts(10000, 10000); }
 
 std::string contents(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -54,15 +55,22 @@ bool answeredWithin(const TransferServer& server, Clock::duration limit, const s
         std::chrono::duration_cast<milliseconds>(limit));
 }
 
-// Opens a download that the client does not read, and waits until its head arrives,
-// which proves a worker is busy with it.
-std::unique_ptr<Client> stalledDownload(const TransferServer& server, const std::string& id,
-                                        const std::string& source) {
-    auto client = std::make_unique<Client>("127.0.0.1", server.port, source, true);
-    client->send(request("GET", "/" + server.token + "/file/" + id, "127.0.0.1:" + std::to_string(server.port)));
-    std::string first = client->receive(1, seconds(10));
-    EXPECT_EQ(first, "H") << "download from " << source << " was not served";
-    return client;
+// Shares the file and opens one download of it per source that the client does not
+// read, waiting until each head arrives, which proves a worker is busy with it.
+std::vector<std::unique_ptr<Client>> stalledDownloads(TransferServer& server, const TempFile& file,
+                                                      std::initializer_list<const char*> sources) {
+    auto share = file.share();
+    server.setFile(share);
+    const std::string id = share->id;
+    std::vector<std::unique_ptr<Client>> clients;
+    for (const char* source : sources) {
+        auto client = std::make_unique<Client>("127.0.0.1", server.port, source, true);
+        client->send(request("GET", "/" + server.token + "/file/" + id, "127.0.0.1:" + std::to_string(server.port)));
+        std::string first = client->receive(1, seconds(10));
+        EXPECT_EQ(first, "H") << "download from " << source << " was not served";
+        clients.push_back(std::move(client));
+    }
+    return clients;
 }
 
 TEST(ServerLifecycle, NewServerIsStoppedAndStopIsHarmless) {
@@ -170,13 +178,8 @@ TEST_F(ServerLimits, FourthConnectionFromOneAddressIsClosedWhileAnotherAddressIs
 
 TEST_F(ServerLimits, NinthWaitingConnectionIsClosed) {
     TempFile big("big.bin", std::uint64_t{256} * 1024 * 1024);
-    auto share = big.share();
-    server.setFile(share);
     // Four downloads the clients do not read keep the four workers busy.
-    std::vector<std::unique_ptr<Client>> busy;
-    for (const char* source : {"127.0.0.2", "127.0.0.2", "127.0.0.2", "127.0.0.3"}) {
-        busy.push_back(stalledDownload(server, share->id, source));
-    }
+    auto busy = stalledDownloads(server, big, {"127.0.0.2", "127.0.0.2", "127.0.0.2", "127.0.0.3"});
     // Eight silent connections wait in the queue.
     std::vector<std::unique_ptr<Client>> waiting;
     for (const char* source :
@@ -196,12 +199,7 @@ TEST_F(ServerLimits, NinthWaitingConnectionIsClosed) {
 
 TEST_F(ServerLimits, StopDuringFourDownloadsReturnsPromptlyAndCutsThem) {
     TempFile big("big.bin", std::uint64_t{256} * 1024 * 1024);
-    auto share = big.share();
-    server.setFile(share);
-    std::vector<std::unique_ptr<Client>> downloads;
-    for (const char* source : {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"}) {
-        downloads.push_back(stalledDownload(server, share->id, source));
-    }
+    auto downloads = stalledDownloads(server, big, {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"});
     const auto before = Clock::now();
     server.stop();
     const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - before);
