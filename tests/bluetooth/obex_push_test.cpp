@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <numeric>
 #include <utility>
 
@@ -49,6 +50,13 @@ void scriptAccepted(ScriptedChannel& ch, unsigned maxPacket, const Bytes& connec
     ch.respond(packet(0x90));
     for (std::size_t i = 1; i < bodyPackets; ++i) ch.respond(packet(0x90));
     ch.respond(packet(0xA0));
+}
+
+// Scripts the phone's answers: the CONNECT answer with its packet size, then one
+// response code per request.
+void scriptAnswers(ScriptedChannel& ch, unsigned maxPacket, std::initializer_list<unsigned char> codes) {
+    ch.respond(connectResponse(maxPacket));
+    for (unsigned char code : codes) ch.respond(packet(code));
 }
 
 unsigned length16(const Bytes& p, std::size_t at) { return (p[at] << 8) | p[at + 1]; }
@@ -188,8 +196,7 @@ TEST(ObexPush, EachRefusalOfTheOfferHasItsMessage) {
     for (unsigned char code : {0xC1, 0xC3, 0xCD, 0xCF, 0xD3, 0xC0, 0xA0}) {
         const std::string message = obexRefusal(code);
         ScriptedChannel ch;
-        ch.respond(connectResponse(1024));
-        ch.respond(packet(code));
+        scriptAnswers(ch, 1024, {code});
         Push push(10);
         EXPECT_EQ(errorOf<std::runtime_error>([&] { push.run(ch); }), message) << int(code);
         EXPECT_EQ(ch.writes.size(), 2u);  // no body, no DISCONNECT, no ABORT
@@ -199,9 +206,7 @@ TEST(ObexPush, EachRefusalOfTheOfferHasItsMessage) {
 
 TEST(ObexPush, ContinueWhereSuccessIsDueFailsTheLastPacket) {
     ScriptedChannel ch;
-    ch.respond(connectResponse(1024));
-    ch.respond(packet(0x90));
-    ch.respond(packet(0x90));
+    scriptAnswers(ch, 1024, {0x90, 0x90});
     Push push(10);
     EXPECT_EQ(errorOf<std::runtime_error>([&] { push.run(ch); }),
               "Le telephone a refuse le transfert OBEX (code 144).");
@@ -211,10 +216,7 @@ TEST(ObexPush, ContinueWhereSuccessIsDueFailsTheLastPacket) {
 
 TEST(ObexPush, RefusalInTheMiddleStopsTheBody) {
     ScriptedChannel ch;
-    ch.respond(connectResponse(255));
-    ch.respond(packet(0x90));
-    ch.respond(packet(0x90));
-    ch.respond(packet(0xD3));
+    scriptAnswers(ch, 255, {0x90, 0x90, 0xD3});
     Push push(1000);
     EXPECT_EQ(errorOf<std::runtime_error>([&] { push.run(ch); }),
               "Recepteur Bluetooth du telephone indisponible. Deverrouillez Android et reessayez.");
@@ -225,10 +227,7 @@ TEST(ObexPush, RefusalInTheMiddleStopsTheBody) {
 TEST(ObexPush, ReaderThatStopsEarlyOrOverrunsEndsThePush) {
     for (std::size_t limit : {std::size_t{0}, std::size_t{1}}) {
         ScriptedChannel ch;
-        ch.respond(connectResponse(1024));
-        ch.respond(packet(0x90));
-        ch.respond(packet(0x90));
-        ch.respond(packet(0xA0));
+        scriptAnswers(ch, 1024, {0x90, 0x90, 0xA0});
         Push push(2000);
         push.data.resize(1500);  // announces 2000, delivers 1500
         if (limit == 1) {
@@ -271,8 +270,7 @@ TEST(ObexPush, ChannelReaderAndProgressErrorsPassThroughUnchanged) {
     }
     {
         ScriptedChannel ch;
-        ch.respond(connectResponse(1024));
-        ch.respond(packet(0x90));
+        scriptAnswers(ch, 1024, {0x90});
         EXPECT_THROW(pushObexFile(
                          ch, L"x", 1, "a/b",
                          [](unsigned char*, unsigned long long) -> unsigned long long { throw Marker{}; },
@@ -296,9 +294,7 @@ TEST(ObexPush, ChannelReaderAndProgressErrorsPassThroughUnchanged) {
 TEST(ObexPush, LargestObjectIsOfferedAndOneMoreByteIsRefusedBeforeSending) {
     {
         ScriptedChannel ch;
-        ch.respond(connectResponse(1024));
-        ch.respond(packet(0x90));
-        ch.respond(packet(0xC3));  // the phone gives up after the first body packet
+        scriptAnswers(ch, 1024, {0x90, 0xC3});  // the phone gives up after the first body packet
         Push push(2000);
         EXPECT_EQ(errorOf<std::runtime_error>([&] { push.run(ch, L"big.bin", "a/b", 4294967295ull); }),
                   "Reception refusee par le telephone. Acceptez la notification sur Android.");

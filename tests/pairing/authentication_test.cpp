@@ -112,12 +112,16 @@ protected:
         discardBluetoothChallenges(windowA);
         discardBluetoothChallenges(windowB);
     }
+    static BluetoothDeviceRecord chosen() {
+        BluetoothDeviceRecord record;
+        record.address = phone;
+        return record;
+    }
     FakePlatform platform;
+    const BluetoothDeviceRecord device = chosen();
 };
 
 TEST_F(ListenerTest, RequestOfTheChosenPhoneIsPostedAndTaken) {
-    BluetoothDeviceRecord device;
-    device.address = phone;
     BluetoothAuthListener listener(windowA, device, requestMessage);
     EXPECT_EQ(platform.registeredAddress, phone);
     AuthenticationParams params = request(phone, AuthMethod::passkeyNotification, 4242);
@@ -137,8 +141,6 @@ TEST_F(ListenerTest, RequestOfTheChosenPhoneIsPostedAndTaken) {
 }
 
 TEST_F(ListenerTest, AnotherDevicesRequestIsIgnored) {
-    BluetoothDeviceRecord device;
-    device.address = phone;
     BluetoothAuthListener listener(windowA, device, requestMessage);
     AuthenticationParams foreign = request(otherPhone);
     EXPECT_TRUE(BluetoothAuthListener::onAuthentication(platform.lastContext, &foreign));
@@ -147,8 +149,6 @@ TEST_F(ListenerTest, AnotherDevicesRequestIsIgnored) {
 }
 
 TEST_F(ListenerTest, UnknownContextOrMissingParametersDoNothing) {
-    BluetoothDeviceRecord device;
-    device.address = phone;
     BluetoothAuthListener listener(windowA, device, requestMessage);
     AuthenticationParams params = request(phone);
     EXPECT_TRUE(BluetoothAuthListener::onAuthentication(nullptr, &params));
@@ -158,8 +158,6 @@ TEST_F(ListenerTest, UnknownContextOrMissingParametersDoNothing) {
 }
 
 TEST_F(ListenerTest, NothingIsPostedAfterTheListenerIsDestroyed) {
-    BluetoothDeviceRecord device;
-    device.address = phone;
     void* context = nullptr;
     {
         BluetoothAuthListener listener(windowA, device, requestMessage);
@@ -179,8 +177,6 @@ TEST_F(ListenerTest, NothingIsPostedAfterTheListenerIsDestroyed) {
 }
 
 TEST_F(ListenerTest, CallbacksRacingTheDestructorPostNothingAfterIt) {
-    BluetoothDeviceRecord device;
-    device.address = phone;
     auto listener = std::make_unique<BluetoothAuthListener>(windowA, device, requestMessage);
     void* context = platform.lastContext;
     std::atomic<bool> stop{false};
@@ -205,8 +201,6 @@ TEST_F(ListenerTest, CallbacksRacingTheDestructorPostNothingAfterIt) {
 }
 
 TEST_F(ListenerTest, FailedPostTakesTheRequestBack) {
-    BluetoothDeviceRecord device;
-    device.address = phone;
     BluetoothAuthListener listener(windowA, device, requestMessage);
     platform.postSucceeds = false;
     AuthenticationParams params = request(phone);
@@ -215,10 +209,8 @@ TEST_F(ListenerTest, FailedPostTakesTheRequestBack) {
 }
 
 TEST_F(ListenerTest, FullMailboxLeavesTheRequestUnanswered) {
-    for (unsigned long long device = 1; device <= 32; ++device)
-        ASSERT_NE(inbox().post(windowB, request(device), platform.clock), 0u);
-    BluetoothDeviceRecord device;
-    device.address = phone;
+    for (unsigned long long address = 1; address <= 32; ++address)
+        ASSERT_NE(inbox().post(windowB, request(address), platform.clock), 0u);
     BluetoothAuthListener listener(windowA, device, requestMessage);
     AuthenticationParams params = request(phone);
     EXPECT_TRUE(BluetoothAuthListener::onAuthentication(platform.lastContext, &params));
@@ -228,8 +220,6 @@ TEST_F(ListenerTest, FullMailboxLeavesTheRequestUnanswered) {
 
 TEST_F(ListenerTest, RegistrationFailureIsReportedAndLeavesNoRoute) {
     platform.registerResult = 5;
-    BluetoothDeviceRecord device;
-    device.address = phone;
     EXPECT_EQ(errorOf([&] { BluetoothAuthListener listener(windowA, device, requestMessage); }),
               "Ecoute du code Bluetooth impossible (Windows 5).");
     AuthenticationParams params = request(phone);
