@@ -33,6 +33,7 @@
 namespace {
 
 using namespace app;
+using testing_support::dropOf;
 
 class WindowModule : public ::testing::Test {
 protected:
@@ -274,23 +275,6 @@ std::wstring makeFile(const std::wstring& folder, const std::wstring& name) {
     WriteFile(file, "data", 4, &written, nullptr);
     CloseHandle(file);
     return path;
-}
-
-// A drop of several paths, as the shell builds it.
-HDROP dropOf(const std::vector<std::wstring>& paths) {
-    size_t characters = 1;
-    for (const auto& path : paths) characters += path.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + characters * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    auto* cursor = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(drop) + sizeof(DROPFILES));
-    for (const auto& path : paths) {
-        std::memcpy(cursor, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-        cursor += path.size() + 1;
-    }
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
 }
 
 TEST_F(WindowModule, DropTakesOnlyTheFirstFileAndSharesNothing) {

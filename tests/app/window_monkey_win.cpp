@@ -51,6 +51,7 @@ using namespace app;
 using State = BluetoothTransfer::State;
 using Clock = std::chrono::steady_clock;
 using testing_support::MainWindow;
+using testing_support::dropOf;
 
 constexpr unsigned long long phoneA = 0x00F00D00BEEFull, phoneB = 0x00F00D00CAFEull;
 
@@ -69,9 +70,10 @@ const std::pair<const wchar_t*, const wchar_t*> interfaceTexts[] = {
     {L"Impossible d\u2019ouvrir le navigateur.", L"Could not open the browser."},
 };
 
-// Waits (bounded) for `done`, handling this thread's messages meanwhile.
+// Waits (bounded) for `done`, handling this thread's messages meanwhile (the plain
+// tests/support/eventually.h would leave the window's posted results unread).
 template <class F>
-bool eventually(F done, int ms) {
+bool pumpedUntil(F done, int ms) {
     const auto until = Clock::now() + std::chrono::milliseconds(ms);
     while (!done()) {
         if (Clock::now() > until) return false;
@@ -673,23 +675,6 @@ bool Monkey::typeText() {
     return true;
 }
 
-// A drop as the shell makes it: a DROPFILES header and the wide paths.
-HDROP dropOf(const std::vector<std::wstring>& paths) {
-    std::size_t characters = 1;
-    for (const auto& path : paths) characters += path.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + characters * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    auto* cursor = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(drop) + sizeof(DROPFILES));
-    for (const auto& path : paths) {
-        std::memcpy(cursor, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-        cursor += path.size() + 1;
-    }
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
-}
-
 bool Monkey::dropFiles() {
     if (IsIconic(window())) return false;
     const std::vector<std::vector<std::wstring>> drops = {
@@ -792,7 +777,7 @@ bool Monkey::finishInternet() {
          (outcome.ok ? " succeeds " + outcome.version : " fails"));
     const int before = delivered_;
     internet_->release(action, outcome);
-    if (!eventually([&] { return !internet_->running(action) && delivered_ > before; }, 5000))
+    if (!pumpedUntil([&] { return !internet_->running(action) && delivered_ > before; }, 5000))
         escaped_ = "an Internet outcome never reached the window";
     return true;
 }
@@ -901,7 +886,7 @@ std::vector<Monkey::Action> Monkey::actions() {
                             const int id = action == remote::Action::Like ? ControlId::like : ControlId::updateCheck;
                             if (!click(id)) return false;
                             if (!IsWindowEnabled(GetDlgItem(window(), id)))
-                                eventually([&] { return internet_->running(action); }, 5000);
+                                pumpedUntil([&] { return internet_->running(action); }, 5000);
                             return true;
                         }});
     list.push_back({"edit boxes and unknown ids", 1, [this] {

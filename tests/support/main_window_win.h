@@ -6,9 +6,13 @@
 // display. Failures to build it throw, so any test framework can report them.
 
 #include <windows.h>
+#include <shlobj.h>
 
+#include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "app/window_win.h"
 #include "base/language.h"
@@ -19,6 +23,24 @@
 #include "remote/actions.h"
 
 namespace testing_support {
+
+// A drop of several paths, as the shell builds it: a DROPFILES header, then the wide
+// paths, each ended by a zero, and one more zero.
+inline HDROP dropOf(const std::vector<std::wstring>& paths) {
+    std::size_t characters = 1;
+    for (const auto& path : paths) characters += path.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + characters * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* cursor = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(drop) + sizeof(DROPFILES));
+    for (const auto& path : paths) {
+        std::memcpy(cursor, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+        cursor += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
 
 class MainWindow {
 public:
