@@ -24,15 +24,12 @@ void listenTo(const BLUETOOTH_DEVICE_INFO& phone) {
     authenticationListener = std::make_unique<BluetoothAuthListener>(windowHandle, deviceRecord(phone), pairingRequest);
 }
 
-unsigned long long phoneAddress() {
-    return bluetoothDevice->Address.ullLong & 0xFFFFFFFFFFFFull;
-}
+unsigned long long phoneAddress() { return bluetoothDevice->Address.ullLong & 0xFFFFFFFFFFFFull; }
 
 }  // namespace
 
 bool selectBluetoothPhone() {
-    if (BluetoothTransfer::busy(bluetoothTransfer->snapshot().state))
-        fail(Ui::Refusal::transferUnderWay);
+    if (BluetoothTransfer::busy(bluetoothTransfer->snapshot().state)) fail(Ui::Refusal::transferUnderWay);
     status(Ui::Pending::phoneSelection);
     authenticationListener.reset();
     selectingBluetoothPhone = true;
@@ -88,13 +85,9 @@ void onPairingRequest(WPARAM key, LPARAM extra) {
     status(Ui::Notice::pairingRejected);
 }
 
-void stopListening() {
-    authenticationListener.reset();
-}
+void stopListening() { authenticationListener.reset(); }
 
-void discardPairingRequests() {
-    discardBluetoothChallenges(windowHandle);
-}
+void discardPairingRequests() { discardBluetoothChallenges(windowHandle); }
 
 void sendBluetooth(const std::wstring& path) {
     auto share = std::make_shared<FileShare>(path);

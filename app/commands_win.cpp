@@ -27,8 +27,7 @@ constexpr DWORD pathCapacity = 32768;
 
 void chooseFile() {
     std::wstring path(pathCapacity, L'\0');
-    const std::wstring filter = std::wstring(Ui::current(Ui::Message::allFiles)) + L'\0' + L"*.*" +
-                                L'\0' + L'\0';
+    const std::wstring filter = std::wstring(Ui::current(Ui::Message::allFiles)) + L'\0' + L"*.*" + L'\0' + L'\0';
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = windowHandle;
@@ -46,16 +45,13 @@ void stopServer() {
     if (server) server->stop();
 }
 
-bool serverRunning() {
-    return server && server->running;
-}
+bool serverRunning() { return server && server->running; }
 
 void startSharing() {
     if (serverRunning()) return;
     refreshAdapters();
     const LRESULT selected = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
-    if (selected < 0 || static_cast<size_t>(selected) >= addresses.size())
-        fail(Ui::Refusal::noNetwork);
+    if (selected < 0 || static_cast<size_t>(selected) >= addresses.size()) fail(Ui::Refusal::noNetwork);
     server->start(addresses[static_cast<size_t>(selected)].second);
     refreshLink();
     refreshLabels();
@@ -139,8 +135,7 @@ void copyLink() {
     if (!target) throw std::bad_alloc();
     memcpy(target, currentLink.c_str(), bytes);
     GlobalUnlock(memory.get());
-    if (!EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, memory.get()))
-        fail(Ui::Refusal::copyFailed);
+    if (!EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, memory.get())) fail(Ui::Refusal::copyFailed);
     memory.release();  // the clipboard owns it now
     status(Ui::Notice::linkCopied);
 }
@@ -197,8 +192,7 @@ void setSelectedFile(const std::wstring& path) {
         fail(Ui::Refusal::fileNameNotUnicode);
     }
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        fail(Ui::Refusal::notAFile);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) fail(Ui::Refusal::notAFile);
     selectedPath = path;
     SetWindowTextW(fileLabel, Ui::fileLabelText(selectedPath, Ui::english).c_str());
     status(Ui::Notice::fileSelected);

@@ -58,21 +58,21 @@ const ControlRow controlTable[] = {
     {0, &deviceLabel, WC_STATICW, pathLabel, 0, Place::deviceLabel, true, L""},
     {ControlId::bluetoothPath, &btPathEdit, WC_EDITW, linkBox, WS_EX_CLIENTEDGE, Place::bluetoothPath, true, L""},
     {0, &btProgress, PROGRESS_CLASSW, PBS_SMOOTH, 0, Place::progress, false, L""},
-    {ControlId::cancelBluetooth, &cancelBluetoothButton, WC_BUTTONW, ownerButton, 0, Place::cancelBluetooth, false, L""},
+    {ControlId::cancelBluetooth, &cancelBluetoothButton, WC_BUTTONW, ownerButton, 0, Place::cancelBluetooth, false,
+     L""},
     {0, &statusLabel, WC_STATICW, SS_LEFT, 0, Place::statusLabel, true, L""},
 };
 
 HFONT makeFont(int height, int weight) {
-    return CreateFontW(-scaled(height), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                       L"Segoe UI");
+    return CreateFontW(-scaled(height), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Segoe UI");
 }
 
 HWND createControl(HWND parent, const ControlRow& row) {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
-    HWND control = CreateWindowExW(row.extendedStyle, row.className, row.text,
-                                   WS_CHILD | WS_VISIBLE | row.style, scaled(row.place.left),
-                                   scaled(row.place.top), scaled(row.place.width()), scaled(row.place.height()), parent,
+    HWND control = CreateWindowExW(row.extendedStyle, row.className, row.text, WS_CHILD | WS_VISIBLE | row.style,
+                                   scaled(row.place.left), scaled(row.place.top), scaled(row.place.width()),
+                                   scaled(row.place.height()), parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance, nullptr);
     if (!control) fail(Ui::Refusal::controlNotCreated);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(normalFont), FALSE);
@@ -109,9 +109,9 @@ void createControls(HWND window) {
     SendMessageW(btProgress, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(accentColour));
 
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
-    tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
-                              instance, nullptr);
+    tooltip =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, instance, nullptr);
     if (!tooltip) fail(Ui::Refusal::controlNotCreated);
     SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, scaled(280));
 }

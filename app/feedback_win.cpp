@@ -15,9 +15,7 @@
 
 namespace app {
 
-void status(const Ui::TextPair& notice) {
-    status(notice.french, notice.english);
-}
+void status(const Ui::TextPair& notice) { status(notice.french, notice.english); }
 
 void status(const std::wstring& french, const std::wstring& english) {
     noticeFr = french;
@@ -29,13 +27,9 @@ void showNotice() {
     if (statusLabel) SetWindowTextW(statusLabel, Ui::current({noticeFr.c_str(), noticeEn.c_str()}));
 }
 
-void readyNotice() {
-    status(bluetoothMode ? Ui::Notice::readyBluetooth : Ui::Notice::readyWifi);
-}
+void readyNotice() { status(bluetoothMode ? Ui::Notice::readyBluetooth : Ui::Notice::readyWifi); }
 
-void status(Ui::Pending action) {
-    status(Ui::inProgress(action));
-}
+void status(Ui::Pending action) { status(Ui::inProgress(action)); }
 
 bool underWay(Ui::Pending action) {
     switch (action) {
@@ -60,9 +54,7 @@ void error(const std::wstring& message) {
     }
 }
 
-void fail(const Ui::TextPair& refusal) {
-    throw std::runtime_error(utf8(Ui::current(refusal)));
-}
+void fail(const Ui::TextPair& refusal) { throw std::runtime_error(utf8(Ui::current(refusal))); }
 
 void openInBrowser(const std::wstring& address) {
     const auto opened = reinterpret_cast<INT_PTR>(

@@ -49,9 +49,7 @@ HWND modeSummary, statusLabel, languageCombo, textEdit, textSendButton, fileLabe
     qrButton, linkEdit, copyLinkButton, previewButton, startButton, pairButton, deviceLabel, btPathEdit, btProgress,
     cancelBluetoothButton, tooltip;
 
-int scaled(double units) {
-    return toPixels(units, scale);
-}
+int scaled(double units) { return toPixels(units, scale); }
 
 RECT scaledRect(const Box& units) {
     const Box pixels = toPixels(units, scale);

@@ -30,9 +30,7 @@ void setTooltip(HWND control, const wchar_t* text) {
     SendMessageW(tooltip, exists ? TTM_SETTOOLINFOW : TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-std::wstring phoneName() {
-    return bluetoothDevice ? std::wstring(bluetoothDevice->szName) : std::wstring();
-}
+std::wstring phoneName() { return bluetoothDevice ? std::wstring(bluetoothDevice->szName) : std::wstring(); }
 
 }  // namespace
 

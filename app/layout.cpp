@@ -26,9 +26,7 @@ bool inDragBand(int clientY, double scale) {
 Box qrModuleBox(const Box& area, int modules, int x, int y) {
     const long long side = std::min(area.right - area.left, area.bottom - area.top);
     const long long total = modules + 2 * qrQuietZone;
-    auto edge = [&](int origin, int index) {
-        return origin + static_cast<int>((index + qrQuietZone) * side / total);
-    };
+    auto edge = [&](int origin, int index) { return origin + static_cast<int>((index + qrQuietZone) * side / total); };
     return {edge(area.left, x), edge(area.top, y), edge(area.left, x + 1), edge(area.top, y + 1)};
 }
 

@@ -29,9 +29,7 @@ struct Box {
 };
 
 // A box given as its left, top, width and height, the way controls are placed.
-constexpr Box place(int left, int top, int width, int height) {
-    return {left, top, left + width, top + height};
-}
+constexpr Box place(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
 
 // Where each control of the main window sits, in base units. The window's control
 // table creates them here; the window tests click them here.

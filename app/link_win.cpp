@@ -61,8 +61,7 @@ void refreshAdapters() {
 void labelNoAddress() {
     if (!addresses.empty()) return;
     SendMessageW(addressCombo, CB_RESETCONTENT, 0, 0);
-    SendMessageW(addressCombo, CB_ADDSTRING, 0,
-                 reinterpret_cast<LPARAM>(Ui::current(Ui::noLocalNetwork)));
+    SendMessageW(addressCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Ui::current(Ui::noLocalNetwork)));
     SendMessageW(addressCombo, CB_SETCURSEL, 0, 0);
 }
 
@@ -95,10 +94,8 @@ void openQrWindow() {
     const int x = owner.left + (owner.right - owner.left - width) / 2;
     const int y = owner.top + (owner.bottom - owner.top - height) / 2;
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(windowHandle, GWLP_HINSTANCE));
-    qrWindow = CreateWindowExW(WS_EX_TOOLWINDOW, qrClassName,
-                               Ui::current(Ui::qrWindowTitle),
-                               WS_CAPTION | WS_SYSMENU, x, y, width, height, windowHandle, nullptr, instance,
-                               nullptr);
+    qrWindow = CreateWindowExW(WS_EX_TOOLWINDOW, qrClassName, Ui::current(Ui::qrWindowTitle), WS_CAPTION | WS_SYSMENU,
+                               x, y, width, height, windowHandle, nullptr, instance, nullptr);
     if (!qrWindow) fail(Ui::Refusal::qrWindowNotOpened);
     ShowWindow(qrWindow, SW_SHOWNORMAL);
 }
@@ -121,8 +118,7 @@ void paintQrWindow(HWND window) {
     SetTextColor(dc, greyText);
     SetBkMode(dc, TRANSPARENT);
     RECT below{margin, side + margin + scaled(qrHintGap), width - margin, height};
-    DrawTextW(dc, Ui::current(Ui::qrWindowHint), -1,
-              &below, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    DrawTextW(dc, Ui::current(Ui::qrWindowHint), -1, &below, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
 }
 
 }  // namespace

@@ -56,13 +56,11 @@ void registerClasses(HINSTANCE instance) {
     description.hIconSm = description.hIcon;
     description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     description.lpszClassName = mainClassName;
-    if (!RegisterClassExW(&description))
-        fail(Ui::Refusal::windowNotRegistered);
+    if (!RegisterClassExW(&description)) fail(Ui::Refusal::windowNotRegistered);
     WNDCLASSEXW qrDescription = description;
     qrDescription.lpfnWndProc = qrProc;
     qrDescription.lpszClassName = qrClassName;
-    if (!RegisterClassExW(&qrDescription))
-        fail(Ui::Refusal::qrWindowNotRegistered);
+    if (!RegisterClassExW(&qrDescription)) fail(Ui::Refusal::qrWindowNotRegistered);
 }
 
 HWND openMainWindow(HINSTANCE instance, const RECT& area) {
@@ -70,11 +68,9 @@ HWND openMainWindow(HINSTANCE instance, const RECT& area) {
     const int height = scaled(baseHeight);
     const int x = (area.right - area.left - width) / 2 + area.left;
     const int y = (area.bottom - area.top - height) / 2 + area.top;
-    HWND window = CreateWindowExW(WS_EX_ACCEPTFILES, mainClassName, windowTitle,
-                                  WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, x, y, width, height, nullptr, nullptr,
-                                  instance, nullptr);
-    if (!window)
-        fail(Ui::Refusal::windowNotOpened);
+    HWND window = CreateWindowExW(WS_EX_ACCEPTFILES, mainClassName, windowTitle, WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
+                                  x, y, width, height, nullptr, nullptr, instance, nullptr);
+    if (!window) fail(Ui::Refusal::windowNotOpened);
     const int corner = scaled(windowCorner);
     // The system owns the region once it is set.
     SetWindowRgn(window, CreateRoundRectRgn(0, 0, width + 1, height + 1, corner, corner), FALSE);

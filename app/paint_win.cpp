@@ -116,9 +116,11 @@ void drawButton(const DRAWITEMSTRUCT& item) {
         return;
     }
     const bool mode = id == ControlId::wifiMode || id == ControlId::bluetoothMode;
-    const bool active = (id == ControlId::wifiMode && !bluetoothMode) || (id == ControlId::bluetoothMode && bluetoothMode) ||
-                        id == ControlId::textSend || id == ControlId::fileSend || id == ControlId::start;
-    const bool header = id == ControlId::help || id == ControlId::minimize || id == ControlId::close || id == ControlId::like || id == ControlId::updateCheck;
+    const bool active = (id == ControlId::wifiMode && !bluetoothMode) ||
+                        (id == ControlId::bluetoothMode && bluetoothMode) || id == ControlId::textSend ||
+                        id == ControlId::fileSend || id == ControlId::start;
+    const bool header = id == ControlId::help || id == ControlId::minimize || id == ControlId::close ||
+                        id == ControlId::like || id == ControlId::updateCheck;
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
 

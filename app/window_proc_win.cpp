@@ -54,7 +54,10 @@ bool dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_CREATE: result = onCreate(window); return true;
     case WM_ERASEBKGND: result = 1; return true;
     case WM_PAINT: paintWindow(window); return true;
-    case WM_DRAWITEM: drawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); result = TRUE; return true;
+    case WM_DRAWITEM:
+        drawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        result = TRUE;
+        return true;
     case WM_NCHITTEST: result = onHitTest(window, message, wParam, lParam); return true;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
@@ -77,7 +80,8 @@ bool dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
 std::wstring failureText(const std::exception& failure) {
     if (dynamic_cast<const std::bad_alloc*>(&failure))
         return L"M\u00e9moire insuffisante. Fermez des programmes puis r\u00e9essayez.";
-    if (dynamic_cast<const std::system_error*>(&failure)) return L"Ressources syst\u00e8me insuffisantes. R\u00e9essayez.";
+    if (dynamic_cast<const std::system_error*>(&failure))
+        return L"Ressources syst\u00e8me insuffisantes. R\u00e9essayez.";
     return messageText(failure, L"Erreur Windows");  // a message that is not UTF-8 cannot be shown as such
 }
 

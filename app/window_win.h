@@ -31,7 +31,6 @@ class QrCode;
 
 namespace app {
 
-
 constexpr UINT internetActionFinished = remote::ActionFinished;  // posted by the Internet runner
 constexpr UINT pairingRequest = WM_APP + 53;
 constexpr UINT_PTR refreshTimer = 1;
@@ -79,9 +78,9 @@ extern HFONT brandFont;
 // main window destroys with itself.
 extern HWND windowHandle;
 extern HWND qrWindow;
-extern HWND modeSummary, statusLabel, languageCombo, textEdit, textSendButton, fileLabel, fileSendButton,
-    addressCombo, qrButton, linkEdit, copyLinkButton, previewButton, startButton, pairButton, deviceLabel,
-    btPathEdit, btProgress, cancelBluetoothButton, tooltip;
+extern HWND modeSummary, statusLabel, languageCombo, textEdit, textSendButton, fileLabel, fileSendButton, addressCombo,
+    qrButton, linkEdit, copyLinkButton, previewButton, startButton, pairButton, deviceLabel, btPathEdit, btProgress,
+    cancelBluetoothButton, tooltip;
 
 // What is shown and chosen: the link and its code, the addresses, the file, the
 // phone, the notice in both languages, and the mode.

@@ -12,7 +12,7 @@ public:
 #ifdef _WIN32
     using Handle = void*;  // HANDLE; INVALID_HANDLE_VALUE when not open
 #else
-    using Handle = int;    // file descriptor; -1 when not open
+    using Handle = int;  // file descriptor; -1 when not open
 #endif
     static const Handle invalidHandle;
 
@@ -26,8 +26,8 @@ public:
     FileShare& operator=(const FileShare&) = delete;
 
     Handle handle;
-    std::wstring path;  // exactly as given
-    std::wstring name;  // after the last '/' or '\'; the whole path without either
+    std::wstring path;   // exactly as given
+    std::wstring name;   // after the last '/' or '\'; the whole path without either
     std::uint64_t size;  // read once at opening
     std::string id;      // 32 lower-case hexadecimal digits naming the file in links
 };

@@ -18,8 +18,7 @@ const FileShare::Handle FileShare::invalidHandle = -1;
 
 FileShare::FileShare(std::wstring path_)
     : handle(-1), path(std::move(path_)), name(fileNameOf(path)), size(0), id(randomToken()) {
-    if (path.empty() || path.find(L'\0') != std::wstring::npos)
-        throw std::runtime_error("Chemin de fichier invalide.");
+    if (path.empty() || path.find(L'\0') != std::wstring::npos) throw std::runtime_error("Chemin de fichier invalide.");
     std::string bytes;
     try {
         bytes = utf8(path);

@@ -11,8 +11,7 @@ const FileShare::Handle FileShare::invalidHandle = INVALID_HANDLE_VALUE;
 
 FileShare::FileShare(std::wstring path_)
     : handle(INVALID_HANDLE_VALUE), path(std::move(path_)), name(fileNameOf(path)), size(0), id(randomToken()) {
-    if (path.empty() || path.find(L'\0') != std::wstring::npos)
-        throw std::runtime_error("Chemin de fichier invalide.");
+    if (path.empty() || path.find(L'\0') != std::wstring::npos) throw std::runtime_error("Chemin de fichier invalide.");
     // Read-only sharing: nobody may write or delete the file while it is shared.
     handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

@@ -33,15 +33,17 @@ BluetoothTransfer::Payload::~Payload() { wipe(text); }
 std::size_t BluetoothTransfer::Payload::readText(unsigned char* buffer, unsigned long long count,
                                                  std::size_t& position) const {
     const std::size_t n = static_cast<std::size_t>(std::min<unsigned long long>(text.size() - position, count));
-    std::memcpy(buffer, text.data() + position, n);  // NOLINT(bugprone-not-null-terminated-result): bytes, not a C string
+    std::memcpy(buffer, text.data() + position,
+                n);  // NOLINT(bugprone-not-null-terminated-result): bytes, not a C string
     position += n;
     return n;
 }
 
 BluetoothTransfer::BluetoothTransfer()
-    : BluetoothTransfer([](unsigned long long address, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
-          return connectRfcomm(address, cancel);
-      }) {}
+    : BluetoothTransfer(
+          [](unsigned long long address, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
+              return connectRfcomm(address, cancel);
+          }) {}
 
 BluetoothTransfer::BluetoothTransfer(Connector connector_, FileOpener opener_)
     : connector(std::move(connector_)), opener(std::move(opener_)) {
@@ -101,8 +103,7 @@ void BluetoothTransfer::startPayload(unsigned long long address, std::shared_ptr
         if (busy(state)) throw std::runtime_error("Un transfert Bluetooth est deja en cours.");
     }
     if (payload->size > obex::maxObjectSize)
-        throw std::runtime_error(
-            "Bluetooth : fichier limite a 4 Go moins 1 octet. Utilisez le Wi-Fi pour ce fichier.");
+        throw std::runtime_error("Bluetooth : fichier limite a 4 Go moins 1 octet. Utilisez le Wi-Fi pour ce fichier.");
     if (worker.joinable()) worker.join();
     cancelFlag = false;
     {

@@ -55,8 +55,8 @@ public:
 
     // Opens the channel to the phone's Object Push service. The product connects
     // RFCOMM; tests hand in a channel of their own. Must watch `cancel` while it waits.
-    using Connector = std::function<std::unique_ptr<ObexChannel>(unsigned long long address,
-                                                                 const std::atomic<bool>& cancel)>;
+    using Connector =
+        std::function<std::unique_ptr<ObexChannel>(unsigned long long address, const std::atomic<bool>& cancel)>;
 
     // Reads the next bytes of a file payload into the buffer (at most the capacity);
     // returns the count, 0 at the end. The product reads through a FileReader; tests

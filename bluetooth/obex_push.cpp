@@ -59,8 +59,7 @@ std::vector<unsigned char> connectionIdOf(const std::vector<unsigned char>& resp
 }
 
 // Appends a length-prefixed header: id, big-endian (size + 3), the value.
-void appendHeader(std::vector<unsigned char>& packet, unsigned char id, const unsigned char* value,
-                  std::size_t size) {
+void appendHeader(std::vector<unsigned char>& packet, unsigned char id, const unsigned char* value, std::size_t size) {
     if (size > obex::maxHeaderValue) throw std::runtime_error("En-tete Bluetooth trop long.");
     packet.push_back(id);
     putUint16(packet, size + 3);
@@ -86,7 +85,7 @@ std::vector<unsigned char> obexName(const std::wstring& name) {
     for (wchar_t c : name) {
         // wchar_t is a 16- or 32-bit unit, not a char; the first branch is the 16-bit platform's.
         const unsigned long v = static_cast<unsigned long>(c);  // NOLINT(bugprone-signed-char-misuse)
-        if constexpr (sizeof(wchar_t) == 2) {  // NOLINT(bugprone-branch-clone)
+        if constexpr (sizeof(wchar_t) == 2) {                   // NOLINT(bugprone-branch-clone)
             putUint16(out, static_cast<unsigned>(v));
         } else if (v >= 0xD800 && v <= 0xDFFF) {  // NOLINT(bugprone-branch-clone)
             // A lone surrogate is not a character; the phone could not decode it.
@@ -105,8 +104,7 @@ std::vector<unsigned char> obexName(const std::wstring& name) {
     return out;
 }
 
-void variableHeader(std::vector<unsigned char>& packet, unsigned char id,
-                    const std::vector<unsigned char>& value) {
+void variableHeader(std::vector<unsigned char>& packet, unsigned char id, const std::vector<unsigned char>& value) {
     appendHeader(packet, id, value.data(), value.size());
 }
 
@@ -129,16 +127,11 @@ void expect(const std::vector<unsigned char>& response, unsigned char code) {
     if (!response.empty() && got == code) return;
     switch (got) {
     case 0xC1:
-    case 0xC3:
-        throw std::runtime_error(
-            "Reception refusee par le telephone. Acceptez la notification sur Android.");
-    case 0xCD:
-        throw std::runtime_error("Fichier trop volumineux pour le recepteur Bluetooth Android.");
-    case 0xCF:
-        throw std::runtime_error("Ce type de fichier est refuse par le recepteur Bluetooth Android.");
+    case 0xC3: throw std::runtime_error("Reception refusee par le telephone. Acceptez la notification sur Android.");
+    case 0xCD: throw std::runtime_error("Fichier trop volumineux pour le recepteur Bluetooth Android.");
+    case 0xCF: throw std::runtime_error("Ce type de fichier est refuse par le recepteur Bluetooth Android.");
     case 0xD3:
-        throw std::runtime_error(
-            "Recepteur Bluetooth du telephone indisponible. Deverrouillez Android et reessayez.");
+        throw std::runtime_error("Recepteur Bluetooth du telephone indisponible. Deverrouillez Android et reessayez.");
     default:
         throw std::runtime_error("Le telephone a refuse le transfert OBEX (code " +
                                  std::to_string(static_cast<unsigned>(got)) + ").");
@@ -179,11 +172,9 @@ std::vector<unsigned char> offerOf(const Session& session, const std::vector<uns
     typeValue.push_back(0);
     variableHeader(offer, hdrType, typeValue);
     offer.push_back(hdrLength);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        offer.push_back(static_cast<unsigned char>((size >> shift) & 0xFF));
+    for (int shift = 24; shift >= 0; shift -= 8) offer.push_back(static_cast<unsigned char>((size >> shift) & 0xFF));
     if (offer.size() + 3 > session.peerMax)
-        throw std::runtime_error(
-            "Nom de fichier trop long pour ce recepteur Bluetooth. Raccourcissez-le.");
+        throw std::runtime_error("Nom de fichier trop long pour ce recepteur Bluetooth. Raccourcissez-le.");
     return offer;
 }
 
@@ -204,8 +195,7 @@ void sendBody(ObexChannel& channel, const Session& session, unsigned long long s
               const Progress& progress) {
     // 3 bytes of request prefix and 3 of Body header, plus the Connection ID if any.
     const std::size_t room = session.peerMax - 6 - session.connectionId.size();
-    const std::size_t bufferSize =
-        static_cast<std::size_t>(std::min<unsigned long long>({size, room, obex::maxChunk}));
+    const std::size_t bufferSize = static_cast<std::size_t>(std::min<unsigned long long>({size, room, obex::maxChunk}));
     std::vector<unsigned char> chunk(bufferSize);
     std::vector<unsigned char> body;
     body.reserve(session.connectionId.size() + 3 + bufferSize);
@@ -228,14 +218,13 @@ void sendBody(ObexChannel& channel, const Session& session, unsigned long long s
 void disconnect(ObexChannel& channel, const Session& session) {
     try {
         sendRequest(channel, opDisconnect, session.connectionId);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 }  // namespace
 
-void pushObexFile(ObexChannel& channel, const std::wstring& name, unsigned long long size,
-                  const std::string& type, const Reader& reader, const Progress& progress) {
+void pushObexFile(ObexChannel& channel, const std::wstring& name, unsigned long long size, const std::string& type,
+                  const Reader& reader, const Progress& progress) {
     if (size > obex::maxObjectSize)
         throw std::runtime_error(
             "Bluetooth OBEX : fichier limite a 4 Go moins 1 octet. Utilisez le Wi-Fi pour ce fichier.");

@@ -29,7 +29,8 @@ std::unique_ptr<SocketChannel> connectRfcomm(unsigned long long address, const s
     if (!platform::setNonBlocking(s)) throw std::runtime_error("Configuration Bluetooth impossible.");
 
     ULONG required = 1;
-    if (setsockopt(s, SOL_RFCOMM, SO_BTH_AUTHENTICATE, reinterpret_cast<const char*>(&required), sizeof required) != 0 ||
+    if (setsockopt(s, SOL_RFCOMM, SO_BTH_AUTHENTICATE, reinterpret_cast<const char*>(&required), sizeof required) !=
+            0 ||
         setsockopt(s, SOL_RFCOMM, SO_BTH_ENCRYPT, reinterpret_cast<const char*>(&required), sizeof required) != 0)
         throw std::runtime_error("Protection de la connexion Bluetooth impossible : " + lastError());
 

@@ -21,8 +21,7 @@ void SocketChannel::wait(bool forWrite, std::uint64_t deadline) {
         if (cancel && cancel->load()) throw Cancelled();
         const std::uint64_t now = platform::tickCount();
         if (now > deadline)
-            throw std::runtime_error(
-                "Delai Bluetooth depasse. Deverrouillez le telephone et acceptez le transfert.");
+            throw std::runtime_error("Delai Bluetooth depasse. Deverrouillez le telephone et acceptez le transfert.");
         // A short last slice keeps the deadline exact.
         const int slice = static_cast<int>(std::min<std::uint64_t>(pollSliceMs, deadline - now + 1));
         int socketError = 0;

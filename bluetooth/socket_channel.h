@@ -48,8 +48,7 @@ private:
 // A TCP channel to an IPv4 address (network byte order) with the same deadlines as
 // the phone's. Raises "Connexion TCP impossible : " + the system's text.
 std::unique_ptr<SocketChannel> connectTcpChannel(std::uint32_t address, std::uint16_t port,
-                                                 const std::atomic<bool>* cancel,
-                                                 ChannelTimeouts timeouts = {});
+                                                 const std::atomic<bool>* cancel, ChannelTimeouts timeouts = {});
 
 // The product's road: an authenticated, encrypted RFCOMM connection to the Object
 // Push service of the phone with that 48-bit address. Where the system has no

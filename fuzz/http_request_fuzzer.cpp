@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     HttpRequest again;
     if (parseHttpRequest(head, again) != accepted) std::abort();
-    if (accepted && (again.method != request.method || again.target != request.target ||
-                     again.fields != request.fields))
+    if (accepted &&
+        (again.method != request.method || again.target != request.target || again.fields != request.fields))
         std::abort();
     return 0;
 }

@@ -32,7 +32,9 @@ public:
     InputChannel(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
     std::vector<Bytes> writes;
 
-    void write(const unsigned char* bytes, unsigned long long count) override { writes.emplace_back(bytes, bytes + count); }
+    void write(const unsigned char* bytes, unsigned long long count) override {
+        writes.emplace_back(bytes, bytes + count);
+    }
     void read(unsigned char* out, unsigned long long count) override {
         if (size - at < count) throw HungUp{};
         std::memcpy(out, data + at, static_cast<std::size_t>(count));
@@ -108,7 +110,8 @@ inline Session readConnect(const Bytes& answer) {
     Session s;
     if (answer[0] != 0xA0) return s.error = obexRefusal(answer[0]), s;
     if (answer.size() < 7) return s.error = "Reponse de connexion OBEX incomplete.", s;
-    if ((answer[3] & 0xF0) != 0x10 || answer[4] != 0) return s.error = "Version ou options OBEX non prises en charge.", s;
+    if ((answer[3] & 0xF0) != 0x10 || answer[4] != 0)
+        return s.error = "Version ou options OBEX non prises en charge.", s;
     s.peerMax = big16(&answer[5]);
     if (s.peerMax < 255) return s.error = "Taille de paquet OBEX invalide.", s;
     const Headers headers = headersOf(answer);
@@ -118,8 +121,9 @@ inline Session readConnect(const Bytes& answer) {
     // Both sit before the header that breaks the list, so the second is met first.
     if (ids.size() > 1) return s.error = "Identifiant de session OBEX duplique.", s;
     if (!headers.broken.empty()) return s.error = headers.broken, s;
-    if (!ids.empty()) s.connectionId.assign(answer.begin() + static_cast<std::ptrdiff_t>(ids[0]),
-                                            answer.begin() + static_cast<std::ptrdiff_t>(ids[0] + 5));
+    if (!ids.empty())
+        s.connectionId.assign(answer.begin() + static_cast<std::ptrdiff_t>(ids[0]),
+                              answer.begin() + static_cast<std::ptrdiff_t>(ids[0] + 5));
     return s;
 }
 
@@ -164,7 +168,8 @@ inline const char* pushFault(const std::uint8_t* data, std::size_t size, bool* c
     }
 
     const std::vector<Bytes>& writes = channel.writes;
-    if (writes.empty() || writes[0] != Bytes{0x80, 0x00, 0x07, 0x10, 0x00, 0xFF, 0xFF}) return "first request is not CONNECT";
+    if (writes.empty() || writes[0] != Bytes{0x80, 0x00, 0x07, 0x10, 0x00, 0xFF, 0xFF})
+        return "first request is not CONNECT";
     for (const Bytes& w : writes)
         if (w.size() < 3 || big16(&w[1]) != w.size()) return "request length field wrong";
 
@@ -178,12 +183,14 @@ inline const char* pushFault(const std::uint8_t* data, std::size_t size, bool* c
         if (k > 0) {
             if (request.size() > session.peerMax) return "request larger than the phone's maximum";
             if (!session.connectionId.empty() &&
-                (request.size() < 8 || !std::equal(session.connectionId.begin(), session.connectionId.end(), request.begin() + 3)))
+                (request.size() < 8 ||
+                 !std::equal(session.connectionId.begin(), session.connectionId.end(), request.begin() + 3)))
                 return "request without the phone's Connection ID";
         }
         if (request[0] == 0x81) {  // DISCONNECT ends a completed push, nothing after it
             if (!last || failure) return "DISCONNECT out of place";
-            if (request.size() != 3 + session.connectionId.size()) return "DISCONNECT carries more than the Connection ID";
+            if (request.size() != 3 + session.connectionId.size())
+                return "DISCONNECT carries more than the Connection ID";
             if (delivered != objectSize) return "completed without the whole object";
             if (reports.empty() || reports.back() != std::make_pair(ObexPhase::Sending, (unsigned long long)objectSize))
                 return "completion not reported";
@@ -197,7 +204,8 @@ inline const char* pushFault(const std::uint8_t* data, std::size_t size, bool* c
                 return "body packet malformed";
             const std::size_t room = session.peerMax - 6 - session.connectionId.size();
             const std::size_t remaining = objectSize - delivered;
-            const std::size_t expected = remaining < room ? (remaining < 16384 ? remaining : 16384) : (room < 16384 ? room : 16384);
+            const std::size_t expected =
+                remaining < room ? (remaining < 16384 ? remaining : 16384) : (room < 16384 ? room : 16384);
             if (request.size() - h - 3 != expected) return "body chunk of the wrong size";
             for (std::size_t i = h + 3; i < request.size(); ++i)
                 if (request[i] != objectByte(delivered++)) return "body bytes differ from the object";

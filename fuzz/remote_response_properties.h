@@ -89,12 +89,12 @@ inline const char* responseFault(std::string_view view) {
             const std::string version = regexMember(body, "version");
             expected = versionForm(version) ? "version " + version : "La version publiée sur le site est invalide.";
         }
-        if ((failure.empty() ? "version " + latest : failure) != expected) return "parseLatest disagrees with the expressions";
+        if ((failure.empty() ? "version " + latest : failure) != expected)
+            return "parseLatest disagrees with the expressions";
 
         static const std::regex added(R"("added"\s*:\s*(true|false)\s*[,}])", std::regex::ECMAScript);
         const bool expectedVote = regexObject(body) && regexMember(body, "application") == "tolvenaireandroid" &&
-                                  regexMember(body, "version") == remote::VersionUtf8 &&
-                                  std::regex_search(body, added);
+                                  regexMember(body, "version") == remote::VersionUtf8 && std::regex_search(body, added);
         if (vote != expectedVote) return "validVoteResponse disagrees with the expressions";
     }
 
@@ -113,8 +113,7 @@ inline const char* responseFault(std::string_view view) {
                     if (dot == std::string::npos) break;
                     at = dot + 1;
                 }
-                return std::to_string(g[0] + 1000000) + std::to_string(g[1] + 1000000) +
-                       std::to_string(g[2] + 1000000);
+                return std::to_string(g[0] + 1000000) + std::to_string(g[1] + 1000000) + std::to_string(g[2] + 1000000);
             };
             const std::string ga = groups(a), gb = groups(b);
             const int expectedOrder = ga < gb ? -1 : (ga > gb ? 1 : 0);
@@ -123,8 +122,7 @@ inline const char* responseFault(std::string_view view) {
             try {
                 remote::compareVersions(a, b);
                 return "compareVersions accepted an invalid version";
-            } catch (const std::invalid_argument&) {
-            }
+            } catch (const std::invalid_argument&) {}
         }
     }
     return "";

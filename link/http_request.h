@@ -6,8 +6,8 @@
 
 // One parsed request head of the small GET/HEAD subset the link server accepts.
 struct HttpRequest {
-    std::string method;  // as received, case kept
-    std::string target;  // as received, query included
+    std::string method;                                   // as received, case kept
+    std::string target;                                   // as received, query included
     std::unordered_map<std::string, std::string> fields;  // lower-case name -> trimmed value
 
     // The value under `name` (given in lower case), or "" when there is none.

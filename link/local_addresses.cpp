@@ -9,9 +9,8 @@ using Octets = std::array<std::uint8_t, 4>;
 
 // Words that mark a virtual, container or VPN adapter: a phone is rarely on
 // the other side of one of those.
-constexpr const wchar_t* virtualWords[] = {L"vpn",      L"wireguard", L"tailscale",
-                                           L"zerotier", L"virtual",   L"vethernet",
-                                           L"docker",   L"tap-",      L"tun"};
+constexpr const wchar_t* virtualWords[] = {L"vpn",       L"wireguard", L"tailscale", L"zerotier", L"virtual",
+                                           L"vethernet", L"docker",    L"tap-",      L"tun"};
 
 std::string dotted(const Octets& octets) {
     std::string text;
@@ -36,9 +35,8 @@ bool namesVirtualAdapter(const std::wstring& label) {
     std::wstring lower = label;
     // ASCII folding is enough: every word looked for is ASCII, and a locale's
     // own folding differs between systems.
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) {
-        return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-    });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; });
     return std::any_of(std::begin(virtualWords), std::end(virtualWords),
                        [&](const wchar_t* word) { return lower.find(word) != std::wstring::npos; });
 }
@@ -70,6 +68,7 @@ LocalAddressList usableAddresses(const std::vector<AdapterInfo>& adapters) {
                      [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
     LocalAddressList result;
     result.reserve(candidates.size());
-    for (Candidate& candidate : candidates) result.emplace_back(std::move(candidate.label), std::move(candidate.address));
+    for (Candidate& candidate : candidates)
+        result.emplace_back(std::move(candidate.label), std::move(candidate.address));
     return result;
 }

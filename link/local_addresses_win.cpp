@@ -29,8 +29,7 @@ LocalAddressList localAddresses() {
         if (status != NO_ERROR) return {};
 
         std::vector<AdapterInfo> adapters;
-        for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter;
-             adapter = adapter->Next) {
+        for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter; adapter = adapter->Next) {
             AdapterInfo info;
             if (adapter->FriendlyName) info.name = adapter->FriendlyName;
             info.up = adapter->OperStatus == IfOperStatusUp;

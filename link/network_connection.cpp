@@ -67,18 +67,18 @@ bool NetworkConnection::write(const void* data, std::uint64_t length) const {
 
 const char* reasonPhrase(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 304: return "Not Modified";
-        case 400: return "Bad Request";
-        case 403: return "Forbidden";
-        case 405: return "Method Not Allowed";
-        case 431: return "Request Header Fields Too Large";
-        default: return "Not Found";
+    case 200: return "OK";
+    case 304: return "Not Modified";
+    case 400: return "Bad Request";
+    case 403: return "Forbidden";
+    case 405: return "Method Not Allowed";
+    case 431: return "Request Header Fields Too Large";
+    default: return "Not Found";
     }
 }
 
-bool headers(const NetworkConnection& connection, int status, std::string_view contentType,
-             std::uint64_t contentLength, std::string_view extraHeaders) {
+bool headers(const NetworkConnection& connection, int status, std::string_view contentType, std::uint64_t contentLength,
+             std::string_view extraHeaders) {
     std::string head;
     head.reserve(512 + contentType.size() + extraHeaders.size());
     head += "HTTP/1.1 ";

@@ -13,8 +13,8 @@
 // Nothing here raises: failures are reported as -1 or false.
 struct NetworkConnection {
     platform::SocketHandle socket = platform::invalidSocket;  // owned by the worker
-    const std::atomic<bool>* running = nullptr;                // the server's flag
-    std::uint64_t deadline = 0;  // tick count after which no I/O succeeds
+    const std::atomic<bool>* running = nullptr;               // the server's flag
+    std::uint64_t deadline = 0;                               // tick count after which no I/O succeeds
 
     static constexpr int pollMs = 100;
     static constexpr std::uint64_t progressLimitMs = 15000;
@@ -32,8 +32,8 @@ struct NetworkConnection {
 
 // The status line, Content-Type, Content-Length (not for 304), the fixed security
 // block and `extraHeaders` (complete lines ending in CR LF), sent in one write.
-bool headers(const NetworkConnection& connection, int status, std::string_view contentType,
-             std::uint64_t contentLength, std::string_view extraHeaders);
+bool headers(const NetworkConnection& connection, int status, std::string_view contentType, std::uint64_t contentLength,
+             std::string_view extraHeaders);
 
 // The head for `body`, then the body unless headOnly or status 304.
 bool response(const NetworkConnection& connection, int status, std::string_view contentType, std::string_view body,

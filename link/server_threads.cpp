@@ -43,7 +43,8 @@ void TransferServer::start(const std::string& where) {
 
     platform::Socket candidateListener(platform::openTcpSocket());
     if (!candidateListener.valid()) throw std::runtime_error("Creation du serveur impossible.");
-    if (!platform::setExclusiveAddressUse(candidateListener.get()) || !platform::setNonBlocking(candidateListener.get())) {
+    if (!platform::setExclusiveAddressUse(candidateListener.get()) ||
+        !platform::setNonBlocking(candidateListener.get())) {
         throw std::runtime_error("Configuration du serveur impossible.");
     }
     std::uint16_t bound = 0;

@@ -36,8 +36,8 @@ int waitSocket(SocketHandle socket, bool forWrite, int timeoutMs, int* socketErr
     FD_SET(socket, &ready);
     FD_SET(socket, &failed);
     timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    const int result = select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr,
-                              socketError ? &failed : nullptr, &timeout);
+    const int result =
+        select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, socketError ? &failed : nullptr, &timeout);
     if (result == SOCKET_ERROR) return -1;
     // The exception set is how Windows reports a failed non-blocking connect; it is
     // tested before readiness.

@@ -14,8 +14,7 @@ std::uint64_t tickCount() { return GetTickCount64(); }
 bool systemRandom(unsigned char* buffer, std::size_t length) {
     while (length > 0) {
         ULONG piece = static_cast<ULONG>(std::min<std::size_t>(length, std::numeric_limits<ULONG>::max()));
-        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, buffer, piece, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
-            return false;
+        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, buffer, piece, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) return false;
         buffer += piece;
         length -= piece;
     }

@@ -116,9 +116,8 @@ std::wstring voterId() {
 
 void recordLike() {
     const std::wstring id = voterId();
-    const std::string body =
-        request(likesHost(), std::wstring(L"/api/likes/tolvenaireandroid/") + Version, L"POST",
-                L"X-TolvenaireAndroid-Voter: " + id + L"\r\nAccept: application/json\r\n");
+    const std::string body = request(likesHost(), std::wstring(L"/api/likes/tolvenaireandroid/") + Version, L"POST",
+                                     L"X-TolvenaireAndroid-Voter: " + id + L"\r\nAccept: application/json\r\n");
     if (!validVoteResponse(body)) fail("La confirmation du soutien est invalide. Réessayez plus tard.");
 
     // The service has counted the like; a marker that cannot be written only means

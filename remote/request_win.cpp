@@ -53,8 +53,8 @@ std::string request(const std::wstring& host, const std::wstring& path, const st
     }
     HttpHandle connection(WinHttpConnect(session.get(), host.c_str(), INTERNET_DEFAULT_HTTPS_PORT, 0));
     if (!connection) fail(Unavailable);
-    HttpHandle exchange(WinHttpOpenRequest(connection.get(), method.c_str(), path.c_str(), nullptr,
-                                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE));
+    HttpHandle exchange(WinHttpOpenRequest(connection.get(), method.c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                           WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE));
     if (!exchange) fail(Unavailable);
 
     // The receive time-out also bounds the wait for the answer's head: Wine applies

@@ -13,9 +13,7 @@ constexpr std::string_view Application = "tolvenaireandroid";
 constexpr std::size_t MaxVersionLength = 24;
 
 // What \s matches in a regular expression over char.
-bool regexBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool regexBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 // Space, tab, line feed and carriage return around a whole document.
 bool documentBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -131,8 +129,8 @@ std::wstring downloadUrl(std::string_view version) {
 }
 
 bool validVoteResponse(std::string_view body) {
-    return isObject(body) && field(body, "application") == Application &&
-           field(body, "version") == VersionUtf8 && hasAddedFlag(body);
+    return isObject(body) && field(body, "application") == Application && field(body, "version") == VersionUtf8 &&
+           hasAddedFlag(body);
 }
 
 }  // namespace remote

@@ -7,11 +7,9 @@ namespace Ui {
 std::array<ControlText, 3> stateCaptions(bool bluetoothMode, bool sharing) {
     return {{
         {ControlId::textSend,
-         bluetoothMode ? TextPair{L"Envoyer en .txt", L"Send as .txt"}
-                       : TextPair{L"Envoyer le texte", L"Send text"}},
+         bluetoothMode ? TextPair{L"Envoyer en .txt", L"Send as .txt"} : TextPair{L"Envoyer le texte", L"Send text"}},
         {ControlId::fileSend, {L"Envoyer", L"Send file"}},
-        {ControlId::start, sharing ? TextPair{L"Arrêter", L"Stop sharing"}
-                                   : TextPair{L"Démarrer", L"Start sharing"}},
+        {ControlId::start, sharing ? TextPair{L"Arrêter", L"Stop sharing"} : TextPair{L"Démarrer", L"Start sharing"}},
     }};
 }
 
@@ -32,20 +30,17 @@ TextPair connectionLine(bool bluetoothMode, bool serverRunning, std::uint64_t la
 }
 
 std::wstring fileLabelText(const std::wstring& selectedPath, bool inEnglish) {
-    if (selectedPath.empty())
-        return TextPair{L"Aucun fichier sélectionné", L"No file selected"}.in(inEnglish);
+    if (selectedPath.empty()) return TextPair{L"Aucun fichier sélectionné", L"No file selected"}.in(inEnglish);
     return fileNameOf(selectedPath);
 }
 
 std::wstring deviceLabelText(bool phoneChosen, const std::wstring& phoneName, bool inEnglish) {
-    if (!phoneChosen)
-        return TextPair{L"Aucun téléphone sélectionné", L"No phone selected"}.in(inEnglish);
+    if (!phoneChosen) return TextPair{L"Aucun téléphone sélectionné", L"No phone selected"}.in(inEnglish);
     return TextPair{L"Téléphone : ", L"Phone: "}.in(inEnglish) + phoneName;
 }
 
 std::wstring bluetoothPathText(bool sendsText, const std::wstring& bluetoothPath, bool inEnglish) {
-    if (sendsText)
-        return TextPair{L"Texte.txt · en mémoire", L"Text.txt · in memory"}.in(inEnglish);
+    if (sendsText) return TextPair{L"Texte.txt · en mémoire", L"Text.txt · in memory"}.in(inEnglish);
     return bluetoothPath;
 }
 

@@ -49,8 +49,7 @@ inline constexpr std::array<ControlText, 8> tooltips{{
     {ControlId::qr, {L"Cliquez pour agrandir le QR code", L"Click to enlarge the QR code"}},
     {ControlId::languageList, {L"Langue / Language", L"Langue / Language"}},
     {ControlId::like, {L"J’aime cette version · Internet", L"Like this version · Internet"}},
-    {ControlId::updateCheck,
-     {L"Rechercher une mise à jour · Internet", L"Check for updates · Internet"}},
+    {ControlId::updateCheck, {L"Rechercher une mise à jour · Internet", L"Check for updates · Internet"}},
 }};
 
 // Header buttons carry the same glyph in both languages; set once at creation.

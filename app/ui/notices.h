@@ -21,7 +21,8 @@ inline constexpr TextPair textReady{L"Texte prêt. Scannez le QR code sur Androi
                                     L"Text ready. Scan the QR code on Android."};
 inline constexpr TextPair textCleared{L"Texte effacé et retiré du partage.", L"Text cleared and removed from sharing."};
 inline constexpr TextPair fileSelected{L"Fichier choisi. Cliquez sur Envoyer.", L"File selected. Click Send file."};
-inline constexpr TextPair fileReady{L"Fichier prêt. Téléchargez-le sur Android.", L"File ready. Download it on Android."};
+inline constexpr TextPair fileReady{L"Fichier prêt. Téléchargez-le sur Android.",
+                                    L"File ready. Download it on Android."};
 inline constexpr TextPair fileRemoved{L"Fichier retiré des prochains téléchargements.",
                                       L"File removed from future downloads."};
 inline constexpr TextPair sharingActive{L"Partage actif. Scannez le QR code.", L"Sharing is active. Scan the QR code."};
@@ -75,9 +76,8 @@ constexpr TextPair inProgress(Pending action) {
 // What a refused command or a failed step of the window says, in a warning box.
 namespace Refusal {
 inline constexpr TextPair emptyText{L"Saisissez un texte à envoyer.", L"Enter some text to send."};
-inline constexpr TextPair noNetwork{
-    L"Connectez le PC au même réseau que le téléphone, puis choisissez une interface.",
-    L"Connect your PC and phone to the same network, then select an interface."};
+inline constexpr TextPair noNetwork{L"Connectez le PC au même réseau que le téléphone, puis choisissez une interface.",
+                                    L"Connect your PC and phone to the same network, then select an interface."};
 inline constexpr TextPair notAFile{L"Choisissez un fichier lisible, pas un dossier.",
                                    L"Choose a readable file, not a folder."};
 inline constexpr TextPair fileNameNotUnicode{
@@ -88,12 +88,14 @@ inline constexpr TextPair clipboardUnavailable{L"Presse-papiers indisponible. R�
 inline constexpr TextPair copyFailed{L"Copie impossible.", L"Could not copy."};
 inline constexpr TextPair transferUnderWay{L"Attendez la fin du transfert ou annulez-le.",
                                            L"Wait for the transfer to finish or cancel it."};
-inline constexpr TextPair controlNotCreated{L"Création d’une commande impossible.", L"Could not create a window control."};
+inline constexpr TextPair controlNotCreated{L"Création d’une commande impossible.",
+                                            L"Could not create a window control."};
 inline constexpr TextPair qrWindowNotOpened{L"Ouverture du QR code impossible.", L"Could not open the QR code."};
 inline constexpr TextPair windowNotRegistered{L"Création de fenêtre impossible.", L"Could not register the window."};
 inline constexpr TextPair qrWindowNotRegistered{L"Création de fenêtre QR impossible.",
                                                 L"Could not register the QR window."};
-inline constexpr TextPair windowNotOpened{L"Ouverture de l’application impossible.", L"Could not open the application."};
+inline constexpr TextPair windowNotOpened{L"Ouverture de l’application impossible.",
+                                          L"Could not open the application."};
 inline constexpr TextPair networkingUnavailable{L"Le réseau Windows est indisponible.",
                                                 L"Windows networking is unavailable."};
 }  // namespace Refusal
@@ -109,9 +111,8 @@ inline constexpr TextPair updateCaption{L"Mise à jour", L"Update"};
 inline constexpr TextPair availableVersion{L"Version disponible : ", L"Available version: "};
 inline constexpr TextPair openDownload{L"\nOuvrir son téléchargement sur Varnix ?", L"\nOpen its download on Varnix?"};
 // Followed by the address the browser could not open.
-inline constexpr TextPair browserUnavailable{
-    L"Impossible d’ouvrir le navigateur. Ouvrez vous-même cette adresse :\n",
-    L"Could not open the browser. Open this address yourself:\n"};
+inline constexpr TextPair browserUnavailable{L"Impossible d’ouvrir le navigateur. Ouvrez vous-même cette adresse :\n",
+                                             L"Could not open the browser. Open this address yourself:\n"};
 inline constexpr TextPair chooseFileTitle{L"Choisir un fichier", L"Choose a file"};
 inline constexpr TextPair allFiles{L"Tous les fichiers", L"All files"};
 }  // namespace Message

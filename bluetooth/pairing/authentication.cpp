@@ -34,11 +34,9 @@ unsigned long long freshIdentifier(const Map& used) {
 }
 
 bool codeCanBeCompared(const AuthenticationParams& params) {
-    return (params.method == AuthMethod::numericComparison ||
-            params.method == AuthMethod::passkeyNotification) &&
+    return (params.method == AuthMethod::numericComparison || params.method == AuthMethod::passkeyNotification) &&
            params.numericValue < 1000000 && params.device.address != 0 &&
-           params.ioCapability != IoCapability::noInputNoOutput &&
-           params.ioCapability != IoCapability::undefined;
+           params.ioCapability != IoCapability::noInputNoOutput && params.ioCapability != IoCapability::undefined;
 }
 
 }  // namespace
@@ -65,8 +63,7 @@ unsigned long long AuthenticationMailbox::post(WindowHandle window, const Authen
     std::lock_guard<std::mutex> lock(mutex_);
     dropExpired(now);
     for (auto it = entries_.begin(); it != entries_.end();) {
-        bool replaced = it->second.window == window &&
-                        it->second.params.device.address == params.device.address;
+        bool replaced = it->second.window == window && it->second.params.device.address == params.device.address;
         it = replaced ? entries_.erase(it) : std::next(it);
     }
     if (entries_.size() >= maxPendingRequests) return 0;
@@ -75,8 +72,7 @@ unsigned long long AuthenticationMailbox::post(WindowHandle window, const Authen
     return id;
 }
 
-std::optional<AuthenticationChallenge> AuthenticationMailbox::take(WindowHandle window,
-                                                                   unsigned long long id,
+std::optional<AuthenticationChallenge> AuthenticationMailbox::take(WindowHandle window, unsigned long long id,
                                                                    unsigned long long now) {
     std::lock_guard<std::mutex> lock(mutex_);
     dropExpired(now);
@@ -109,15 +105,15 @@ BluetoothAuthListener::BluetoothAuthListener(WindowHandle window, const Bluetoot
         route->message = message;
         routes()[identifier_] = route;
     }
-    void* context = reinterpret_cast<void*>(static_cast<std::uintptr_t>(identifier_));  // NOLINT(performance-no-int-to-ptr): an id, never dereferenced
+    void* context = reinterpret_cast<void*>(
+        static_cast<std::uintptr_t>(identifier_));  // NOLINT(performance-no-int-to-ptr): an id, never dereferenced
     unsigned long result = authenticationPlatform().registerListener(device, context, handle_);
     if (result != 0) {
         {
             std::lock_guard<std::mutex> lock(routesMutex);
             routes().erase(identifier_);
         }
-        throw std::runtime_error("Ecoute du code Bluetooth impossible (Windows " + std::to_string(result) +
-                                 ").");
+        throw std::runtime_error("Ecoute du code Bluetooth impossible (Windows " + std::to_string(result) + ").");
     }
 }
 
@@ -213,4 +209,3 @@ PairingResponse makePairingResponse(const AuthenticationParams& params, bool acc
     answer.response.negative = !(accept && codeCanBeCompared(params));
     return answer;
 }
-

@@ -86,13 +86,11 @@ public:
     virtual ~AuthenticationPlatform() = default;
     // Registers for the device's pairing requests; requests arrive at
     // BluetoothAuthListener::onAuthentication with `context`. 0 on success.
-    virtual unsigned long registerListener(const BluetoothDeviceRecord& device, void* context,
-                                           void*& handle) = 0;
+    virtual unsigned long registerListener(const BluetoothDeviceRecord& device, void* context, void*& handle) = 0;
     virtual void unregisterListener(void* handle) = 0;
     // Hands one answer to the stack; returns the system's result (0 success, 1223 cancelled).
     virtual unsigned long sendResponse(const AuthenticationResponse& response) = 0;
-    virtual bool postMessage(WindowHandle window, unsigned message, unsigned long long wParam,
-                             long long lParam) = 0;
+    virtual bool postMessage(WindowHandle window, unsigned message, unsigned long long wParam, long long lParam) = 0;
     virtual unsigned long long now() = 0;  // monotonic milliseconds
     virtual bool random64(unsigned long long& value) = 0;
 
@@ -124,11 +122,9 @@ public:
 
     // Returns the request identifier, 0 when refused (mailbox full). An earlier
     // request of the same window and device is replaced.
-    unsigned long long post(WindowHandle window, const AuthenticationParams& params,
-                            unsigned long long now);
+    unsigned long long post(WindowHandle window, const AuthenticationParams& params, unsigned long long now);
     // The request, only for the window it was posted for and before it expired.
-    std::optional<AuthenticationChallenge> take(WindowHandle window, unsigned long long id,
-                                                unsigned long long now);
+    std::optional<AuthenticationChallenge> take(WindowHandle window, unsigned long long id, unsigned long long now);
     void discard(WindowHandle window);
     std::size_t pending() const;
 
@@ -174,4 +170,3 @@ void rejectBluetoothChallenge(const AuthenticationParams& params);
 
 PairingPrompt makePairingPrompt(const AuthenticationParams& params);
 PairingResponse makePairingResponse(const AuthenticationParams& params, bool accept);
-

@@ -140,10 +140,11 @@ void onInit(HWND dialog, PairingState& state) {
     HDC screen = GetDC(dialog);
     int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen) ReleaseDC(dialog, screen);
-    state.codeFont = CreateFontW(-MulDiv(32, dpi, 72), 0, 0, 0, 600, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
-                                 L"Segoe UI");
-    if (state.codeFont) SendDlgItemMessageW(dialog, IDC_PAIRING_CODE, WM_SETFONT, reinterpret_cast<WPARAM>(state.codeFont), TRUE);
+    state.codeFont =
+        CreateFontW(-MulDiv(32, dpi, 72), 0, 0, 0, 600, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Segoe UI");
+    if (state.codeFont)
+        SendDlgItemMessageW(dialog, IDC_PAIRING_CODE, WM_SETFONT, reinterpret_cast<WPARAM>(state.codeFont), TRUE);
     const wchar_t* name = state.device.szName[0] ? state.device.szName : Ui::current(DialogText::unnamedPhone);
     SetDlgItemTextW(dialog, IDC_PAIRING_PHONE, name);
     SendMessageW(dialog, DM_SETDEFID, IDC_PAIRING_REFUSE, 0);
@@ -162,8 +163,7 @@ void onFailure(PairingState& state) {
     state.flow.aborted = true;
     try {
         state.flow.answer(false, now());
-    } catch (...) {
-    }
+    } catch (...) {}
     bool waitForThread = state.pairingThread.joinable() && !state.flow.threadFinished.load();
     if (waitForThread) deviceSystem().cancelPairingCall(state.pairingThread);
     if (!(waitForThread && !state.flow.confirmationMode)) EndDialog(state.dialog, IDC_PAIRING_REFUSE);
@@ -175,21 +175,16 @@ INT_PTR CALLBACK pairingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     if (!state) return FALSE;
     try {
         switch (message) {
-        case WM_INITDIALOG:
-            onInit(dialog, *state);
-            return FALSE;  // focus already set on the refuse button
+        case WM_INITDIALOG: onInit(dialog, *state); return FALSE;  // focus already set on the refuse button
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_PAIRING_CONFIRM) onConfirm(*state);
             if (LOWORD(wParam) == IDC_PAIRING_REFUSE) cancelPairing(*state);  // also Escape and the close box
             return TRUE;
-        case pairingRequestMessage:
-            onRequest(*state, wParam, lParam);
-            return TRUE;
+        case pairingRequestMessage: onRequest(*state, wParam, lParam); return TRUE;
         case WM_TIMER:
             if (wParam == pairingTimer) onTimer(*state);
             return TRUE;
-        default:
-            return FALSE;
+        default: return FALSE;
         }
     } catch (...) {
         onFailure(*state);

@@ -43,14 +43,12 @@ void PairingFlow::answer(bool accept, unsigned long long now) {
     if (!reply.send) return;
     unsigned long code = authenticationPlatform().sendResponse(reply.response);
     if (code != 0 && code != pairingCancelled)
-        message = L"Windows n\u2019a pas pu transmettre la confirmation Bluetooth (" + std::to_wstring(code) +
-                  L").";
+        message = L"Windows n\u2019a pas pu transmettre la confirmation Bluetooth (" + std::to_wstring(code) + L").";
     positiveSent = code == 0 && positive && !reply.response.negative;
 }
 
 ConfirmResult PairingFlow::confirm(unsigned long long now) {
-    if (!challengePending || aborted || !makePairingPrompt(challenge.params).comparable)
-        return ConfirmResult::Ignored;
+    if (!challengePending || aborted || !makePairingPrompt(challenge.params).comparable) return ConfirmResult::Ignored;
     answer(true, now);
     return positiveSent ? ConfirmResult::Sent : ConfirmResult::NotSent;
 }

@@ -12,10 +12,10 @@
 
 #include "bluetooth/pairing/authentication.h"
 
-constexpr std::uint32_t pairingPending = 997;     // the system's I/O-pending code
-constexpr std::uint32_t pairingCancelled = 1223;  // the system's "cancelled" code
-constexpr std::uint32_t pairingAlreadyDone = 259; // "no more items": nothing was left to pair
-constexpr std::uint32_t pairingNotStarted = 8;    // "not enough memory": no listener or no thread
+constexpr std::uint32_t pairingPending = 997;      // the system's I/O-pending code
+constexpr std::uint32_t pairingCancelled = 1223;   // the system's "cancelled" code
+constexpr std::uint32_t pairingAlreadyDone = 259;  // "no more items": nothing was left to pair
+constexpr std::uint32_t pairingNotStarted = 8;     // "not enough memory": no listener or no thread
 constexpr unsigned long long pairingAttemptMs = 90000;
 
 // Texts for the controls when a request is shown (French; the dialog translates).
@@ -75,7 +75,6 @@ public:
     FinishStep finishStep() const;
     // The thread ended without an authenticated pairing.
     void notPaired();
-
 };
 
 // `dialogResult`: the id the dialog ended with, or -1 when it could not be shown.

@@ -13,10 +13,10 @@ using app::Box;
 TEST(LayoutConversion, RoundsHalfUpAndTruncatesTheRest) {
     EXPECT_EQ(app::toPixels(320, 1.0), 320);
     EXPECT_EQ(app::toPixels(612, 1.25), 765);
-    EXPECT_EQ(app::toPixels(42, 1.25), 53);   // 52.5
-    EXPECT_EQ(app::toPixels(7, 1.75), 12);    // 12.25
-    EXPECT_EQ(app::toPixels(13, 1.5), 20);    // 19.5
-    EXPECT_EQ(app::toPixels(11, 1.3), 14);    // 14.3
+    EXPECT_EQ(app::toPixels(42, 1.25), 53);  // 52.5
+    EXPECT_EQ(app::toPixels(7, 1.75), 12);   // 12.25
+    EXPECT_EQ(app::toPixels(13, 1.5), 20);   // 19.5
+    EXPECT_EQ(app::toPixels(11, 1.3), 14);   // 14.3
     EXPECT_EQ(app::toPixels(0, 2.0), 0);
     const Box panel = app::toPixels(Box{16, 173, 304, 297}, 1.5);
     EXPECT_EQ(panel, (Box{24, 260, 456, 446}));  // 259.5 rounds up, 445.5 too
@@ -72,8 +72,7 @@ TEST(LayoutNames, ControlsSitWhereTheWindowIsDesigned) {
         {"cancelBluetooth", app::Place::cancelBluetooth, 216, 535, 76, 24},
         {"statusLabel", app::Place::statusLabel, 20, 569, 280, 33},
     };
-    for (const Expected& c : controls)
-        EXPECT_EQ(c.box, (Box{c.a, c.b, c.a + c.c, c.b + c.d})) << c.name;
+    for (const Expected& c : controls) EXPECT_EQ(c.box, (Box{c.a, c.b, c.a + c.c, c.b + c.d})) << c.name;
 }
 
 TEST(LayoutNames, PaintedAreasAreTheDesignedOnes) {
@@ -161,9 +160,7 @@ TEST(QrModules, QuietZoneOfFourModulesOnEverySide) {
     ASSERT_EQ(n, 33);  // a 58-character link at medium correction: 33 + 8 modules across
     // Pixels before the first module and after the last one, worked out by hand from
     // edges at k * side / 41: for 96 pixels the first module starts at 384 / 41 = 9.
-    const struct {
-        int side, before, after;
-    } cases[] = {{72, 7, 8}, {96, 9, 10}, {123, 12, 12}, {284, 27, 28}};
+    const struct { int side, before, after; } cases[] = {{72, 7, 8}, {96, 9, 10}, {123, 12, 12}, {284, 27, 28}};
     for (const auto& c : cases) {
         const Box area{10, 20, 10 + c.side, 20 + c.side};
         const Box first = app::qrModuleBox(area, n, 0, 0);

@@ -500,7 +500,8 @@ TEST_F(WindowModule, PhoneSelectionNoticeGivesWayAfterItsFailureBox) {
         ASSERT_EQ(boxes.texts.size(), before + 1) << id;
         EXPECT_EQ(boxes.texts.back(),
                   L"Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
-        EXPECT_EQ(boxes.statusBehind.back(), L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.");
+        EXPECT_EQ(boxes.statusBehind.back(),
+                  L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.");
         EXPECT_EQ(readText(statusLabel), readyBluetooth) << id;
     }
     // A box over a selection still under way (from the picker's own message loop) leaves its notice.
@@ -549,8 +550,9 @@ TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {
 
     // The library's own failure texts are English jargon; ours have both languages.
     EXPECT_EQ(Ui::diagnostic(failureText(std::bad_alloc())), L"Not enough memory. Close some programs and try again.");
-    EXPECT_EQ(Ui::diagnostic(failureText(std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again)))),
-              L"Not enough system resources. Try again.");
+    EXPECT_EQ(
+        Ui::diagnostic(failureText(std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again)))),
+        L"Not enough system resources. Try again.");
 
     SendMessageW(languageCombo, CB_SETCURSEL, 0, 0);
     command(ControlId::languageList, CBN_SELCHANGE);
@@ -579,9 +581,10 @@ TEST_F(WindowModule, PaintedTextsFitTheirRectanglesInBothLanguagesAtEveryScale) 
                 bool bluetooth, running;
                 std::uint64_t lastPoll;
             };
-            for (const State& state : {State{true, false, 0}, State{false, false, 0}, State{false, true, 0},
-                                       State{false, true, 1}}) {
-                for (const PaintedText& painted : paintedTexts(dc, english, state.bluetooth, state.running, state.lastPoll, 1)) {
+            for (const State& state :
+                 {State{true, false, 0}, State{false, false, 0}, State{false, true, 0}, State{false, true, 1}}) {
+                for (const PaintedText& painted :
+                     paintedTexts(dc, english, state.bluetooth, state.running, state.lastPoll, 1)) {
                     const RECT box = scaledRect(painted.box);
                     RECT needed{0, 0, box.right - box.left, 0};
                     Selection selection(dc, painted.font);
@@ -624,8 +627,9 @@ TEST_F(WindowModule, FileNameThatIsNotUnicodeIsRefusedAndTheChoiceKept) {
     setSelectedFile(kept);
     // NTFS takes such a name; Wine cannot create it, and the name alone decides.
     const std::wstring broken = folder + L"\\photo" + wchar_t(0xD800) + L".jpg";
-    EXPECT_EQ(errorOf([&] { setSelectedFile(broken); }),
-              "Le nom de ce fichier contient des caract\u00e8res invalides. Renommez-le puis choisissez-le \u00e0 nouveau.");
+    EXPECT_EQ(
+        errorOf([&] { setSelectedFile(broken); }),
+        "Le nom de ce fichier contient des caract\u00e8res invalides. Renommez-le puis choisissez-le \u00e0 nouveau.");
     EXPECT_EQ(selectedPath, kept);
     EXPECT_EQ(readText(fileLabel), L"kept.bin");
 }

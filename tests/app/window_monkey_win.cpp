@@ -50,8 +50,8 @@ namespace {
 using namespace app;
 using State = BluetoothTransfer::State;
 using Clock = std::chrono::steady_clock;
-using testing_support::MainWindow;
 using testing_support::dropOf;
+using testing_support::MainWindow;
 
 constexpr unsigned long long phoneA = 0x00F00D00BEEFull, phoneB = 0x00F00D00CAFEull;
 
@@ -154,7 +154,8 @@ struct PhoneSide {
         if (cancel) throw Cancelled();  // as the product's channel does once cancelled
         std::lock_guard<std::mutex> lock(mutex);
         if (plan == Unreachable)
-            throw std::runtime_error("Recepteur Bluetooth du telephone indisponible. Deverrouillez Android et reessayez.");
+            throw std::runtime_error(
+                "Recepteur Bluetooth du telephone indisponible. Deverrouillez Android et reessayez.");
         receiver::Script script;
         script.holdOffer = holdOffer;
         if (plan == Refuses) script.offerAnswer = 0xC3;
@@ -180,8 +181,8 @@ struct Box {
 // What the driver knows from its own actions, independent of the window's globals.
 struct Model {
     bool english = false, bluetooth = false;
-    std::string text;      // shared text (UTF-8)
-    std::wstring chosen;   // chosen file path
+    std::string text;     // shared text (UTF-8)
+    std::wstring chosen;  // chosen file path
     bool fileShared = false;
     std::wstring sharedName;
     std::uint64_t sharedSize = 0;
@@ -399,9 +400,9 @@ private:
     std::vector<Box> boxes_;
     std::map<std::uint64_t, int> failureBoxes_;  // per job
     std::string escaped_;
-    int delivered_ = 0;                  // Internet outcomes handed to the window
-    std::wstring pendingChoice_;         // what the file dialog chooses; empty cancels
-    int pairingAnswer_ = 0;              // 0 confirm, 1 refuse, 2 let it expire
+    int delivered_ = 0;           // Internet outcomes handed to the window
+    std::wstring pendingChoice_;  // what the file dialog chooses; empty cancels
+    int pairingAnswer_ = 0;       // 0 confirm, 1 refuse, 2 let it expire
     bool answerYes_ = false;
     std::map<HWND, int> dialogTicks_;
 
@@ -461,8 +462,8 @@ void Monkey::startSession() {
     HWND main = window();
     SetWindowLongPtrW(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Monkey::guardedProc));
     internet_ = std::make_shared<InternetGate>();
-    remoteActions = std::make_unique<remote::Actions>(
-        main, [gate = internet_](remote::Result& result) { gate->run(result); });
+    remoteActions =
+        std::make_unique<remote::Actions>(main, [gate = internet_](remote::Result& result) { gate->run(result); });
     bluetoothTransfer = std::make_unique<BluetoothTransfer>(
         [phone = phone_](unsigned long long, const std::atomic<bool>& cancel) { return phone->connect(cancel); });
     ShowWindow(main, SW_SHOWNOACTIVATE);
@@ -499,7 +500,8 @@ LRESULT CALLBACK Monkey::guardedProc(HWND window, UINT message, WPARAM wParam, L
     try {
         return windowProc(window, message, wParam, lParam);
     } catch (...) {
-        if (active) active->escaped_ = "an exception left the window procedure (message " + std::to_string(message) + ")";
+        if (active)
+            active->escaped_ = "an exception left the window procedure (message " + std::to_string(message) + ")";
         return 0;
     }
 }
@@ -539,7 +541,7 @@ void Monkey::answer(HWND dialog) {
         return;
     }
     if (GetDlgItem(dialog, 0x47C) || GetDlgItem(dialog, 0x480)) {  // the open-file dialog's name box
-        if (ticks < 3) return;  // let it finish opening
+        if (ticks < 3) return;                                     // let it finish opening
         if (pendingChoice_.empty() || ticks > 200) {
             SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
             return;
@@ -650,7 +652,8 @@ bool Monkey::typeText() {
         L"Bonjour",
         L"ligne 1\r\nligne 2\r\n\r\nfin",
         L"\u00c9t\u00e9 \U0001F600 et \U0001D11E \u2019",
-        L"abc\xD800" L"def",  // a lone surrogate: not Unicode
+        L"abc\xD800"
+        L"def",  // a lone surrogate: not Unicode
     };
     // Texts of the limits are rare: the edit control takes seconds over a million characters.
     const unsigned kind = below(300);
@@ -678,8 +681,8 @@ bool Monkey::typeText() {
 bool Monkey::dropFiles() {
     if (IsIconic(window())) return false;
     const std::vector<std::vector<std::wstring>> drops = {
-        {plainFile_}, {emptyFile_}, {folder_}, {missingFile_}, {otherFile_, plainFile_, folder_}, {wideFile_},
-        {brokenName_}};
+        {plainFile_}, {emptyFile_}, {folder_}, {missingFile_}, {otherFile_, plainFile_, folder_},
+        {wideFile_},  {brokenName_}};
     const std::vector<std::wstring>& paths = drops[below(static_cast<unsigned>(drops.size()))];
     note(narrow(paths[0].substr(paths[0].find_last_of(L'\\') + 1)) + (paths.size() > 1 ? " and more" : ""));
     SendMessageW(window(), WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf(paths)), 0);
@@ -691,10 +694,9 @@ bool Monkey::dropFiles() {
 
 // The PC's networks change: an address comes, goes, or none is left.
 bool Monkey::changeNetwork() {
-    static const std::vector<std::pair<std::wstring, std::string>> all = {
-        {L"Boucle A \u00b7 127.0.0.1", "127.0.0.1"},
-        {L"Boucle B \u00b7 127.0.0.2", "127.0.0.2"},
-        {L"Boucle C \u00b7 127.0.0.3", "127.0.0.3"}};
+    static const std::vector<std::pair<std::wstring, std::string>> all = {{L"Boucle A \u00b7 127.0.0.1", "127.0.0.1"},
+                                                                          {L"Boucle B \u00b7 127.0.0.2", "127.0.0.2"},
+                                                                          {L"Boucle C \u00b7 127.0.0.3", "127.0.0.3"}};
     offeredAddresses.clear();
     const unsigned mask = below(8);
     for (unsigned i = 0; i < 3; ++i)
@@ -747,8 +749,12 @@ bool Monkey::pairingRequest() {
     unsigned long long key = inbox().post(window(), request(address), platform_.now());
     const bool expired = kind == 8, odd = kind == 9;
     if (expired) platform_.setClock(platform_.now() + requestLifetimeMs + 1);
-    note(std::string(address == phoneA ? "phone A" : address == phoneB ? "phone B" : "a stranger") +
-         (expired ? ", expired in the mailbox" : odd ? ", odd lParam" : std::string(", ") + answers[pairingAnswer_]));
+    note(std::string(address == phoneA   ? "phone A"
+                     : address == phoneB ? "phone B"
+                                         : "a stranger") +
+         (expired ? ", expired in the mailbox"
+          : odd   ? ", odd lParam"
+                  : std::string(", ") + answers[pairingAnswer_]));
     PostMessageW(window(), app::pairingRequest, key, odd ? 1 : 0);
     MainWindow::pump();
     std::lock_guard<std::mutex> lock(platform_.mutex);
@@ -766,9 +772,10 @@ bool Monkey::finishInternet() {
     const unsigned kind = below(4);
     if (kind == 0) {
         outcome.ok = false;
-        outcome.message = action == remote::Action::Like
-                              ? L"Impossible de joindre varnix. V\u00e9rifiez votre connexion Internet puis r\u00e9essayez."
-                              : L"Le service varnix est temporairement indisponible. R\u00e9essayez plus tard.";
+        outcome.message =
+            action == remote::Action::Like
+                ? L"Impossible de joindre varnix. V\u00e9rifiez votre connexion Internet puis r\u00e9essayez."
+                : L"Le service varnix est temporairement indisponible. R\u00e9essayez plus tard.";
     } else if (action == remote::Action::Update) {
         outcome.version = kind == 1 ? "99.0.0" : kind == 2 ? remote::VersionUtf8 : "1.0.0";
     }
@@ -793,15 +800,16 @@ bool Monkey::phoneRequest() {
     std::string target = "/" + link->token + "/";
     std::string extra;
     if (kind == 1 || kind == 2) target += "state";
-    if (kind == 2) extra = "If-None-Match: \"" + std::to_string(lastRevision_) + (Ui::english ? "-en" : "-fr") + "\"\r\n";
+    if (kind == 2)
+        extra = "If-None-Match: \"" + std::to_string(lastRevision_) + (Ui::english ? "-en" : "-fr") + "\"\r\n";
     if (kind == 3) target += "text";
     std::string fileId;
     if (kind >= 4) {
         try {
-            const auto state = parseState(
-                testing_link::exchange(link->address, link->port,
-                                       testing_link::request("GET", target + "state", link->host))
-                    .body);
+            const auto state =
+                parseState(testing_link::exchange(link->address, link->port,
+                                                  testing_link::request("GET", target + "state", link->host))
+                               .body);
             if (!state || !state->file) return true;
             fileId = state->fileId;
         } catch (const std::exception&) {
@@ -840,7 +848,9 @@ bool Monkey::closeWindow() {
 
 std::vector<Monkey::Action> Monkey::actions() {
     std::vector<Action> list;
-    auto command = [&](const char* name, int weight, int id) { list.push_back({name, weight, [=] { return click(id); }}); };
+    auto command = [&](const char* name, int weight, int id) {
+        list.push_back({name, weight, [=] { return click(id); }});
+    };
     for (const bool bluetooth : {false, true})
         list.push_back({bluetooth ? "Bluetooth mode" : "Wi-Fi mode", 8, [this, bluetooth] {
                             if (!click(bluetooth ? ControlId::bluetoothMode : ControlId::wifiMode)) return false;
@@ -889,17 +899,19 @@ std::vector<Monkey::Action> Monkey::actions() {
                                 pumpedUntil([&] { return internet_->running(action); }, 5000);
                             return true;
                         }});
-    list.push_back({"edit boxes and unknown ids", 1, [this] {
-                        const int ids[] = {ControlId::textEdit, ControlId::linkEdit, ControlId::bluetoothPath, 100, 124};
-                        const int id = ids[below(5)];
-                        note(std::to_string(id));
-                        SendMessageW(window(), WM_COMMAND, MAKEWPARAM(id, EN_CHANGE), 0);
-                        return true;
-                    }});
+    list.push_back(
+        {"edit boxes and unknown ids", 1, [this] {
+             const int ids[] = {ControlId::textEdit, ControlId::linkEdit, ControlId::bluetoothPath, 100, 124};
+             const int id = ids[below(5)];
+             note(std::to_string(id));
+             SendMessageW(window(), WM_COMMAND, MAKEWPARAM(id, EN_CHANGE), 0);
+             return true;
+         }});
     list.push_back({"address list", 5, [this] {
                         if (!usable(ControlId::addressList)) return false;
                         const LRESULT count = SendMessageW(addressCombo, CB_GETCOUNT, 0, 0);
-                        SendMessageW(addressCombo, CB_SETCURSEL, count > 0 ? below(static_cast<unsigned>(count)) : 0, 0);
+                        SendMessageW(addressCombo, CB_SETCURSEL, count > 0 ? below(static_cast<unsigned>(count)) : 0,
+                                     0);
                         const int notification = chance(85) ? CBN_SELCHANGE : CBN_DROPDOWN;
                         note(notification == CBN_SELCHANGE ? "selection changed" : "dropped down");
                         SendMessageW(window(), WM_COMMAND, MAKEWPARAM(ControlId::addressList, notification),
@@ -950,7 +962,8 @@ std::string Monkey::sharingShownWhileRunning() {
     if (shown != (running ? wide(server->link()) : std::wstring()))
         return "link box shows \"" + narrow(shown) + "\" while the server " + (running ? "runs" : "is stopped");
     for (HWND control : {copyLinkButton, previewButton, qrButton})
-        if ((IsWindowEnabled(control) != FALSE) != running) return "a link control is enabled without a link or off with one";
+        if ((IsWindowEnabled(control) != FALSE) != running)
+            return "a link control is enabled without a link or off with one";
     return {};
 }
 
@@ -987,14 +1000,16 @@ std::string Monkey::phoneGetsWhatIsShared() {
         return std::string("the link does not answer: ") + failure.what();
     }
     const std::optional<PhoneState> state = parseState(answer.body);
-    if (answer.status != 200 || !state) return "state answer " + std::to_string(answer.status) + ": " + answer.body.substr(0, 200);
+    if (answer.status != 200 || !state)
+        return "state answer " + std::to_string(answer.status) + ": " + answer.body.substr(0, 200);
     if (state->language != (model_.english ? "en" : "fr")) return "the phone is answered in " + state->language;
     if (state->revision < lastRevision_) return "the revision went back from " + std::to_string(lastRevision_);
     lastRevision_ = state->revision;
     if (state->text != model_.text)
         return "the phone gets a text of " + std::to_string(state->text.size()) + " bytes, the window shared " +
                std::to_string(model_.text.size());
-    if (state->file != model_.fileShared) return state->file ? "the phone gets a file none was shared" : "the shared file is missing";
+    if (state->file != model_.fileShared)
+        return state->file ? "the phone gets a file none was shared" : "the shared file is missing";
     if (state->file && (state->fileName != utf8(model_.sharedName) || state->fileSize != model_.sharedSize))
         return "the phone gets file " + state->fileName + " of " + std::to_string(state->fileSize) + " bytes";
     return {};
@@ -1061,7 +1076,8 @@ std::string Monkey::boxesInInterfaceLanguage() {
         bool known = false;
         for (const auto& [french, english] : interfaceTexts) {
             if (box.text.rfind(box.english ? english : french, 0) == 0) known = true;
-            if (box.text.rfind(box.english ? french : english, 0) == 0) return "a box in the other language: " + narrow(box.text);
+            if (box.text.rfind(box.english ? french : english, 0) == 0)
+                return "a box in the other language: " + narrow(box.text);
         }
         const bool frenchLeft = Ui::diagnostic(box.text, true) != box.text;
         if (box.english && frenchLeft) return "French in an English box: " + narrow(box.text);
@@ -1077,7 +1093,8 @@ std::string Monkey::resourcesWithinMargin() {
     // The counts are probed handle by handle under Wine (seconds each): after a first
     // hundred actions, then every thousand and at the end.
     if (number_ != 100 && number_ % 1000 != 0 && number_ != count_) return {};
-    const Counts now{testing_support::gdiObjectCount(), testing_support::userObjectCount(), testing_support::handleCount()};
+    const Counts now{testing_support::gdiObjectCount(), testing_support::userObjectCount(),
+                     testing_support::handleCount()};
     if (counted_ < 0) {
         baseline_ = now;
         counted_ = number_;
@@ -1122,8 +1139,9 @@ bool Monkey::run(int count) {
     makeFiles();
     // Preview and the update offer would open a browser; the test prefix has none.
     HKEY key = nullptr;
-    browserAvailable_ = RegOpenKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, KEY_READ, &key) == ERROR_SUCCESS ||
-                        RegOpenKeyExW(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command", 0, KEY_READ, &key) == ERROR_SUCCESS;
+    browserAvailable_ =
+        RegOpenKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, KEY_READ, &key) == ERROR_SUCCESS ||
+        RegOpenKeyExW(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command", 0, KEY_READ, &key) == ERROR_SUCCESS;
     if (key) RegCloseKey(key);
     if (browserAvailable_) std::printf("note: a browser is registered; Preview and Yes to an update are left out\n");
     boxTimer_ = SetTimer(nullptr, 0, 10, &Monkey::answerBoxes);

@@ -23,8 +23,8 @@ namespace {
 
 std::string utf8(const std::wstring& text) {
     if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
@@ -32,8 +32,7 @@ std::string utf8(const std::wstring& text) {
 
 std::wstring textOf(HWND window) {
     wchar_t buffer[4096] = {};
-    SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
-                        nullptr);
+    SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, nullptr);
     return buffer;
 }
 
@@ -47,8 +46,10 @@ std::wstring classOf(HWND window) {
 std::string oneLine(const std::wstring& text) {
     std::string out;
     for (char c : utf8(text)) {
-        if (c == '\n') out += "\\n";
-        else if (c != '\r') out += c;
+        if (c == '\n')
+            out += "\\n";
+        else if (c != '\r')
+            out += c;
     }
     return out;
 }
@@ -174,8 +175,8 @@ int wmain(int argc, wchar_t** argv) {
         if (!handle) return 2;
         PROCESS_MEMORY_COUNTERS_EX counters{};
         counters.cb = sizeof counters;
-        const BOOL ok = GetProcessMemoryInfo(handle, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                                             sizeof counters);
+        const BOOL ok =
+            GetProcessMemoryInfo(handle, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
         CloseHandle(handle);
         if (!ok) return 2;
         std::printf("workingSet\t%llu\nprivate\t%llu\npagefile\t%llu\n",

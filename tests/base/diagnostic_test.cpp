@@ -46,8 +46,7 @@ TEST(Diagnostic, LeavesUncoveredTextAlone) {
     EXPECT_EQ(diagnostic(L""), L"");
     // Matching is exact: case, accents and the typographic apostrophe all count.
     EXPECT_EQ(diagnostic(L"texte trop long."), L"texte trop long.");
-    EXPECT_EQ(diagnostic(L"Impossible de démarrer l'appairage."),
-              L"Impossible de démarrer l'appairage.");
+    EXPECT_EQ(diagnostic(L"Impossible de démarrer l'appairage."), L"Impossible de démarrer l'appairage.");
     EXPECT_EQ(diagnostic(L"Impossible de démarrer l’appairage."), L"Could not start pairing.");
 }
 
@@ -253,7 +252,8 @@ const std::pair<const wchar_t*, const wchar_t*> interfacePairs[] = {
      L"Thank you! Your like has been recorded for this version."},
     {L"Connexion Bluetooth impossible.", L"Bluetooth connection failed."},
     {L"Connexion TCP impossible : ", L"TCP connection failed: "},
-    {L"Mémoire insuffisante. Fermez des programmes puis réessayez.", L"Not enough memory. Close some programs and try again."},
+    {L"Mémoire insuffisante. Fermez des programmes puis réessayez.",
+     L"Not enough memory. Close some programs and try again."},
     {L"Ressources système insuffisantes. Réessayez.", L"Not enough system resources. Try again."},
 };
 
@@ -291,8 +291,7 @@ TEST(Diagnostic, DictionaryKeysNeverMeetEachOther) {
         for (const wchar_t* text : {pair.french, pair.english})
             for (const wchar_t* c = text; *c; ++c)
                 EXPECT_TRUE(static_cast<unsigned long>(*c) < 0xD800 ||
-                            (static_cast<unsigned long>(*c) > 0xDFFF &&
-                             static_cast<unsigned long>(*c) < 0x10000))
+                            (static_cast<unsigned long>(*c) > 0xDFFF && static_cast<unsigned long>(*c) < 0x10000))
                     << text;
     }
     EXPECT_EQ(keys.size(), Ui::dictionarySize);
@@ -343,7 +342,8 @@ std::vector<std::wstring> raisedLiterals(const std::filesystem::path& file) {
             if (text[i] != L'\\' || i + 1 == text.size()) {
                 decoded += text[i];
             } else if (text[i + 1] == L'u' && i + 5 < text.size()) {
-                decoded += static_cast<wchar_t>(std::stoul(std::string(text.begin() + i + 2, text.begin() + i + 6), nullptr, 16));
+                decoded += static_cast<wchar_t>(
+                    std::stoul(std::string(text.begin() + i + 2, text.begin() + i + 6), nullptr, 16));
                 i += 5;
             } else {
                 decoded += text[i + 1] == L'n' ? L'\n' : text[i + 1];
@@ -365,7 +365,8 @@ std::wstring uncoveredLetters(const std::wstring& text) {
     for (const Ui::TextPair& pair : Ui::dictionaryPairs()) {
         const std::wstring key = pair.french;
         for (std::size_t at = text.find(key); at != std::wstring::npos; at = text.find(key, at + 1))
-            std::fill(covered.begin() + static_cast<long>(at), covered.begin() + static_cast<long>(at + key.size()), true);
+            std::fill(covered.begin() + static_cast<long>(at), covered.begin() + static_cast<long>(at + key.size()),
+                      true);
     }
     std::wstring letters;
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -106,8 +106,7 @@ TEST_F(FileShareTest, RefusesBadPathsMissingFilesAndFolders) {
     EXPECT_EQ(errorOf([&] { FileShare share(withNul); }), "Chemin de fichier invalide.");
     EXPECT_EQ(errorOf([&] { FileShare share((folder / "missing.txt").wstring()); }),
               "Fichier inaccessible ou ouvert en modification.");
-    EXPECT_EQ(errorOf([&] { FileShare share(folder.wstring()); }),
-              "Fichier inaccessible ou ouvert en modification.");
+    EXPECT_EQ(errorOf([&] { FileShare share(folder.wstring()); }), "Fichier inaccessible ou ouvert en modification.");
 }
 
 TEST_F(FileShareTest, TwoReadersReadTheWholeFileIndependently) {

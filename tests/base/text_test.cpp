@@ -37,18 +37,18 @@ TEST(Text, SupplementaryCharactersUseTheBuildsWideForm) {
 
 TEST(Text, InvalidUtf8IsRefusedNeverReplaced) {
     const std::string invalid[] = {
-        "\x80",                  // stray continuation byte
-        "abc\xC3",               // truncated at the end
-        "\xC3(",                 // missing continuation
-        "\xC0\xAF",              // overlong '/'
-        "\xE0\x80\xAF",          // overlong in three bytes
-        "\xF0\x80\x80\xAF",      // overlong in four bytes
-        "\xED\xA0\x80",          // encoded high surrogate
-        "\xED\xBF\xBF",          // encoded low surrogate
-        "\xF4\x90\x80\x80",      // above U+10FFFF
-        "\xF5\x80\x80\x80",      // lead byte that never occurs
+        "\x80",              // stray continuation byte
+        "abc\xC3",           // truncated at the end
+        "\xC3(",             // missing continuation
+        "\xC0\xAF",          // overlong '/'
+        "\xE0\x80\xAF",      // overlong in three bytes
+        "\xF0\x80\x80\xAF",  // overlong in four bytes
+        "\xED\xA0\x80",      // encoded high surrogate
+        "\xED\xBF\xBF",      // encoded low surrogate
+        "\xF4\x90\x80\x80",  // above U+10FFFF
+        "\xF5\x80\x80\x80",  // lead byte that never occurs
         "\xFF",
-        "ok \xE2\x82",           // euro sign cut short
+        "ok \xE2\x82",  // euro sign cut short
     };
     for (const std::string& text : invalid)
         EXPECT_EQ(errorOf([&] { wide(text); }), "Texte UTF-8 invalide.") << testing::PrintToString(text);
@@ -62,8 +62,7 @@ TEST(Text, UnpairedSurrogatesAreRefused) {
         // A low surrogate before a high one is no pair.
         std::wstring{static_cast<wchar_t>(0xDE00), static_cast<wchar_t>(0xD83D)},
     };
-    for (const std::wstring& text : invalid)
-        EXPECT_EQ(errorOf([&] { utf8(text); }), "Texte Unicode invalide.");
+    for (const std::wstring& text : invalid) EXPECT_EQ(errorOf([&] { utf8(text); }), "Texte Unicode invalide.");
 #ifdef _WIN32
     const std::wstring pair{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
     EXPECT_EQ(utf8(pair), "\xF0\x9F\x98\x80");

@@ -60,7 +60,8 @@ struct Rig {
     BluetoothTransfer job;
 
     explicit Rig(Script script, ChannelTimeouts t = {}, BluetoothTransfer::FileOpener opener = {})
-        : phone(std::move(script)), timeouts(t),
+        : phone(std::move(script)),
+          timeouts(t),
           job(
               [this](unsigned long long address, const std::atomic<bool>& cancel) -> std::unique_ptr<ObexChannel> {
                   addresses.push_back(address);
@@ -257,10 +258,12 @@ TEST(BluetoothJob, CancelInAFileReadOrAWithheldAnswerEndsAsTheUsersCancel) {
 #ifdef _WIN32
         // The cancel must cut the read by itself. The first call may come just before
         // the read is pending and find nothing to cut, so it is repeated until the end.
-        const auto cut = rig.waitFor([&](const auto& s) {
-            if (s.state < State::Completed) rig.job.cancel();
-            return s.state >= State::Completed;
-        }, 10000);
+        const auto cut = rig.waitFor(
+            [&](const auto& s) {
+                if (s.state < State::Completed) rig.job.cancel();
+                return s.state >= State::Completed;
+            },
+            10000);
         EXPECT_GE(cut.state, State::Completed) << "the read was not cut";
 #endif
         stalled.closeWriter();
@@ -271,7 +274,8 @@ TEST(BluetoothJob, CancelInAFileReadOrAWithheldAnswerEndsAsTheUsersCancel) {
     }
     Rig rig(Script{1024, {}, 0x90, true});
     rig.job.startText(0x42, "bonjour");
-    const auto waiting = rig.waitFor([&](const auto& s) { return s.state == State::AwaitingAcceptance && rig.phone.offerSeen(); });
+    const auto waiting =
+        rig.waitFor([&](const auto& s) { return s.state == State::AwaitingAcceptance && rig.phone.offerSeen(); });
     ASSERT_EQ(waiting.state, State::AwaitingAcceptance);
     const std::uint64_t asked = platform::tickCount();
     rig.job.cancel();
@@ -288,8 +292,9 @@ TEST(BluetoothJob, CancelInAFileReadOrAWithheldAnswerEndsAsTheUsersCancel) {
 TEST(BluetoothJob, SecondStartWhileRunningIsRefusedAndTheFirstCompletes) {
     Rig rig(Script{1024, {}, 0x90, true});
     rig.job.startText(0x42, "premier");
-    ASSERT_EQ(rig.waitFor([&](const auto& s) { return s.state == State::AwaitingAcceptance && rig.phone.offerSeen(); }).state,
-              State::AwaitingAcceptance);
+    ASSERT_EQ(
+        rig.waitFor([&](const auto& s) { return s.state == State::AwaitingAcceptance && rig.phone.offerSeen(); }).state,
+        State::AwaitingAcceptance);
     const TempFile file("b.txt", std::string("b"));
     auto share = file.share();
     EXPECT_EQ(errorOf<std::runtime_error>([&] { rig.job.startText(0x42, "second"); }),

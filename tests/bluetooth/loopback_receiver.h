@@ -27,7 +27,7 @@ using Bytes = std::vector<unsigned char>;
 
 struct Script {
     unsigned maxPacket = 1024;
-    Bytes connectHeaders;          // e.g. a Connection ID
+    Bytes connectHeaders;  // e.g. a Connection ID
     unsigned char offerAnswer = 0x90;
     bool holdOffer = false;        // withhold the answer to the offer until release()
     bool closeAfterOffer = false;  // hang up instead of answering the offer
@@ -99,7 +99,8 @@ private:
             const unsigned char h = p[at];
             if (h >= 0xC0) {
                 if (h == 0xC3 && at + 5 <= p.size())
-                    received.length = (std::uint32_t(p[at + 1]) << 24) | (p[at + 2] << 16) | (p[at + 3] << 8) | p[at + 4];
+                    received.length =
+                        (std::uint32_t(p[at + 1]) << 24) | (p[at + 2] << 16) | (p[at + 3] << 8) | p[at + 4];
                 at += 5;
             } else if (h >= 0x80) {
                 at += 2;
@@ -169,8 +170,10 @@ private:
                     // Answer only when released; a client that gives up closes the socket.
                     bool gone = false;
                     while (!released && !gone) {
-                        if (stop || platform::tickCount() > deadline) gone = true;
-                        else if (platform::waitSocket(peer.get(), false, 10) == 1) gone = true;
+                        if (stop || platform::tickCount() > deadline)
+                            gone = true;
+                        else if (platform::waitSocket(peer.get(), false, 10) == 1)
+                            gone = true;
                     }
                     if (gone) break;
                 }

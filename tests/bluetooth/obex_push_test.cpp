@@ -26,14 +26,14 @@ struct Push {
 
     explicit Push(std::size_t size = 0) : data(patterned<Bytes>(size)) {}
 
-    void run(ObexChannel& channel, const std::wstring& name = L"photo.jpg",
-             const std::string& type = "image/jpeg", unsigned long long size = ~0ull) {
+    void run(ObexChannel& channel, const std::wstring& name = L"photo.jpg", const std::string& type = "image/jpeg",
+             unsigned long long size = ~0ull) {
         pushObexFile(
             channel, name, size == ~0ull ? data.size() : size, type,
             [this](unsigned char* buffer, unsigned long long count) -> unsigned long long {
                 ++readerCalls;
-                std::size_t n = std::min<std::size_t>({static_cast<std::size_t>(count),
-                                                       data.size() - readPos, pieceLimit});
+                std::size_t n =
+                    std::min<std::size_t>({static_cast<std::size_t>(count), data.size() - readPos, pieceLimit});
                 std::copy(data.begin() + readPos, data.begin() + readPos + n, buffer);
                 readPos += n;
                 return n;
@@ -44,8 +44,7 @@ struct Push {
 
 // Scripts a full, accepted push: CONNECT answer, Continue to the offer and to every
 // body packet but the last, Success to the last.
-void scriptAccepted(ScriptedChannel& ch, unsigned maxPacket, const Bytes& connectHeaders,
-                    std::size_t bodyPackets) {
+void scriptAccepted(ScriptedChannel& ch, unsigned maxPacket, const Bytes& connectHeaders, std::size_t bodyPackets) {
     ch.respond(connectResponse(maxPacket, connectHeaders));
     ch.respond(packet(0x90));
     for (std::size_t i = 1; i < bodyPackets; ++i) ch.respond(packet(0x90));
@@ -83,10 +82,9 @@ TEST(ObexPush, EmptyObjectSendsOneEmptyEndOfBodyAndNeverReads) {
     ASSERT_EQ(ch.writes.size(), 4u);
     EXPECT_EQ(ch.writes[0], (Bytes{0x80, 0x00, 0x07, 0x10, 0x00, 0xFF, 0xFF}));
     EXPECT_EQ(ch.writes[1],
-              (Bytes{0x02, 0x00, 0x25,                                            // PUT, 37 bytes
-                     0x01, 0x00, 0x0F, 0, 'a', 0, '.', 0, 't', 0, 'x', 0, 't', 0, 0,  // Name
-                     0x42, 0x00, 0x0E, 't', 'e', 'x', 't', '/', 'p', 'l', 'a', 'i', 'n', 0,
-                     0xC3, 0, 0, 0, 0}));
+              (Bytes{0x02, 0x00, 0x25,                                                          // PUT, 37 bytes
+                     0x01, 0x00, 0x0F, 0,   'a', 0,   '.', 0,   't', 0,   'x', 0,   't', 0, 0,  // Name
+                     0x42, 0x00, 0x0E, 't', 'e', 'x', 't', '/', 'p', 'l', 'a', 'i', 'n', 0, 0xC3, 0, 0, 0, 0}));
     EXPECT_EQ(ch.writes[2], (Bytes{0x82, 0x00, 0x06, 0x49, 0x00, 0x03}));
     EXPECT_EQ(ch.writes[3], (Bytes{0x81, 0x00, 0x03}));
     EXPECT_EQ(push.readerCalls, 0u);
@@ -112,10 +110,9 @@ TEST(ObexPush, SmallestPacketWithConnectionIdGives244ByteChunksAndIdEverywhere) 
     EXPECT_EQ(ch.writes[4][8], 0x49);
     EXPECT_EQ(bodyOf(ch, 5), push.data);
     EXPECT_EQ(ch.writes[5], (Bytes{0x81, 0x00, 0x08, 0xCB, 0x12, 0x34, 0x56, 0x78}));
-    EXPECT_THAT(push.progress,
-                ElementsAre(Pair(ObexPhase::Connecting, 0), Pair(ObexPhase::AwaitingAcceptance, 0),
-                            Pair(ObexPhase::Sending, 244), Pair(ObexPhase::Sending, 488),
-                            Pair(ObexPhase::Sending, 600)));
+    EXPECT_THAT(push.progress, ElementsAre(Pair(ObexPhase::Connecting, 0), Pair(ObexPhase::AwaitingAcceptance, 0),
+                                           Pair(ObexPhase::Sending, 244), Pair(ObexPhase::Sending, 488),
+                                           Pair(ObexPhase::Sending, 600)));
 }
 
 TEST(ObexPush, PeerPacketSizeBelow255IsRefusedAfterConnect) {
@@ -145,7 +142,7 @@ TEST(ObexPush, SevenByteConnectAnswerMeansNoConnectionIdInAnyRequest) {
     Push push(300);
     push.run(ch);
     ASSERT_EQ(ch.writes.size(), 5u);
-    EXPECT_EQ(ch.writes[1][3], 0x01);  // the offer starts with the Name header
+    EXPECT_EQ(ch.writes[1][3], 0x01);      // the offer starts with the Name header
     EXPECT_EQ(ch.writes[2].size(), 255u);  // 249-byte chunk: the room of a packet without the id
     EXPECT_EQ(ch.writes[2][3], 0x48);
     EXPECT_EQ(ch.writes[3][3], 0x49);
@@ -234,8 +231,7 @@ TEST(ObexPush, ReaderThatStopsEarlyOrOverrunsEndsThePush) {
             // Returns more than it was offered: must not be taken as data.
             EXPECT_EQ(errorOf<std::runtime_error>([&] {
                           pushObexFile(
-                              ch, L"x", 2000, "a/b",
-                              [](unsigned char*, unsigned long long count) { return count + 1; },
+                              ch, L"x", 2000, "a/b", [](unsigned char*, unsigned long long count) { return count + 1; },
                               [](ObexPhase, unsigned long long) {});
                       }),
                       "Lecture du fichier interrompue avant la fin.");
@@ -271,11 +267,11 @@ TEST(ObexPush, ChannelReaderAndProgressErrorsPassThroughUnchanged) {
     {
         ScriptedChannel ch;
         scriptAnswers(ch, 1024, {0x90});
-        EXPECT_THROW(pushObexFile(
-                         ch, L"x", 1, "a/b",
-                         [](unsigned char*, unsigned long long) -> unsigned long long { throw Marker{}; },
-                         [](ObexPhase, unsigned long long) {}),
-                     Marker);
+        EXPECT_THROW(
+            pushObexFile(
+                ch, L"x", 1, "a/b", [](unsigned char*, unsigned long long) -> unsigned long long { throw Marker{}; },
+                [](ObexPhase, unsigned long long) {}),
+            Marker);
         EXPECT_EQ(ch.writes.size(), 2u);
     }
     {
@@ -332,7 +328,8 @@ TEST(ObexPush, BadArgumentsAreRefusedBeforeAnyByteIsSent) {
                   [&] { pushObexFile(ch, L"a", 0, "a/b", nullptr, [](ObexPhase, unsigned long long) {}); }),
               "Lecteur ou suivi OBEX absent.");
     EXPECT_EQ(errorOf<std::invalid_argument>([&] {
-                  pushObexFile(ch, L"a", 0, "a/b", [](unsigned char*, unsigned long long) { return 1ull; }, nullptr);
+                  pushObexFile(
+                      ch, L"a", 0, "a/b", [](unsigned char*, unsigned long long) { return 1ull; }, nullptr);
               }),
               "Lecteur ou suivi OBEX absent.");
     EXPECT_TRUE(ch.writes.empty());
@@ -340,8 +337,8 @@ TEST(ObexPush, BadArgumentsAreRefusedBeforeAnyByteIsSent) {
 
 TEST(ObexPush, NameGoesAsUtf16WithSurrogatePairsBeyondTheBmp) {
     EXPECT_EQ(obexName(L"\u00e9t\u00e9 \U0001F600.txt"),
-              (Bytes{0x00, 0xE9, 0x00, 't', 0x00, 0xE9, 0x00, ' ', 0xD8, 0x3D, 0xDE, 0x00,
-                     0x00, '.', 0x00, 't', 0x00, 'x', 0x00, 't', 0x00, 0x00}));
+              (Bytes{0x00, 0xE9, 0x00, 't',  0x00, 0xE9, 0x00, ' ',  0xD8, 0x3D, 0xDE,
+                     0x00, 0x00, '.',  0x00, 't',  0x00, 'x',  0x00, 't',  0x00, 0x00}));
     EXPECT_EQ(obexName(L"\U0010FFFF"), (Bytes{0xDB, 0xFF, 0xDF, 0xFF, 0, 0}));
 
     ScriptedChannel ch;
@@ -349,9 +346,8 @@ TEST(ObexPush, NameGoesAsUtf16WithSurrogatePairsBeyondTheBmp) {
     Push push(4);
     push.run(ch, L"\u00c9l\u00e8ve \U0001D11E.bin", "application/octet-stream");
     const Bytes& offer = ch.writes[1];
-    const Bytes expected{0x01, 0x00, 0x1D, 0x00, 0xC9, 0x00, 'l', 0x00, 0xE8, 0x00, 'v', 0x00, 'e',
-                         0x00, ' ',  0xD8, 0x34, 0xDD, 0x1E, 0x00, '.', 0x00, 'b', 0x00, 'i',
-                         0x00, 'n',  0x00, 0x00};
+    const Bytes expected{0x01, 0x00, 0x1D, 0x00, 0xC9, 0x00, 'l',  0x00, 0xE8, 0x00, 'v',  0x00, 'e',  0x00, ' ',
+                         0xD8, 0x34, 0xDD, 0x1E, 0x00, '.',  0x00, 'b',  0x00, 'i',  0x00, 'n',  0x00, 0x00};
     EXPECT_EQ(Bytes(offer.begin() + 3, offer.begin() + 3 + expected.size()), expected);
 }
 
@@ -384,8 +380,7 @@ TEST(ObexPacket, LimitsOfHeadersPacketsAndResponses) {
     EXPECT_EQ(length16(p, 1), 65535u);
 
     ScriptedChannel ch;
-    EXPECT_EQ(errorOf<std::runtime_error>([&] { exchange(ch, 0x02, Bytes(65533)); }),
-              "Paquet Bluetooth trop long.");
+    EXPECT_EQ(errorOf<std::runtime_error>([&] { exchange(ch, 0x02, Bytes(65533)); }), "Paquet Bluetooth trop long.");
     EXPECT_TRUE(ch.writes.empty());
 
     ch.respond({0xA0, 0x00, 0x02});

@@ -96,8 +96,7 @@ TEST(SocketChannel, TcpConnectFailureCarriesTheSystemReason) {
         platform::Socket listener = testing_support::loopbackListener();
         port = platform::localPort(listener.get());
     }
-    const std::string message =
-        errorOf([&] { connectTcpChannel(testing_support::loopbackAddress(), port, nullptr); });
+    const std::string message = errorOf([&] { connectTcpChannel(testing_support::loopbackAddress(), port, nullptr); });
     EXPECT_EQ(message.rfind("Connexion TCP impossible : ", 0), 0u) << message;
     EXPECT_EQ(message.back(), ')');
 }

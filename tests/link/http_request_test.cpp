@@ -30,8 +30,8 @@ std::string headerLines(int count) {
 
 TEST(HttpRequest, ParsesAMinimalRequestAndLowersFieldNames) {
     HttpRequest request;
-    ASSERT_TRUE(parseHttpRequest("GET /tok/state?x=1 HTTP/1.1\r\nHost: 10.0.0.2:8765\r\nIf-None-Match: \"3-fr\"\r\n\r\n",
-                                 request));
+    ASSERT_TRUE(parseHttpRequest(
+        "GET /tok/state?x=1 HTTP/1.1\r\nHost: 10.0.0.2:8765\r\nIf-None-Match: \"3-fr\"\r\n\r\n", request));
     EXPECT_EQ(request.method, "GET");
     EXPECT_EQ(request.target, "/tok/state?x=1");
     EXPECT_EQ(request.fields.size(), 2u);
@@ -96,8 +96,12 @@ TEST(HttpRequest, RefusesControlBytesBareLineEndsAndFolding) {
     EXPECT_FALSE(parses(withHeaders("X: ab\r\r\n")));
     EXPECT_FALSE(parses(withHeaders("X: a\nY: b\r\n")));
     EXPECT_FALSE(parses("GET / HTTP/1.1\nHost: a\r\n\r\n"));
-    EXPECT_FALSE(parses(withHeaders("X: a\x01" "b\r\n")));
-    EXPECT_FALSE(parses(withHeaders("X: a\x7F" "b\r\n")));
+    EXPECT_FALSE(
+        parses(withHeaders("X: a\x01"
+                           "b\r\n")));
+    EXPECT_FALSE(
+        parses(withHeaders("X: a\x7F"
+                           "b\r\n")));
     EXPECT_FALSE(parses(withHeaders(std::string("X: a\0b\r\n", 8))));
     EXPECT_FALSE(parses(withHeaders("X: one\r\n\ttwo\r\n")));
     EXPECT_FALSE(parses(withHeaders("X: one\r\n two\r\n")));
@@ -151,8 +155,7 @@ TEST(HttpRequest, TheHeadMustEndExactlyAtItsBlankLine) {
     EXPECT_FALSE(parses(""));
     // No prefix of a valid head is itself a valid head.
     const std::string full = "GET /tok/ HTTP/1.1\r\nHost: a\r\nAccept: */*\r\n\r\n";
-    for (std::size_t length = 0; length < full.size(); ++length)
-        EXPECT_FALSE(parses(full.substr(0, length))) << length;
+    for (std::size_t length = 0; length < full.size(); ++length) EXPECT_FALSE(parses(full.substr(0, length))) << length;
     EXPECT_TRUE(parses(full));
 }
 
@@ -180,8 +183,7 @@ TEST(HttpRequest, StartsFromAnEmptyRequestEveryTime) {
 }
 
 TEST(TokenCharacter, IsExactlyTheTcharSet) {
-    const std::string expected =
-        "!#$%&'*+-.^_`|~0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    const std::string expected = "!#$%&'*+-.^_`|~0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     std::string found;
     for (int c = 0; c < 256; ++c)
         if (tokenCharacter(static_cast<char>(c))) found.push_back(static_cast<char>(c));

@@ -21,8 +21,8 @@ AdapterInfo::Address v4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uin
 
 AdapterInfo::Address v6() { return AdapterInfo::Address{}; }
 
-AdapterInfo adapter(const std::wstring& name, std::initializer_list<AdapterInfo::Address> addresses,
-                    bool up = true, std::uint32_t type = AdapterInfo::ethernet) {
+AdapterInfo adapter(const std::wstring& name, std::initializer_list<AdapterInfo::Address> addresses, bool up = true,
+                    std::uint32_t type = AdapterInfo::ethernet) {
     AdapterInfo info;
     info.name = name;
     info.up = up;
@@ -55,11 +55,11 @@ TEST(UsableAddresses, PhysicalPrivateFirstVirtualPublicLast) {
 }
 
 TEST(UsableAddresses, EqualScoresKeepTheSystemOrder) {
-    EXPECT_THAT(addressesOf(usableAddresses({adapter(L"Wi-Fi", {v4(192, 168, 0, 12)}),
-                                             adapter(L"Ethernet", {v4(10, 0, 0, 3)})})),
+    EXPECT_THAT(addressesOf(usableAddresses(
+                    {adapter(L"Wi-Fi", {v4(192, 168, 0, 12)}), adapter(L"Ethernet", {v4(10, 0, 0, 3)})})),
                 ElementsAre("192.168.0.12", "10.0.0.3"));
-    EXPECT_THAT(addressesOf(usableAddresses({adapter(L"Ethernet", {v4(10, 0, 0, 3)}),
-                                             adapter(L"Wi-Fi", {v4(192, 168, 0, 12)})})),
+    EXPECT_THAT(addressesOf(usableAddresses(
+                    {adapter(L"Ethernet", {v4(10, 0, 0, 3)}), adapter(L"Wi-Fi", {v4(192, 168, 0, 12)})})),
                 ElementsAre("10.0.0.3", "192.168.0.12"));
 }
 
@@ -68,25 +68,21 @@ TEST(UsableAddresses, EqualScoresKeepTheSystemOrder) {
 TEST(UsableAddresses, VirtualWordsMatchAsSubstringsInAnyCase) {
     const LocalAddressList list = usableAddresses({
         adapter(L"Teredo Tunneling Pseudo-Interface", {v4(192, 168, 5, 1)}),
-        adapter(L"TAP-Windows Adapter V9", {v4(192, 168, 5, 2)}),
-        adapter(L"WireGuard wg0", {v4(192, 168, 5, 3)}),
-        adapter(L"Tailscale", {v4(192, 168, 5, 4)}),
-        adapter(L"ZeroTier One", {v4(192, 168, 5, 5)}),
-        adapter(L"VirtualBox Host-Only", {v4(192, 168, 5, 6)}),
-        adapter(L"Office VPN", {v4(192, 168, 5, 7)}),
+        adapter(L"TAP-Windows Adapter V9", {v4(192, 168, 5, 2)}), adapter(L"WireGuard wg0", {v4(192, 168, 5, 3)}),
+        adapter(L"Tailscale", {v4(192, 168, 5, 4)}), adapter(L"ZeroTier One", {v4(192, 168, 5, 5)}),
+        adapter(L"VirtualBox Host-Only", {v4(192, 168, 5, 6)}), adapter(L"Office VPN", {v4(192, 168, 5, 7)}),
         adapter(L"Ethernet 2", {v4(8, 8, 4, 4)}),
         adapter(L"Tap Room Wi-Fi", {v4(192, 168, 5, 8)}),  // "tap" without the dash is physical
     });
-    EXPECT_THAT(addressesOf(list), ElementsAre("192.168.5.8", "8.8.4.4", "192.168.5.1", "192.168.5.2",
-                                               "192.168.5.3", "192.168.5.4", "192.168.5.5", "192.168.5.6",
-                                               "192.168.5.7"));
+    EXPECT_THAT(addressesOf(list), ElementsAre("192.168.5.8", "8.8.4.4", "192.168.5.1", "192.168.5.2", "192.168.5.3",
+                                               "192.168.5.4", "192.168.5.5", "192.168.5.6", "192.168.5.7"));
 }
 
 TEST(UsableAddresses, PrivateRangesHaveExactBounds) {
-    const LocalAddressList list = usableAddresses({adapter(
-        L"Ethernet", {v4(172, 15, 255, 255), v4(172, 16, 0, 0), v4(172, 32, 0, 1), v4(172, 31, 255, 254),
-                      v4(192, 167, 1, 1), v4(192, 168, 255, 1), v4(11, 0, 0, 1), v4(10, 255, 255, 254),
-                      v4(192, 169, 0, 1)})});
+    const LocalAddressList list =
+        usableAddresses({adapter(L"Ethernet", {v4(172, 15, 255, 255), v4(172, 16, 0, 0), v4(172, 32, 0, 1),
+                                               v4(172, 31, 255, 254), v4(192, 167, 1, 1), v4(192, 168, 255, 1),
+                                               v4(11, 0, 0, 1), v4(10, 255, 255, 254), v4(192, 169, 0, 1)})});
     EXPECT_THAT(addressesOf(list),
                 ElementsAre("172.16.0.0", "172.31.255.254", "192.168.255.1", "10.255.255.254", "172.15.255.255",
                             "172.32.0.1", "192.167.1.1", "11.0.0.1", "192.169.0.1"));
@@ -104,11 +100,11 @@ TEST(UsableAddresses, SkipsWhatAPhoneCannotReach) {
 }
 
 TEST(UsableAddresses, OneEntryPerAddressAndAGenericNameWhenMissing) {
-    EXPECT_THAT(usableAddresses({adapter(L"Wi-Fi", {v4(192, 168, 1, 4), v6(), v4(10, 1, 2, 3)}),
-                                 adapter(L"", {v4(192, 168, 7, 7)})}),
-                ElementsAre(Pair(L"Wi-Fi \u00b7 192.168.1.4", "192.168.1.4"),
-                            Pair(L"Wi-Fi \u00b7 10.1.2.3", "10.1.2.3"),
-                            Pair(L"R\u00e9seau \u00b7 192.168.7.7", "192.168.7.7")));
+    EXPECT_THAT(
+        usableAddresses(
+            {adapter(L"Wi-Fi", {v4(192, 168, 1, 4), v6(), v4(10, 1, 2, 3)}), adapter(L"", {v4(192, 168, 7, 7)})}),
+        ElementsAre(Pair(L"Wi-Fi \u00b7 192.168.1.4", "192.168.1.4"), Pair(L"Wi-Fi \u00b7 10.1.2.3", "10.1.2.3"),
+                    Pair(L"R\u00e9seau \u00b7 192.168.7.7", "192.168.7.7")));
     EXPECT_TRUE(usableAddresses({}).empty());
     EXPECT_TRUE(usableAddresses({adapter(L"Wi-Fi", {})}).empty());
 }

@@ -78,15 +78,16 @@ TEST(Response, WritesTheExactHeadThenTheBody) {
 TEST(Response, ErrorsCarryTheSameFixedBlock) {
     Fixture f;
     ASSERT_TRUE(response(f.connection, 400, "text/plain; charset=utf-8", "Requete invalide.", false, ""));
-    EXPECT_EQ(f.answer(), "HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 17\r\n" +
-                              securityBlock + "\r\nRequete invalide.");
+    EXPECT_EQ(f.answer(),
+              "HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 17\r\n" +
+                  securityBlock + "\r\nRequete invalide.");
 }
 
 TEST(Response, EachStatusHasItsReasonAndUnknownOnesReadNotFound) {
     const std::pair<int, std::string> expected[] = {
-        {200, "OK"},          {304, "Not Modified"},       {400, "Bad Request"},
-        {403, "Forbidden"},   {405, "Method Not Allowed"}, {431, "Request Header Fields Too Large"},
-        {404, "Not Found"},   {401, "Not Found"},          {500, "Not Found"},
+        {200, "OK"},        {304, "Not Modified"},       {400, "Bad Request"},
+        {403, "Forbidden"}, {405, "Method Not Allowed"}, {431, "Request Header Fields Too Large"},
+        {404, "Not Found"}, {401, "Not Found"},          {500, "Not Found"},
     };
     for (const auto& [status, reason] : expected) {
         Fixture f;
@@ -152,7 +153,7 @@ TEST(Write, FailsPromptlyWhenThePeerHasGone) {
 TEST(Write, GivesUpAfterFifteenSecondsWithoutProgress) {
     Fixture f;
     f.connection.deadline = platform::tickCount() + 40000;  // far beyond; must not be what ends it
-    const std::string data(64 * 1024 * 1024, 'w');  // more than loopback buffers hold
+    const std::string data(64 * 1024 * 1024, 'w');          // more than loopback buffers hold
     const auto start = Clock::now();
     EXPECT_FALSE(f.connection.write(data.data(), data.size()));
     const long long elapsed = millisecondsSince(start);
@@ -175,7 +176,8 @@ TEST(Write, EndsWithinAPollOfTheRunningFlagClearing) {
     const auto cleared = Clock::now();
     f.running = false;
     long long waited = -1;
-    if (eventually([&] { return finished.load(); }, std::chrono::milliseconds(600))) waited = millisecondsSince(cleared);
+    if (eventually([&] { return finished.load(); }, std::chrono::milliseconds(600)))
+        waited = millisecondsSince(cleared);
     writer.join();
     EXPECT_FALSE(result);
     EXPECT_GE(waited, 0) << "write still pending 600 ms after the flag cleared";
@@ -202,7 +204,8 @@ TEST(Read, TakesAtMost65536BytesPerCall) {
     std::size_t total = 0;
     const std::uint64_t until = platform::tickCount() + 10000;
     for (int calls = 0; calls < 1000 && total < data.size(); ++calls) {
-        const std::int32_t got = f.connection.read(reinterpret_cast<unsigned char*>(buffer.data()), buffer.size(), until);
+        const std::int32_t got =
+            f.connection.read(reinterpret_cast<unsigned char*>(buffer.data()), buffer.size(), until);
         ASSERT_GT(got, 0);
         EXPECT_LE(got, 65536);
         total += static_cast<std::size_t>(got);

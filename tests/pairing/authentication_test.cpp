@@ -75,7 +75,8 @@ TEST_F(MailboxTest, RequestExpiresAfterSixtySeconds) {
 }
 
 TEST_F(MailboxTest, ExpiredRequestsFreeTheirPlaces) {
-    for (unsigned long long device = 1; device <= 32; ++device) ASSERT_NE(mailbox.post(windowA, request(device), 0), 0u);
+    for (unsigned long long device = 1; device <= 32; ++device)
+        ASSERT_NE(mailbox.post(windowA, request(device), 0), 0u);
     EXPECT_EQ(mailbox.post(windowA, request(40), 59999), 0u);
     EXPECT_NE(mailbox.post(windowA, request(40), 60000), 0u);
     EXPECT_EQ(mailbox.pending(), 1u);
@@ -249,10 +250,14 @@ TEST(PairingPrompt, CodeIsSixDigitsBelowOneMillionOnly) {
 }
 
 TEST(PairingPrompt, NoCodeWithoutAMeansToCompare) {
-    EXPECT_FALSE(makePairingPrompt(request(phone, AuthMethod::numericComparison, 5, IoCapability::noInputNoOutput)).comparable);
-    EXPECT_FALSE(makePairingPrompt(request(phone, AuthMethod::numericComparison, 5, IoCapability::undefined)).comparable);
-    EXPECT_TRUE(makePairingPrompt(request(phone, AuthMethod::numericComparison, 5, IoCapability::displayOnly)).comparable);
-    EXPECT_TRUE(makePairingPrompt(request(phone, AuthMethod::numericComparison, 5, IoCapability::keyboardOnly)).comparable);
+    EXPECT_FALSE(
+        makePairingPrompt(request(phone, AuthMethod::numericComparison, 5, IoCapability::noInputNoOutput)).comparable);
+    EXPECT_FALSE(
+        makePairingPrompt(request(phone, AuthMethod::numericComparison, 5, IoCapability::undefined)).comparable);
+    EXPECT_TRUE(
+        makePairingPrompt(request(phone, AuthMethod::numericComparison, 5, IoCapability::displayOnly)).comparable);
+    EXPECT_TRUE(
+        makePairingPrompt(request(phone, AuthMethod::numericComparison, 5, IoCapability::keyboardOnly)).comparable);
     EXPECT_FALSE(makePairingPrompt(request(0, AuthMethod::numericComparison, 5)).comparable);
     for (std::uint32_t method : {0u, 1u, 2u, 5u, 6u})
         EXPECT_FALSE(makePairingPrompt(request(phone, method, 5)).comparable) << "method " << method;
@@ -296,8 +301,9 @@ TEST(PairingResponse, PositiveOnlyWithAComparableCode) {
     EXPECT_EQ(yes.response.passkey, 0u);
     EXPECT_TRUE(makePairingResponse(request(phone, AuthMethod::numericComparison, 314159), false).response.negative);
     EXPECT_TRUE(makePairingResponse(request(phone, AuthMethod::numericComparison, 1000000), true).response.negative);
-    EXPECT_TRUE(makePairingResponse(request(phone, AuthMethod::numericComparison, 7, IoCapability::noInputNoOutput), true)
-                    .response.negative);
+    EXPECT_TRUE(
+        makePairingResponse(request(phone, AuthMethod::numericComparison, 7, IoCapability::noInputNoOutput), true)
+            .response.negative);
     PairingResponse entered = makePairingResponse(request(phone, AuthMethod::passkeyNotification, 271828), true);
     EXPECT_FALSE(entered.response.negative);
     EXPECT_EQ(entered.response.passkey, 271828u);

@@ -30,8 +30,8 @@
 namespace {
 
 constexpr unsigned long long phone = 0x00F00D00BEEFull;
-const int lockedWhileBusy[] = {ControlId::wifiMode, ControlId::textSend, ControlId::fileSend, ControlId::chooseFile,
-                               ControlId::removeFile, ControlId::pair};
+const int lockedWhileBusy[] = {ControlId::wifiMode,   ControlId::textSend,   ControlId::fileSend,
+                               ControlId::chooseFile, ControlId::removeFile, ControlId::pair};
 
 std::wstring windowText(HWND window) {
     wchar_t text[1024] = {};
@@ -57,11 +57,13 @@ void pump() { testing_support::MainWindow::pump(); }
 
 // Polls like the window's timer until the job reaches `state` (bounded).
 bool pollUntil(BluetoothTransfer::State state, std::chrono::milliseconds within = std::chrono::seconds(20)) {
-    const bool reached = eventually([&] {
-        pump();
-        app::pollBluetooth(false);
-        return app::bluetoothTransfer->snapshot().state == state;
-    }, within);
+    const bool reached = eventually(
+        [&] {
+            pump();
+            app::pollBluetooth(false);
+            return app::bluetoothTransfer->snapshot().state == state;
+        },
+        within);
     if (reached) app::pollBluetooth(false);
     return reached;
 }
@@ -85,7 +87,8 @@ protected:
         Ui::english = false;
     }
     void useReceiver(receiver::LoopbackReceiver& receiver, std::atomic<bool>* holdDisconnect = nullptr) {
-        app::bluetoothTransfer = std::make_unique<BluetoothTransfer>(receiver::connectorTo(receiver, {}, holdDisconnect));
+        app::bluetoothTransfer =
+            std::make_unique<BluetoothTransfer>(receiver::connectorTo(receiver, {}, holdDisconnect));
     }
     void selectPhone() { app::bluetoothDevice = phoneInfo(phone, L"Pixel", true); }
 
@@ -110,7 +113,8 @@ TEST_F(BluetoothWindowTest, ControlsFollowTheJobAndProgressReachesCompletion) {
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
     EXPECT_TRUE(controlsFreeAfterJob(window));
     EXPECT_EQ(progress(), 100);
-    EXPECT_EQ(windowText(app::statusLabel), L"Fichier re\u00e7u : le t\u00e9l\u00e9phone a confirm\u00e9 la fin du transfert.");
+    EXPECT_EQ(windowText(app::statusLabel),
+              L"Fichier re\u00e7u : le t\u00e9l\u00e9phone a confirm\u00e9 la fin du transfert.");
     EXPECT_EQ(receiver.result().body.size(), 5000u);
 }
 
@@ -159,8 +163,8 @@ TEST_F(BluetoothWindowTest, SelectingAPhoneWhileAJobRunsIsRefused) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
     useReceiver(receiver);
     selectPhone();
-    app::authenticationListener = std::make_unique<BluetoothAuthListener>(window, deviceRecord(*app::bluetoothDevice),
-                                                                          app::pairingRequest);
+    app::authenticationListener =
+        std::make_unique<BluetoothAuthListener>(window, deviceRecord(*app::bluetoothDevice), app::pairingRequest);
     const TempFile file("busy.bin", patterned(100));
     app::sendBluetooth(file.wpath());
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
@@ -225,18 +229,20 @@ TEST_F(BluetoothWindowTest, RequestsForAnotherPhoneOrDuringSelectionAreRefusedWi
 TEST_F(BluetoothWindowTest, RequestForTheSelectedPhoneIsShownAndConfirmed) {
     app::bluetoothTransfer = std::make_unique<BluetoothTransfer>();
     selectPhone();
-    app::authenticationListener = std::make_unique<BluetoothAuthListener>(window, deviceRecord(*app::bluetoothDevice),
-                                                                          app::pairingRequest);
+    app::authenticationListener =
+        std::make_unique<BluetoothAuthListener>(window, deviceRecord(*app::bluetoothDevice), app::pairingRequest);
     UserScript confirm({[](HWND dialog) {
         click(dialog, IDC_PAIRING_CONFIRM);
         return true;
     }});
     AuthenticationParams params = request(phone, AuthMethod::numericComparison, 246810);
     BluetoothAuthListener::onAuthentication(platform.lastContext, &params);
-    eventually([&] {
-        pump();
-        return !platform.responses.empty();
-    }, std::chrono::seconds(10));
+    eventually(
+        [&] {
+            pump();
+            return !platform.responses.empty();
+        },
+        std::chrono::seconds(10));
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_FALSE(platform.responses[0].negative);
     EXPECT_EQ(windowText(app::statusLabel), L"Confirmation transmise. Confirmez aussi sur Android.");

@@ -88,8 +88,7 @@ public:
 };
 
 inline AuthenticationParams request(unsigned long long address, std::uint32_t method = AuthMethod::numericComparison,
-                                    std::uint32_t value = 123456,
-                                    std::uint32_t io = IoCapability::displayYesNo) {
+                                    std::uint32_t value = 123456, std::uint32_t io = IoCapability::displayYesNo) {
     AuthenticationParams params;
     params.device.address = address;
     params.device.name = L"Pixel";

@@ -37,9 +37,9 @@ TEST_F(DialogTest, ConfirmationShowsTheCodeAndSendsThePositiveAnswer) {
     std::vector<std::wstring> seen;
     bool enabled = false;
     UserScript user({[&](HWND dialog) {
-                         for (int id : {IDC_PAIRING_HEADING, IDC_PAIRING_PHONE, IDC_PAIRING_CODE,
-                                        IDC_PAIRING_INSTRUCTION, IDC_PAIRING_PROGRESS, IDC_PAIRING_CONFIRM,
-                                        IDC_PAIRING_REFUSE})
+                         for (int id :
+                              {IDC_PAIRING_HEADING, IDC_PAIRING_PHONE, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION,
+                               IDC_PAIRING_PROGRESS, IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE})
                              seen.push_back(textOf(dialog, id));
                          seen.push_back(captionOf(dialog));
                          enabled = confirmEnabled(dialog);
@@ -49,15 +49,16 @@ TEST_F(DialogTest, ConfirmationShowsTheCodeAndSendsThePositiveAnswer) {
                          click(dialog, IDC_PAIRING_CONFIRM);
                          return true;
                      }});
-    bool confirmed = confirmBluetoothChallenge(nullptr, challengeFor(request(phone, AuthMethod::numericComparison, 42),
-                                                                     platform.clock + 60000));
+    bool confirmed = confirmBluetoothChallenge(
+        nullptr, challengeFor(request(phone, AuthMethod::numericComparison, 42), platform.clock + 60000));
     EXPECT_FALSE(user.timedOut());
     ASSERT_EQ(seen.size(), 8u);
     EXPECT_EQ(seen[0], L"Confirmation sur le PC et sur Android");
     EXPECT_EQ(seen[1], L"Pixel");
     EXPECT_EQ(seen[2], L"000042");
-    EXPECT_EQ(seen[3], L"V\u00e9rifiez que ces six chiffres sont identiques sur votre t\u00e9l\u00e9phone. Confirmez "
-                       L"aussi la demande sur Android.");
+    EXPECT_EQ(seen[3],
+              L"V\u00e9rifiez que ces six chiffres sont identiques sur votre t\u00e9l\u00e9phone. Confirmez "
+              L"aussi la demande sur Android.");
     EXPECT_EQ(seen[4], L"Votre confirmation est n\u00e9cessaire sur les deux appareils.");
     EXPECT_EQ(seen[5], L"Les codes correspondent");
     EXPECT_EQ(seen[6], L"Refuser");
@@ -74,13 +75,13 @@ TEST_F(DialogTest, EnglishInterfaceShowsEveryTextInEnglishAndEscapeRefuses) {
     Ui::english = true;
     std::vector<std::wstring> seen;
     UserScript user({[&](HWND dialog) {
-                         for (int id : {IDC_PAIRING_HEADING, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION,
-                                        IDC_PAIRING_PROGRESS, IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE})
-                             seen.push_back(textOf(dialog, id));
-                         seen.push_back(captionOf(dialog));
-                         pressEscape(dialog);
-                         return true;
-                     }});
+        for (int id : {IDC_PAIRING_HEADING, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION, IDC_PAIRING_PROGRESS,
+                       IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE})
+            seen.push_back(textOf(dialog, id));
+        seen.push_back(captionOf(dialog));
+        pressEscape(dialog);
+        return true;
+    }});
     bool confirmed = confirmBluetoothChallenge(
         nullptr, challengeFor(request(phone, AuthMethod::passkeyNotification, 7), platform.clock + 60000));
     EXPECT_FALSE(user.timedOut());
@@ -266,7 +267,9 @@ TEST_F(PairingModeTest, SuccessWithoutOurConfirmationIsNotTrusted) {
     devices.immediateResult = 0;
     BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
     EXPECT_EQ(errorOf([&] { authenticateBluetoothInApp(nullptr, device); }),
-              "Windows n\xE2\x80\x99" "a pas confirm\xC3\xA9 une association authentifi\xC3\xA9" "e. "
+              "Windows n\xE2\x80\x99"
+              "a pas confirm\xC3\xA9 une association authentifi\xC3\xA9"
+              "e. "
               "Annulez la demande sur Android et recommencez depuis le PC.");
     EXPECT_EQ(devices.infoReads, 0) << "not even checked";
 }
@@ -283,7 +286,8 @@ TEST_F(PairingModeTest, ListenerThatCannotStartEndsTheDialog) {
     platform.registerResult = 87;
     BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
     EXPECT_EQ(errorOf([&] { authenticateBluetoothInApp(nullptr, device); }),
-              "Impossible de d\xC3\xA9marrer l\xE2\x80\x99" "appairage.");
+              "Impossible de d\xC3\xA9marrer l\xE2\x80\x99"
+              "appairage.");
     EXPECT_EQ(devices.pairingCalls.load(), 0);
 }
 

@@ -45,8 +45,8 @@ TEST_F(FlowTest, ConfirmationAfterExpiryGoesOutNegative) {
 
 TEST_F(FlowTest, RequestWithoutComparableCodeCanOnlyBeRefused) {
     PairingFlow flow(false);
-    ChallengeView view = flow.showChallenge(challengeFor(request(phone, AuthMethod::numericComparison, 7,
-                                                                 IoCapability::noInputNoOutput)));
+    ChallengeView view = flow.showChallenge(
+        challengeFor(request(phone, AuthMethod::numericComparison, 7, IoCapability::noInputNoOutput)));
     EXPECT_EQ(view.code, L"\u2014");
     EXPECT_FALSE(view.confirmEnabled);
     EXPECT_EQ(view.confirmCaption, L"Confirmer");
@@ -141,7 +141,9 @@ TEST_F(FlowTest, OutcomeOfTheDialog) {
     EXPECT_EQ(pairingOutcome(-1, flow).error, "Fenetre de confirmation Bluetooth introuvable.");
 
     flow.message = PairingText::couldNotStart;
-    EXPECT_EQ(pairingOutcome(2, flow).error, "Impossible de d\xC3\xA9marrer l\xE2\x80\x99" "appairage.");
+    EXPECT_EQ(pairingOutcome(2, flow).error,
+              "Impossible de d\xC3\xA9marrer l\xE2\x80\x99"
+              "appairage.");
 
     flow.result = 1223;
     EXPECT_EQ(pairingOutcome(2, flow).kind, PairingOutcome::NotPaired);

@@ -55,7 +55,8 @@ TEST(PhoneSelection, PickerInstructionFollowsTheLanguage) {
     Ui::english = true;
     chooseAndPairBluetooth(owner);
     Ui::english = false;
-    EXPECT_EQ(devices.seenInfo, L"Select only your Android phone. Keep its Bluetooth settings open so it can be discovered.");
+    EXPECT_EQ(devices.seenInfo,
+              L"Select only your Android phone. Keep its Bluetooth settings open so it can be discovered.");
 }
 
 TEST(PhoneSelection, CancelledPickerIsNotAnError) {

@@ -7,8 +7,8 @@ namespace {
 
 constexpr unsigned long long phone = 0x00C0FFEE1234ull;
 
-BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS systemRequest(unsigned long long address, BLUETOOTH_AUTHENTICATION_METHOD method,
-                                                      ULONG value) {
+BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS systemRequest(unsigned long long address,
+                                                       BLUETOOTH_AUTHENTICATION_METHOD method, ULONG value) {
     BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS params{};
     params.deviceInfo.dwSize = sizeof params.deviceInfo;
     params.deviceInfo.Address.ullLong = address;

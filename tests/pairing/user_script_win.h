@@ -114,5 +114,4 @@ inline void pressEscape(HWND dialog) {
     PostMessageW(target, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
 }
 
-
 }  // namespace

@@ -122,11 +122,11 @@ TEST_F(Https, TheRequestCarriesItsAgentMethodPathAndExactlyTheGivenHeaders) {
     EXPECT_NE(std::find(plain.begin(), plain.end(), "Host: localhost"), plain.end());
     // With no extra headers, only the client's own: agent, host, connection handling.
     for (const auto& name : baseNames) {
-        EXPECT_TRUE(name == "User-Agent" || name == "Host" || name == "Connection" || name == "Content-Length")
-            << name;
+        EXPECT_TRUE(name == "User-Agent" || name == "Host" || name == "Connection" || name == "Content-Length") << name;
     }
 
-    const auto posted = lines(remote::request(L"localhost", L"/echo", L"POST", L"X-First: one\r\nAccept: text/x-two\r\n"));
+    const auto posted =
+        lines(remote::request(L"localhost", L"/echo", L"POST", L"X-First: one\r\nAccept: text/x-two\r\n"));
     ASSERT_GE(posted.size(), 4u);
     EXPECT_EQ(posted[0], "POST");
     EXPECT_EQ(posted[1], "/echo");
@@ -181,9 +181,9 @@ TEST_F(Https, VoteSendsTheProfilesIdentifierAndMarksTheVersion) {
     ASSERT_GE(request.size(), 2u);
     EXPECT_EQ(request[0], "POST");
     EXPECT_EQ(request[1], "/api/likes/tolvenaireandroid/" TOLVENAIRE_VERSION);
-    EXPECT_NE(std::find(request.begin(), request.end(),
-                        "X-TolvenaireAndroid-Voter: " + std::string(id.begin(), id.end())),
-              request.end());
+    EXPECT_NE(
+        std::find(request.begin(), request.end(), "X-TolvenaireAndroid-Voter: " + std::string(id.begin(), id.end())),
+        request.end());
     EXPECT_NE(std::find(request.begin(), request.end(), "Accept: application/json"), request.end());
 
     // A second vote ("already counted") goes out under the same identifier.

@@ -15,7 +15,8 @@ namespace {
 
 // A like is confirmed for this build's version only; near misses of it.
 const std::string Own = TOLVENAIRE_VERSION;
-const std::string MajorMinor = std::to_string(TOLVENAIRE_VERSION_MAJOR) + "." + std::to_string(TOLVENAIRE_VERSION_MINOR);
+const std::string MajorMinor =
+    std::to_string(TOLVENAIRE_VERSION_MAJOR) + "." + std::to_string(TOLVENAIRE_VERSION_MINOR);
 const std::string NextPatch = MajorMinor + "." + std::to_string(TOLVENAIRE_VERSION_PATCH + 1);
 const std::string EscapedDot = MajorMinor + "\\u002e" + std::to_string(TOLVENAIRE_VERSION_PATCH);
 
@@ -39,15 +40,17 @@ TEST(ParseLatest, AcceptsTheObjectWithBlanksAndSpacing) {
     EXPECT_EQ(outcome("{\"version\"\t :\n\"2.0\" , \"application\" : \"tolvenaireandroid\"}"), "version 2.0");
     EXPECT_EQ(outcome(document("tolvenaireandroid", "\"version\":\"1.2\"")), "version 1.2");
     // The first occurrence of a member decides.
-    EXPECT_EQ(outcome(document("tolvenaireandroid", "\"version\":\"1.0.0\",\"version\":\"2.0.0\"")),
-              "version 1.0.0");
+    EXPECT_EQ(outcome(document("tolvenaireandroid", "\"version\":\"1.0.0\",\"version\":\"2.0.0\"")), "version 1.0.0");
 }
 
 TEST(ParseLatest, RefusesWhatIsNotThisProductsObject) {
     for (const std::string& body : std::vector<std::string>{
-             "", "   \r\n\t", "[{\"application\":\"tolvenaireandroid\",\"version\":\"1.3.0\"}]",
+             "",
+             "   \r\n\t",
+             "[{\"application\":\"tolvenaireandroid\",\"version\":\"1.3.0\"}]",
              "x{\"application\":\"tolvenaireandroid\",\"version\":\"1.3.0\"}",
-             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.3.0\"", "{\"version\":\"1.3.0\"}",
+             "{\"application\":\"tolvenaireandroid\",\"version\":\"1.3.0\"",
+             "{\"version\":\"1.3.0\"}",
              document("TolvenaireAndroid", "\"version\":\"1.3.0\""),
              document("tolvenaireandroid2", "\"version\":\"1.3.0\""),
              "{\"application\":\"tolvenaire\\u0061ndroid\",\"version\":\"1.3.0\"}",
@@ -59,15 +62,20 @@ TEST(ParseLatest, RefusesWhatIsNotThisProductsObject) {
 
 TEST(ParseLatest, RefusesAPublishedVersionThatIsNotOne) {
     for (const std::string& member : std::vector<std::string>{
-             "\"version\":\"v1.3.0\"", "\"version\":\"1.3.0-beta\"", "\"version\":1.3",
-             "\"version\":\"1.3\\u002e0\"", "\"version\":\"1.3.0.1\"", "\"version\":\"1234567.0\"",
-             "\"version\":\"\"", "\"other\":\"1.3.0\"", "\"version\":\" 1.3.0\"",
+             "\"version\":\"v1.3.0\"",
+             "\"version\":\"1.3.0-beta\"",
+             "\"version\":1.3",
+             "\"version\":\"1.3\\u002e0\"",
+             "\"version\":\"1.3.0.1\"",
+             "\"version\":\"1234567.0\"",
+             "\"version\":\"\"",
+             "\"other\":\"1.3.0\"",
+             "\"version\":\" 1.3.0\"",
          }) {
         EXPECT_EQ(outcome(document("tolvenaireandroid", member)), InvalidVersion) << member;
     }
     // An escaped first occurrence is skipped and a later plain one is found.
-    EXPECT_EQ(outcome(document("tolvenaireandroid", "\"version\":\"1.\\\"3\",\"version\":\"1.4\"")),
-              "version 1.4");
+    EXPECT_EQ(outcome(document("tolvenaireandroid", "\"version\":\"1.\\\"3\",\"version\":\"1.4\"")), "version 1.4");
 }
 
 TEST(Versions, FormIsTwoOrThreeShortDigitGroups) {
@@ -145,13 +153,46 @@ TEST(VoteResponse, RefusesAnotherVersionApplicationOrFlag) {
 
 // Documents cut into by random pieces, against the fuzzer's oracle.
 TEST(Responses, GeneratedDocumentsKeepTheAnswerProperties) {
-    const std::vector<std::string> pieces = {
-        "{", "}", "\"", "\\", ":", ",", " ", "\t", "\n", "\r", "\v", "\f", "x", "1", ".", "2", "0",
-        "\"application\"", "\"tolvenaireandroid\"", "\"version\"", "\"" + Own + "\"", "\"1.10\"", "\"added\"", "true",
-        "false", "tolvenaireandroid", Own, "\"v1.3\"", "\"1234567.1\"", "\"1.2.3.4\""};
+    const std::vector<std::string> pieces = {"{",
+                                             "}",
+                                             "\"",
+                                             "\\",
+                                             ":",
+                                             ",",
+                                             " ",
+                                             "\t",
+                                             "\n",
+                                             "\r",
+                                             "\v",
+                                             "\f",
+                                             "x",
+                                             "1",
+                                             ".",
+                                             "2",
+                                             "0",
+                                             "\"application\"",
+                                             "\"tolvenaireandroid\"",
+                                             "\"version\"",
+                                             "\"" + Own + "\"",
+                                             "\"1.10\"",
+                                             "\"added\"",
+                                             "true",
+                                             "false",
+                                             "tolvenaireandroid",
+                                             Own,
+                                             "\"v1.3\"",
+                                             "\"1234567.1\"",
+                                             "\"1.2.3.4\""};
     // Well-formed members, cut into by random pieces.
-    const std::vector<std::string> members = {"\"version\":", "\"" + Own + "\"", "\"1.10\"", "\"added\":", "true",
-                                              "false", ",", "\"version\":\"" + Own + "\"", "\"added\": true",
+    const std::vector<std::string> members = {"\"version\":",
+                                              "\"" + Own + "\"",
+                                              "\"1.10\"",
+                                              "\"added\":",
+                                              "true",
+                                              "false",
+                                              ",",
+                                              "\"version\":\"" + Own + "\"",
+                                              "\"added\": true",
                                               "\"added\":false"};
     std::mt19937 random(20261208);
     std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
@@ -164,7 +205,8 @@ TEST(Responses, GeneratedDocumentsKeepTheAnswerProperties) {
         std::string body;
         const bool shaped = i % 3 != 0;
         if (shaped) body = "{\"application\":\"tolvenaireandroid\",";
-        for (int n = length(random); n > 0; --n) body += shaped && n % 2 ? members[member(random)] : pieces[pick(random)];
+        for (int n = length(random); n > 0; --n)
+            body += shaped && n % 2 ? members[member(random)] : pieces[pick(random)];
         if (shaped) body += "}";
         ASSERT_STREQ(remotecheck::responseFault(body), "") << body;
         const std::string result = outcome(body);
@@ -184,8 +226,8 @@ TEST(Responses, LongValuesAndBlanksOnAWorkerThread) {
     const std::string longVersion = document("tolvenaireandroid", "\"version\":\"" + std::string(16000, '1') + "\"");
     const std::string longOther =
         "{\"note\":\"" + std::string(16000, 'a') + "\",\"application\":\"tolvenaireandroid\",\"version\":\"1.3.1\"}";
-    const std::string longVote = "{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own + "\",\"added\":" +
-                                 std::string(15000, ' ') + "true" + std::string(1000, '\t') + "}";
+    const std::string longVote = "{\"application\":\"tolvenaireandroid\",\"version\":\"" + Own +
+                                 "\",\"added\":" + std::string(15000, ' ') + "true" + std::string(1000, '\t') + "}";
     std::string first, second;
     bool vote = false;
     std::thread worker([&] {

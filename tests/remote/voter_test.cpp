@@ -28,9 +28,9 @@ void removeKey() {
 
 void store(const wchar_t* name, DWORD type, const void* data, DWORD size) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, remote::RegistryKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, remote::RegistryKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
     RegCloseKey(key);
 }

@@ -88,8 +88,7 @@ public:
     }
     static void dropQuit() {
         MSG quit;
-        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
+        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
     }
 
     HWND get() const { return window_; }

@@ -13,8 +13,7 @@
 namespace {
 
 TEST(FileLabel, ShowsTheNameAfterTheLastSeparator) {
-    EXPECT_EQ(Ui::fileLabelText(L"C:\\Users\\Léa\\Documents\\rapport final.pdf", false),
-              L"rapport final.pdf");
+    EXPECT_EQ(Ui::fileLabelText(L"C:\\Users\\Léa\\Documents\\rapport final.pdf", false), L"rapport final.pdf");
     EXPECT_EQ(Ui::fileLabelText(L"\\\\serveur\\partage/dossier/photo.jpg", true), L"photo.jpg");
     EXPECT_EQ(Ui::fileLabelText(L"D:/a\\b/c\\notes.txt", true), L"notes.txt");
 }
@@ -89,7 +88,8 @@ TEST(LikeButton, DoneStateIsDisabledInBothLanguages) {
 }
 
 // The connection line in one language.
-std::wstring line(bool english, bool bluetoothMode, bool serverRunning, std::uint64_t lastStatePoll, std::uint64_t now) {
+std::wstring line(bool english, bool bluetoothMode, bool serverRunning, std::uint64_t lastStatePoll,
+                  std::uint64_t now) {
     return Ui::connectionLine(bluetoothMode, serverRunning, lastStatePoll, now).in(english);
 }
 
@@ -130,19 +130,25 @@ TEST(NoticeTable, StatusLineTextsInBothLanguages) {
         {textReady, L"Texte pr\u00eat. Scannez le QR code sur Android.", L"Text ready. Scan the QR code on Android."},
         {textCleared, L"Texte effac\u00e9 et retir\u00e9 du partage.", L"Text cleared and removed from sharing."},
         {fileSelected, L"Fichier choisi. Cliquez sur Envoyer.", L"File selected. Click Send file."},
-        {fileReady, L"Fichier pr\u00eat. T\u00e9l\u00e9chargez-le sur Android.", L"File ready. Download it on Android."},
-        {fileRemoved, L"Fichier retir\u00e9 des prochains t\u00e9l\u00e9chargements.", L"File removed from future downloads."},
+        {fileReady, L"Fichier pr\u00eat. T\u00e9l\u00e9chargez-le sur Android.",
+         L"File ready. Download it on Android."},
+        {fileRemoved, L"Fichier retir\u00e9 des prochains t\u00e9l\u00e9chargements.",
+         L"File removed from future downloads."},
         {sharingActive, L"Partage actif. Scannez le QR code.", L"Sharing is active. Scan the QR code."},
-        {sharingStopped, L"Partage arr\u00eat\u00e9. Le lien est d\u00e9sactiv\u00e9.", L"Sharing stopped. The link is disabled."},
-        {networkChanged, L"Nouveau r\u00e9seau : ouvrez le nouveau QR code.", L"Network changed: open the new QR code."},
+        {sharingStopped, L"Partage arr\u00eat\u00e9. Le lien est d\u00e9sactiv\u00e9.",
+         L"Sharing stopped. The link is disabled."},
+        {networkChanged, L"Nouveau r\u00e9seau : ouvrez le nouveau QR code.",
+         L"Network changed: open the new QR code."},
         {networkError, L"Erreur r\u00e9seau. V\u00e9rifiez la connexion puis red\u00e9marrez.",
          L"Network error. Check your connection and restart sharing."},
         {linkCopied, L"Lien copi\u00e9 dans le presse-papiers.", L"Link copied to the clipboard."},
         {choosePhone, L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.",
          L"Choose your phone. Compare the code on both devices."},
-        {phonePaired, L"T\u00e9l\u00e9phone associ\u00e9. Vous pouvez envoyer le fichier.", L"Phone paired. You can send the file."},
+        {phonePaired, L"T\u00e9l\u00e9phone associ\u00e9. Vous pouvez envoyer le fichier.",
+         L"Phone paired. You can send the file."},
         {selectionCancelled, L"S\u00e9lection ou appairage annul\u00e9.", L"Selection or pairing cancelled."},
-        {confirmationSent, L"Confirmation transmise. Confirmez aussi sur Android.", L"Confirmation sent. Also confirm on Android."},
+        {confirmationSent, L"Confirmation transmise. Confirmez aussi sur Android.",
+         L"Confirmation sent. Also confirm on Android."},
         {pairingRejected, L"Appairage refus\u00e9 ou annul\u00e9.", L"Pairing rejected or cancelled."},
         {cancellingTransfer, L"Annulation du transfert\u2026", L"Cancelling the transfer\u2026"},
         {recordingLike, L"Enregistrement du soutien\u2026", L"Recording your like\u2026"},
@@ -156,25 +162,35 @@ TEST(NoticeTable, StatusLineTextsInBothLanguages) {
 TEST(NoticeTable, RefusalsAndBoxTexts) {
     expectPairs({
         {Ui::Refusal::emptyText, L"Saisissez un texte \u00e0 envoyer.", L"Enter some text to send."},
-        {Ui::Refusal::noNetwork, L"Connectez le PC au m\u00eame r\u00e9seau que le t\u00e9l\u00e9phone, puis choisissez une interface.",
+        {Ui::Refusal::noNetwork,
+         L"Connectez le PC au m\u00eame r\u00e9seau que le t\u00e9l\u00e9phone, puis choisissez une interface.",
          L"Connect your PC and phone to the same network, then select an interface."},
-        {Ui::Refusal::notAFile, L"Choisissez un fichier lisible, pas un dossier.", L"Choose a readable file, not a folder."},
-        {Ui::Refusal::clipboardUnavailable, L"Presse-papiers indisponible. R\u00e9essayez.", L"Clipboard unavailable. Try again."},
+        {Ui::Refusal::notAFile, L"Choisissez un fichier lisible, pas un dossier.",
+         L"Choose a readable file, not a folder."},
+        {Ui::Refusal::clipboardUnavailable, L"Presse-papiers indisponible. R\u00e9essayez.",
+         L"Clipboard unavailable. Try again."},
         {Ui::Refusal::copyFailed, L"Copie impossible.", L"Could not copy."},
         {Ui::Refusal::transferUnderWay, L"Attendez la fin du transfert ou annulez-le.",
          L"Wait for the transfer to finish or cancel it."},
-        {Ui::Refusal::controlNotCreated, L"Cr\u00e9ation d\u2019une commande impossible.", L"Could not create a window control."},
+        {Ui::Refusal::controlNotCreated, L"Cr\u00e9ation d\u2019une commande impossible.",
+         L"Could not create a window control."},
         {Ui::Refusal::qrWindowNotOpened, L"Ouverture du QR code impossible.", L"Could not open the QR code."},
-        {Ui::Refusal::windowNotRegistered, L"Cr\u00e9ation de fen\u00eatre impossible.", L"Could not register the window."},
-        {Ui::Refusal::qrWindowNotRegistered, L"Cr\u00e9ation de fen\u00eatre QR impossible.", L"Could not register the QR window."},
-        {Ui::Refusal::windowNotOpened, L"Ouverture de l\u2019application impossible.", L"Could not open the application."},
-        {Ui::Refusal::networkingUnavailable, L"Le r\u00e9seau Windows est indisponible.", L"Windows networking is unavailable."},
-        {Ui::Message::helpCaption, L"Aide \u00b7 Tolvenaire " TOLVENAIRE_VERSION_WIDE, L"Help \u00b7 Tolvenaire " TOLVENAIRE_VERSION_WIDE},
+        {Ui::Refusal::windowNotRegistered, L"Cr\u00e9ation de fen\u00eatre impossible.",
+         L"Could not register the window."},
+        {Ui::Refusal::qrWindowNotRegistered, L"Cr\u00e9ation de fen\u00eatre QR impossible.",
+         L"Could not register the QR window."},
+        {Ui::Refusal::windowNotOpened, L"Ouverture de l\u2019application impossible.",
+         L"Could not open the application."},
+        {Ui::Refusal::networkingUnavailable, L"Le r\u00e9seau Windows est indisponible.",
+         L"Windows networking is unavailable."},
+        {Ui::Message::helpCaption, L"Aide \u00b7 Tolvenaire " TOLVENAIRE_VERSION_WIDE,
+         L"Help \u00b7 Tolvenaire " TOLVENAIRE_VERSION_WIDE},
         {Ui::Message::upToDate, L"Votre version " TOLVENAIRE_VERSION_WIDE L" est \u00e0 jour.",
          L"Your version " TOLVENAIRE_VERSION_WIDE L" is up to date."},
         {Ui::Message::updateCaption, L"Mise \u00e0 jour", L"Update"},
         {Ui::Message::availableVersion, L"Version disponible : ", L"Available version: "},
-        {Ui::Message::openDownload, L"\nOuvrir son t\u00e9l\u00e9chargement sur Varnix ?", L"\nOpen its download on Varnix?"},
+        {Ui::Message::openDownload, L"\nOuvrir son t\u00e9l\u00e9chargement sur Varnix ?",
+         L"\nOpen its download on Varnix?"},
         {Ui::Message::chooseFileTitle, L"Choisir un fichier", L"Choose a file"},
         {Ui::Message::allFiles, L"Tous les fichiers", L"All files"},
     });
@@ -195,8 +211,10 @@ TEST(PaintedTexts, HeadingsAndHintsFollowTheMode) {
         {network, L"03  R\u00c9SEAU LOCAL", L"03  LOCAL NETWORK"},
         {bluetoothHint, L"Comparez le code des deux c\u00f4t\u00e9s.\nAcceptez ensuite le fichier sur Android.",
          L"Compare the code on both devices.\nThen accept the file on Android."},
-        {sharingHint, L"Scannez sur Android.\nCliquez sur le QR pour l\u2019agrandir.", L"Scan on Android.\nClick the QR to enlarge it."},
-        {idleHint, L"M\u00eame r\u00e9seau local.\nEnvoyez pour cr\u00e9er le lien.", L"Same local network.\nSend to create a link."},
+        {sharingHint, L"Scannez sur Android.\nCliquez sur le QR pour l\u2019agrandir.",
+         L"Scan on Android.\nClick the QR to enlarge it."},
+        {idleHint, L"M\u00eame r\u00e9seau local.\nEnvoyez pour cr\u00e9er le lien.",
+         L"Same local network.\nSend to create a link."},
     });
     EXPECT_STREQ(Ui::thirdPanelHint(true, false).english, bluetoothHint.english) << "Bluetooth mode ignores sharing";
 }
@@ -226,27 +244,28 @@ void expectTable(const std::array<Ui::ControlText, N>& table, const std::vector<
 
 TEST(LabelTables, CaptionsAndTooltipsAreTheInterfaceTexts) {
     expectTable(Ui::fixedCaptions, {
-        {101, L"Wi-Fi local", L"Local Wi-Fi"},
-        {102, L"Bluetooth", L"Bluetooth"},
-        {117, L"Effacer", L"Clear"},
-        {105, L"Choisir\u2026", L"Choose\u2026"},
-        {107, L"Retirer", L"Remove"},
-        {110, L"Copier lien", L"Copy link"},
-        {111, L"Aper\u00e7u", L"Preview"},
-        {113, L"Annuler", L"Cancel"},
-        {114, L"Choisir / associer", L"Choose / pair"},
-        {121, L"Agrandir le QR code", L"Enlarge QR code"},
-    });
-    expectTable(Ui::tooltips, {
-        {118, L"R\u00e9duire", L"Minimize"},
-        {119, L"Fermer", L"Close"},
-        {116, L"Aide", L"Help"},
-        {103, L"Texte \u00e0 partager", L"Text to share"},
-        {121, L"Cliquez pour agrandir le QR code", L"Click to enlarge the QR code"},
-        {120, L"Langue / Language", L"Langue / Language"},
-        {122, L"J\u2019aime cette version \u00b7 Internet", L"Like this version \u00b7 Internet"},
-        {123, L"Rechercher une mise \u00e0 jour \u00b7 Internet", L"Check for updates \u00b7 Internet"},
-    });
+                                       {101, L"Wi-Fi local", L"Local Wi-Fi"},
+                                       {102, L"Bluetooth", L"Bluetooth"},
+                                       {117, L"Effacer", L"Clear"},
+                                       {105, L"Choisir\u2026", L"Choose\u2026"},
+                                       {107, L"Retirer", L"Remove"},
+                                       {110, L"Copier lien", L"Copy link"},
+                                       {111, L"Aper\u00e7u", L"Preview"},
+                                       {113, L"Annuler", L"Cancel"},
+                                       {114, L"Choisir / associer", L"Choose / pair"},
+                                       {121, L"Agrandir le QR code", L"Enlarge QR code"},
+                                   });
+    expectTable(Ui::tooltips,
+                {
+                    {118, L"R\u00e9duire", L"Minimize"},
+                    {119, L"Fermer", L"Close"},
+                    {116, L"Aide", L"Help"},
+                    {103, L"Texte \u00e0 partager", L"Text to share"},
+                    {121, L"Cliquez pour agrandir le QR code", L"Click to enlarge the QR code"},
+                    {120, L"Langue / Language", L"Langue / Language"},
+                    {122, L"J\u2019aime cette version \u00b7 Internet", L"Like this version \u00b7 Internet"},
+                    {123, L"Rechercher une mise \u00e0 jour \u00b7 Internet", L"Check for updates \u00b7 Internet"},
+                });
 }
 
 TEST(LabelTables, CurrentPicksTheInterfaceLanguage) {

@@ -14,8 +14,7 @@ namespace {
 
 bool preferenceKeyExists() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, Ui::preferenceKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Ui::preferenceKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
@@ -43,8 +42,8 @@ Stored readBack() {
     Stored stored;
     unsigned char buffer[16] = {};
     stored.size = sizeof buffer;
-    const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, Ui::preferenceKey, Ui::preferenceValue,
-                                        RRF_RT_ANY, &stored.type, buffer, &stored.size);
+    const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, Ui::preferenceKey, Ui::preferenceValue, RRF_RT_ANY,
+                                        &stored.type, buffer, &stored.size);
     EXPECT_EQ(status, ERROR_SUCCESS);
     if (stored.size >= 4) memcpy(&stored.value, buffer, 4);
     return stored;
@@ -108,8 +107,7 @@ TEST(StoredPreference, UnwritableRegistryStillSwitchesThisSession) {
     // open: nothing can be created under it, on Windows as under Wine.
     const wchar_t* doomedName = L"Software\\TolvenaireAndroidUnwritable";
     HKEY doomed = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, doomedName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &doomed, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, doomedName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &doomed, nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, doomedName), ERROR_SUCCESS);
     ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, doomed), ERROR_SUCCESS);
@@ -128,8 +126,7 @@ class DisplayLanguage : public ::testing::Test {
 protected:
     void expectDisplayLanguage(WORD primary) {
         // Guards against a run with the wrong LANG passing for the wrong reason.
-        ASSERT_EQ(PRIMARYLANGID(GetUserDefaultUILanguage()), primary)
-            << std::hex << GetUserDefaultUILanguage();
+        ASSERT_EQ(PRIMARYLANGID(GetUserDefaultUILanguage()), primary) << std::hex << GetUserDefaultUILanguage();
     }
 };
 

@@ -47,8 +47,8 @@ protected:
 
 TEST_F(ApplicationResources, IconOneLoadsAtShellSizes) {
     for (int size : {16, 24, 32, 48, 256}) {
-        HICON icon = static_cast<HICON>(
-            LoadImageW(module_, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+        HICON icon =
+            static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
         ASSERT_NE(icon, nullptr) << size;
         ICONINFO info{};
         ASSERT_TRUE(GetIconInfo(icon, &info)) << size;
@@ -107,8 +107,7 @@ TEST_F(ApplicationResources, VersionRecordSaysTheProjectVersion) {
     for (const wchar_t* name : {L"ProductVersion", L"FileVersion"}) {
         wchar_t* text = nullptr;
         const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
-        ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length))
-            << name;
+        ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length)) << name;
         EXPECT_STREQ(text, TOLVENAIRE_VERSION_WIDE);
     }
     wchar_t* product = nullptr;
@@ -122,10 +121,9 @@ TEST_F(ApplicationResources, ManifestAsksForWhatTheWindowNeeds) {
     ASSERT_FALSE(manifest.empty());
     // The one manifest is ours, not a default one added by the tool chain.
     EXPECT_EQ(FindResourceW(module_, MAKEINTRESOURCEW(2), RT_MANIFEST), nullptr);
-    for (const char* needed :
-         {"name=\"Varnix.TolvenaireAndroid\" version=\"" TOLVENAIRE_VERSION ".0\"",
-          "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "level=\"asInvoker\"",
-          ">true</dpiAware>", ">true</longPathAware>"})
+    for (const char* needed : {"name=\"Varnix.TolvenaireAndroid\" version=\"" TOLVENAIRE_VERSION ".0\"",
+                               "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "level=\"asInvoker\"",
+                               ">true</dpiAware>", ">true</longPathAware>"})
         EXPECT_NE(manifest.find(needed), std::string::npos) << needed;
 }
 

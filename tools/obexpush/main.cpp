@@ -159,11 +159,12 @@ int run(const Options& options) {
         if (options.stats) {
             // One request per write (the final DISCONNECT has no answer).
             const unsigned long long exchanges = channel.requests > 0 ? channel.requests - 1 : 0;
-            std::printf("payload_bytes=%llu\nwire_bytes_sent=%llu\nwire_bytes_received=%llu\n"
-                        "requests=%llu\nseconds=%.6f\nthroughput_MiBps=%.3f\nmean_exchange_ms=%.4f\n",
-                        static_cast<unsigned long long>(payload->size), channel.written, channel.readBytes,
-                        channel.requests, seconds, payload->size / seconds / 1048576.0,
-                        exchanges ? seconds * 1000.0 / static_cast<double>(exchanges) : 0.0);
+            std::printf(
+                "payload_bytes=%llu\nwire_bytes_sent=%llu\nwire_bytes_received=%llu\n"
+                "requests=%llu\nseconds=%.6f\nthroughput_MiBps=%.3f\nmean_exchange_ms=%.4f\n",
+                static_cast<unsigned long long>(payload->size), channel.written, channel.readBytes, channel.requests,
+                seconds, payload->size / seconds / 1048576.0,
+                exchanges ? seconds * 1000.0 / static_cast<double>(exchanges) : 0.0);
         }
         return 0;
     } catch (const std::exception& e) {
