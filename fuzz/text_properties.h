@@ -52,8 +52,10 @@ inline bool wellFormed(const std::string& s, std::vector<std::uint32_t>& points)
 inline bool wellFormed(const std::wstring& w, std::vector<std::uint32_t>& points) {
     points.clear();
     for (std::size_t i = 0; i < w.size(); ++i) {
+        // NOLINTNEXTLINE(bugprone-signed-char-misuse): a wchar_t, which clang-tidy 14 takes for a char
         const auto unit = static_cast<std::uint32_t>(w[i]);
         if (sizeof(wchar_t) == 2 && unit >= 0xD800 && unit <= 0xDBFF && i + 1 < w.size()) {
+            // NOLINTNEXTLINE(bugprone-signed-char-misuse): a wchar_t, as above
             const auto next = static_cast<std::uint32_t>(w[i + 1]);
             if (next >= 0xDC00 && next <= 0xDFFF) {
                 points.push_back(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));

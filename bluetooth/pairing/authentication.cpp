@@ -105,8 +105,8 @@ BluetoothAuthListener::BluetoothAuthListener(WindowHandle window, const Bluetoot
         route->message = message;
         routes()[identifier_] = route;
     }
-    void* context = reinterpret_cast<void*>(
-        static_cast<std::uintptr_t>(identifier_));  // NOLINT(performance-no-int-to-ptr): an id, never dereferenced
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): an id, never dereferenced
+    void* context = reinterpret_cast<void*>(static_cast<std::uintptr_t>(identifier_));
     unsigned long result = authenticationPlatform().registerListener(device, context, handle_);
     if (result != 0) {
         {

@@ -127,7 +127,7 @@ std::vector<int> paint(const qrcodegen::QrCode& code, const Box& area, int width
             if (!code.getModule(x, y)) continue;
             const Box m = app::qrModuleBox(area, n, x, y);
             for (int py = m.top; py < m.bottom; ++py)
-                for (int px = m.left; px < m.right; ++px) ++pixels[static_cast<size_t>(py * width + px)];
+                for (int px = m.left; px < m.right; ++px) ++pixels[static_cast<size_t>(py) * width + px];
         }
     }
     return pixels;
@@ -188,7 +188,7 @@ TEST(QrModules, PaintedPixelsReproduceTheCodeExactly) {
     const std::vector<int> pixels = paint(code, area, width, height);
     for (int py = 0; py < height; ++py) {
         for (int px = 0; px < width; ++px) {
-            const int count = pixels[static_cast<size_t>(py * width + px)];
+            const int count = pixels[static_cast<size_t>(py) * width + px];
             ASSERT_LE(count, 1) << "pixel painted twice at " << px << "," << py;
             // The module a pixel belongs to, by the same integer edges.
             int mx = -1, my = -1;

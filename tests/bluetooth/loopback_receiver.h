@@ -170,10 +170,8 @@ private:
                     // Answer only when released; a client that gives up closes the socket.
                     bool gone = false;
                     while (!released && !gone) {
-                        if (stop || platform::tickCount() > deadline)
-                            gone = true;
-                        else if (platform::waitSocket(peer.get(), false, 10) == 1)
-                            gone = true;
+                        gone = stop || platform::tickCount() > deadline ||
+                               platform::waitSocket(peer.get(), false, 10) == 1;
                     }
                     if (gone) break;
                 }

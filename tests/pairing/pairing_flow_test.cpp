@@ -7,7 +7,7 @@ namespace {
 
 constexpr unsigned long long phone = 0x00A1B2C3D4E5ull;
 
-AuthenticationChallenge challengeFor(AuthenticationParams params, unsigned long long expiresAt = 70000) {
+AuthenticationChallenge challengeFor(const AuthenticationParams& params, unsigned long long expiresAt = 70000) {
     return AuthenticationChallenge{params, expiresAt};
 }
 

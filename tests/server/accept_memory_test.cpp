@@ -81,6 +81,7 @@ TEST(AcceptUnderMemoryExhaustion, OnlyThatConnectionIsLost) {
 
     // Nothing was left counted for that address: three at once are all served.
     std::vector<std::unique_ptr<Client>> phone;
+    phone.reserve(3);
     for (int i = 0; i < 3; ++i) phone.push_back(std::make_unique<Client>("127.0.0.1", server.port, "127.0.0.4"));
     for (auto& client : phone) {
         client->send(state);

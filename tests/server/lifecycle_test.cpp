@@ -165,6 +165,7 @@ class ServerLimits : public ServerTest {};
 
 TEST_F(ServerLimits, FourthConnectionFromOneAddressIsClosedWhileAnotherAddressIsServed) {
     std::vector<std::unique_ptr<Client>> phone;
+    phone.reserve(3);
     for (int i = 0; i < 3; ++i) phone.push_back(std::make_unique<Client>("127.0.0.1", server.port, "127.0.0.2"));
     Client fourth("127.0.0.1", server.port, "127.0.0.2");
     fourth.send(stateRequest(server));
