@@ -108,7 +108,9 @@ TEST_F(WindowLeaks, CountersSeeEveryObject) {
     EXPECT_GE(during.handles - before.handles, 20);
     EXPECT_EQ(after.gdi, before.gdi);
     EXPECT_EQ(after.user, before.user);
-    EXPECT_EQ(after.handles, before.handles);
+    // The process's other threads (Wine's, the link server's) may hold a handle of their
+    // own for a moment; twenty left open would still show.
+    EXPECT_LE(after.handles - before.handles, 2);
 }
 
 TEST_F(WindowLeaks, LanguageSwitches) {
