@@ -147,24 +147,22 @@ TEST_F(WindowModule, SecondaryAndHeaderButtons) {
 }
 
 TEST_F(WindowModule, ModeButtonsSwapOnModeChange) {
+    // The chosen mode's button is filled, its panel's controls shown and the other's hidden.
+    const auto expectMode = [](bool bluetooth, const wchar_t* textSendCaption) {
+        ASSERT_EQ(bluetoothMode, bluetooth);
+        const int chosen = bluetooth ? ControlId::bluetoothMode : ControlId::wifiMode;
+        const int other = bluetooth ? ControlId::wifiMode : ControlId::bluetoothMode;
+        EXPECT_EQ(Drawn(window, chosen, 0).at(8, 12), accentColour);
+        EXPECT_EQ(Drawn(window, other, 0).at(8, 12), panelColour);
+        for (HWND control : {pairButton, deviceLabel}) EXPECT_EQ(shown(control), bluetooth);
+        for (HWND control : {addressCombo, qrButton}) EXPECT_EQ(shown(control), !bluetooth);
+        EXPECT_EQ(readText(textSendButton), textSendCaption);
+    };
     command(ControlId::bluetoothMode);
-    ASSERT_TRUE(bluetoothMode);
-    EXPECT_EQ(Drawn(window, ControlId::bluetoothMode, 0).at(8, 12), accentColour);
-    EXPECT_EQ(Drawn(window, ControlId::wifiMode, 0).at(8, 12), panelColour);
-    EXPECT_TRUE(shown(pairButton));
-    EXPECT_TRUE(shown(deviceLabel));
-    EXPECT_FALSE(shown(addressCombo));
-    EXPECT_FALSE(shown(qrButton));
-    EXPECT_EQ(readText(textSendButton), L"Envoyer en .txt");
+    expectMode(true, L"Envoyer en .txt");
     EXPECT_EQ(noticeFr, L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.");
-
     command(ControlId::wifiMode);
-    ASSERT_FALSE(bluetoothMode);
-    EXPECT_EQ(Drawn(window, ControlId::wifiMode, 0).at(8, 12), accentColour);
-    EXPECT_EQ(Drawn(window, ControlId::bluetoothMode, 0).at(8, 12), panelColour);
-    EXPECT_TRUE(shown(addressCombo));
-    EXPECT_FALSE(shown(pairButton));
-    EXPECT_EQ(readText(textSendButton), L"Envoyer le texte");
+    expectMode(false, L"Envoyer le texte");
 }
 
 TEST_F(WindowModule, ControlsSitAtTheirNamedPlaces) {
@@ -425,29 +423,16 @@ const wchar_t* const readyWifi = L"Cliquez sur Envoyer, puis scannez le QR code 
 const wchar_t* const readyBluetooth = L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.";
 
 // Answers each message box, keeping its text and the status line seen behind it.
-class FailureBoxes {
-public:
-    FailureBoxes()
-        : script_({[this](HWND box) {
-              texts.push_back(textOf(box, 0xFFFF));
-              statusBehind.push_back(readText(statusLabel));
-              SendMessageW(box, WM_COMMAND, IDOK, 0);
-              return false;
-          }}) {}
-    std::vector<std::wstring> texts, statusBehind;
-
-private:
-    UserScript script_;
+struct FailureBoxes : BoxWatcher {
+    FailureBoxes() : BoxWatcher([] { return readText(statusLabel); }) {}
 };
 
 // Pumps the window's messages until `count` boxes were answered (bounded).
 bool answered(const FailureBoxes& boxes, std::size_t count) {
-    MSG message;
-    for (int i = 0; i < 2000 && boxes.texts.size() < count; ++i) {
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-        Sleep(5);
-    }
-    return boxes.texts.size() >= count;
+    return eventually([&] {
+        testing_support::MainWindow::pump();
+        return boxes.texts.size() >= count;
+    });
 }
 
 // A failing command whose box the user closes: an empty text to send.
@@ -500,7 +485,7 @@ TEST_F(WindowModule, PhoneSelectionNoticeGivesWayAfterItsFailureBox) {
         ASSERT_EQ(boxes.texts.size(), before + 1) << id;
         EXPECT_EQ(boxes.texts.back(),
                   L"Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
-        EXPECT_EQ(boxes.statusBehind.back(),
+        EXPECT_EQ(boxes.seenBehind.back(),
                   L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.");
         EXPECT_EQ(readText(statusLabel), readyBluetooth) << id;
     }

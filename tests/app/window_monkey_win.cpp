@@ -242,23 +242,15 @@ public:
             if (at_ >= s_.size()) return false;
             c = s_[at_++];
             switch (c) {
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'u': {
+            case '"':
+            case '\\': out += c; break;
+            case 'u': {  // the server escapes control bytes only
                 unsigned unit = 0;
-                if (!hex4(unit)) return false;
-                if (unit >= 0xD800 && unit < 0xDC00) {
-                    unsigned low = 0;
-                    if (!literal("\\u") || !hex4(low)) return false;
-                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                }
-                appendUtf8(out, unit);
+                if (!hex4(unit) || unit >= 0x20) return false;
+                out += static_cast<char>(unit);
                 break;
             }
-            default: out += c;
+            default: return false;
             }
         }
         return literal("\"");
@@ -266,23 +258,6 @@ public:
     bool atEnd() const { return at_ == s_.size(); }
 
 private:
-    static void appendUtf8(std::string& out, unsigned code) {
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
     bool hex4(unsigned& unit) {
         if (at_ + 4 > s_.size()) return false;
         unit = static_cast<unsigned>(std::stoul(s_.substr(at_, 4), nullptr, 16));

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
 
 #include "app/ui/control_ids.h"
@@ -91,6 +92,17 @@ protected:
             std::make_unique<BluetoothTransfer>(receiver::connectorTo(receiver, {}, holdDisconnect));
     }
     void selectPhone() { app::bluetoothDevice = phoneInfo(phone, L"Pixel", true); }
+    // Sends a file of `size` bytes to the chosen phone, played by `receiver`.
+    const TempFile& send(receiver::LoopbackReceiver& receiver, const char* name, std::size_t size,
+                         std::atomic<bool>* holdDisconnect = nullptr) {
+        useReceiver(receiver, holdDisconnect);
+        selectPhone();
+        file.emplace(name, patterned(size));
+        app::sendBluetooth(file->wpath());
+        return *file;
+    }
+
+    std::optional<TempFile> file;
 
     std::unique_ptr<testing_support::MainWindow> harness;
     HWND window = nullptr;
@@ -100,10 +112,7 @@ protected:
 
 TEST_F(BluetoothWindowTest, ControlsFollowTheJobAndProgressReachesCompletion) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
-    useReceiver(receiver);
-    selectPhone();
-    const TempFile file("file.bin", patterned(5000));
-    app::sendBluetooth(file.wpath());
+    const TempFile& file = send(receiver, "file.bin", 5000);
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
     EXPECT_TRUE(controlsLockedForJob(window));
     EXPECT_EQ(progress(), 0);
@@ -121,10 +130,7 @@ TEST_F(BluetoothWindowTest, ControlsFollowTheJobAndProgressReachesCompletion) {
 TEST_F(BluetoothWindowTest, EmptyJobShowsZeroWhileSendingAndHundredOnlyWhenCompleted) {
     receiver::LoopbackReceiver receiver(receiver::Script{});
     std::atomic<bool> releaseDisconnect{false};
-    useReceiver(receiver, &releaseDisconnect);
-    selectPhone();
-    const TempFile file("empty.bin", patterned(0));
-    app::sendBluetooth(file.wpath());
+    send(receiver, "empty.bin", 0, &releaseDisconnect);
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Sending));
     EXPECT_EQ(app::bluetoothTransfer->snapshot().total, 0u);
     EXPECT_EQ(progress(), 0);
@@ -138,11 +144,8 @@ TEST_F(BluetoothWindowTest, EmptyJobShowsZeroWhileSendingAndHundredOnlyWhenCompl
 
 TEST_F(BluetoothWindowTest, FailureBoxIsShownOnceAndALanguageSwitchReShowsTheNoticeInEnglish) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});  // the phone refuses the offer
-    useReceiver(receiver);
-    selectPhone();
     BoxWatcher boxes;
-    const TempFile file("refused.bin", patterned(100));
-    app::sendBluetooth(file.wpath());
+    send(receiver, "refused.bin", 100);
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Failed));
     std::wstring french = app::bluetoothTransfer->snapshot().message;
     for (int i = 0; i < 10; ++i) app::pollBluetooth(false);
@@ -161,12 +164,9 @@ TEST_F(BluetoothWindowTest, FailureBoxIsShownOnceAndALanguageSwitchReShowsTheNot
 
 TEST_F(BluetoothWindowTest, SelectingAPhoneWhileAJobRunsIsRefused) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
-    useReceiver(receiver);
-    selectPhone();
+    send(receiver, "busy.bin", 100);
     app::authenticationListener =
         std::make_unique<BluetoothAuthListener>(window, deviceRecord(*app::bluetoothDevice), app::pairingRequest);
-    const TempFile file("busy.bin", patterned(100));
-    app::sendBluetooth(file.wpath());
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
     std::wstring before = windowText(app::statusLabel);
     EXPECT_EQ(errorOf([&] { app::selectBluetoothPhone(); }), "Attendez la fin du transfert ou annulez-le.");
@@ -251,10 +251,7 @@ TEST_F(BluetoothWindowTest, RequestForTheSelectedPhoneIsShownAndConfirmed) {
 
 TEST_F(BluetoothWindowTest, RefusedRequestCancelsTheRunningJob) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
-    useReceiver(receiver);
-    selectPhone();
-    const TempFile file("pairing.bin", patterned(100));
-    app::sendBluetooth(file.wpath());
+    send(receiver, "pairing.bin", 100);
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
     UserScript refuse({[](HWND dialog) {
         click(dialog, IDC_PAIRING_REFUSE);

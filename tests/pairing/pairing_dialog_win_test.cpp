@@ -37,11 +37,9 @@ TEST_F(DialogTest, ConfirmationShowsTheCodeAndSendsThePositiveAnswer) {
     std::vector<std::wstring> seen;
     bool enabled = false;
     UserScript user({[&](HWND dialog) {
-                         for (int id :
-                              {IDC_PAIRING_HEADING, IDC_PAIRING_PHONE, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION,
-                               IDC_PAIRING_PROGRESS, IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE})
-                             seen.push_back(textOf(dialog, id));
-                         seen.push_back(captionOf(dialog));
+                         seen = textsOf(
+                             dialog, {IDC_PAIRING_HEADING, IDC_PAIRING_PHONE, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION,
+                                      IDC_PAIRING_PROGRESS, IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE});
                          enabled = confirmEnabled(dialog);
                          return true;
                      },
@@ -52,17 +50,17 @@ TEST_F(DialogTest, ConfirmationShowsTheCodeAndSendsThePositiveAnswer) {
     bool confirmed = confirmBluetoothChallenge(
         nullptr, challengeFor(request(phone, AuthMethod::numericComparison, 42), platform.clock + 60000));
     EXPECT_FALSE(user.timedOut());
-    ASSERT_EQ(seen.size(), 8u);
-    EXPECT_EQ(seen[0], L"Confirmation sur le PC et sur Android");
-    EXPECT_EQ(seen[1], L"Pixel");
-    EXPECT_EQ(seen[2], L"000042");
-    EXPECT_EQ(seen[3],
-              L"V\u00e9rifiez que ces six chiffres sont identiques sur votre t\u00e9l\u00e9phone. Confirmez "
-              L"aussi la demande sur Android.");
-    EXPECT_EQ(seen[4], L"Votre confirmation est n\u00e9cessaire sur les deux appareils.");
-    EXPECT_EQ(seen[5], L"Les codes correspondent");
-    EXPECT_EQ(seen[6], L"Refuser");
-    EXPECT_EQ(seen[7], L"Appairage Bluetooth - Tolvenaire");
+    EXPECT_EQ(seen, (std::vector<std::wstring>{
+                        L"Confirmation sur le PC et sur Android",
+                        L"Pixel",
+                        L"000042",
+                        L"V\u00e9rifiez que ces six chiffres sont identiques sur votre t\u00e9l\u00e9phone. Confirmez "
+                        L"aussi la demande sur Android.",
+                        L"Votre confirmation est n\u00e9cessaire sur les deux appareils.",
+                        L"Les codes correspondent",
+                        L"Refuser",
+                        L"Appairage Bluetooth - Tolvenaire",
+                    }));
     EXPECT_TRUE(enabled);
     EXPECT_TRUE(confirmed);
     ASSERT_EQ(platform.responses.size(), 1u);
@@ -75,24 +73,23 @@ TEST_F(DialogTest, EnglishInterfaceShowsEveryTextInEnglishAndEscapeRefuses) {
     Ui::english = true;
     std::vector<std::wstring> seen;
     UserScript user({[&](HWND dialog) {
-        for (int id : {IDC_PAIRING_HEADING, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION, IDC_PAIRING_PROGRESS,
-                       IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE})
-            seen.push_back(textOf(dialog, id));
-        seen.push_back(captionOf(dialog));
+        seen = textsOf(dialog, {IDC_PAIRING_HEADING, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION, IDC_PAIRING_PROGRESS,
+                                IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE});
         pressEscape(dialog);
         return true;
     }});
     bool confirmed = confirmBluetoothChallenge(
         nullptr, challengeFor(request(phone, AuthMethod::passkeyNotification, 7), platform.clock + 60000));
     EXPECT_FALSE(user.timedOut());
-    ASSERT_EQ(seen.size(), 7u);
-    EXPECT_EQ(seen[0], L"Confirm on the PC and on Android");
-    EXPECT_EQ(seen[1], L"000007");
-    EXPECT_EQ(seen[2], L"Enter these six digits on your phone, then confirm here after entering them.");
-    EXPECT_EQ(seen[3], L"Your confirmation is required on both devices.");
-    EXPECT_EQ(seen[4], L"Code entered on Android");
-    EXPECT_EQ(seen[5], L"Reject");
-    EXPECT_EQ(seen[6], L"Bluetooth pairing - Tolvenaire");
+    EXPECT_EQ(seen, (std::vector<std::wstring>{
+                        L"Confirm on the PC and on Android",
+                        L"000007",
+                        L"Enter these six digits on your phone, then confirm here after entering them.",
+                        L"Your confirmation is required on both devices.",
+                        L"Code entered on Android",
+                        L"Reject",
+                        L"Bluetooth pairing - Tolvenaire",
+                    }));
     EXPECT_FALSE(confirmed);
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_TRUE(platform.responses[0].negative);
@@ -230,25 +227,24 @@ TEST_F(PairingModeTest, EnglishInterfaceShowsTheWaitingTextsInEnglish) {
     Ui::english = true;
     std::vector<std::wstring> seen;
     UserScript user({[&](HWND dialog) {
-        for (int id : {IDC_PAIRING_HEADING, IDC_PAIRING_PHONE, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION,
-                       IDC_PAIRING_PROGRESS, IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE})
-            seen.push_back(textOf(dialog, id));
-        seen.push_back(captionOf(dialog));
+        seen = textsOf(dialog, {IDC_PAIRING_HEADING, IDC_PAIRING_PHONE, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION,
+                                IDC_PAIRING_PROGRESS, IDC_PAIRING_CONFIRM, IDC_PAIRING_REFUSE});
         click(dialog, IDC_PAIRING_REFUSE);
         return true;
     }});
     BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"", false);
     EXPECT_FALSE(authenticateBluetoothInApp(nullptr, device));
     EXPECT_FALSE(user.timedOut());
-    ASSERT_EQ(seen.size(), 8u);
-    EXPECT_EQ(seen[0], L"Confirm on the PC and on Android");
-    EXPECT_EQ(seen[1], L"Android phone");
-    EXPECT_EQ(seen[2], L"Waiting for the code...");
-    EXPECT_EQ(seen[3], L"Wait for the code from Windows. Keep your phone on its pairing request.");
-    EXPECT_EQ(seen[4], L"Connecting to your phone...");
-    EXPECT_EQ(seen[5], L"The codes match");
-    EXPECT_EQ(seen[6], L"Reject");
-    EXPECT_EQ(seen[7], L"Bluetooth pairing - Tolvenaire");
+    EXPECT_EQ(seen, (std::vector<std::wstring>{
+                        L"Confirm on the PC and on Android",
+                        L"Android phone",
+                        L"Waiting for the code...",
+                        L"Wait for the code from Windows. Keep your phone on its pairing request.",
+                        L"Connecting to your phone...",
+                        L"The codes match",
+                        L"Reject",
+                        L"Bluetooth pairing - Tolvenaire",
+                    }));
 }
 
 TEST_F(PairingModeTest, AttemptIsCancelledAfterNinetySeconds) {

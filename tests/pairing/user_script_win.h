@@ -84,17 +84,27 @@ inline std::wstring captionOf(HWND dialog) {
     return text;
 }
 
-// Answers the message boxes the code under test opens, keeping their texts.
+// The texts of controls `ids`, in that order, then the dialog's caption.
+inline std::vector<std::wstring> textsOf(HWND dialog, std::initializer_list<int> ids) {
+    std::vector<std::wstring> texts;
+    for (int id : ids) texts.push_back(textOf(dialog, id));
+    texts.push_back(captionOf(dialog));
+    return texts;
+}
+
+// Answers the message boxes the code under test opens, keeping their texts and,
+// when given `behind`, what it reads while each box is up.
 class BoxWatcher {
 public:
-    BoxWatcher()
-        : script_({[this](HWND box) {
+    explicit BoxWatcher(std::function<std::wstring()> behind = nullptr)
+        : script_({[this, behind](HWND box) {
               texts.push_back(textOf(box, 0xFFFF));
               captions.push_back(captionOf(box));
+              if (behind) seenBehind.push_back(behind());
               SendMessageW(box, WM_COMMAND, IDOK, 0);
               return false;  // keep watching for further boxes
           }}) {}
-    std::vector<std::wstring> texts, captions;
+    std::vector<std::wstring> texts, captions, seenBehind;
 
 private:
     UserScript script_;
