@@ -9,7 +9,10 @@ build=$(cd "${1:-$top/build/native}" && pwd) || exit 2
 tidy=${CLANG_TIDY:-clang-tidy-14}
 command -v "$tidy" >/dev/null || { echo "lint: $tidy not found (run tools/setup.sh)" >&2; exit 2; }
 [ -f "$build/compile_commands.json" ] || { echo "lint: no $build/compile_commands.json (configure and build first)" >&2; exit 2; }
-passed=$build/lint-passed
+# Sources that passed are remembered in the user's cache (cmake/Downloads.cmake), by
+# content and with the tree's place left out, so a new clone does not check them again.
+cache=$(cmake -P "$top/cmake/Downloads.cmake" | sed -n 's/^TOLVENAIRE_CACHE_DIR=//p')
+passed=$cache/lint-passed
 mkdir -p "$passed"
 
 # One line per source of ours: file <tab> object (googletest and qrcodegen are not ours).
@@ -31,7 +34,7 @@ check_one() {  # file <tab> object: prints the findings, leaves a stamp when the
            grep -F "\"$file\"" "$BUILD/compile_commands.json";
            # Every header the compiler read for this object, by content.
            (cd "$BUILD" && ninja -t deps "$object" 2>/dev/null | sed -n 's/^    //p' | sort -u |
-              xargs -r sha256sum 2>/dev/null); sha256sum "$file"; } | sha256sum | cut -c1-32)
+              xargs -r sha256sum 2>/dev/null); sha256sum "$file"; } | sed "s|$TOP|@top@|g" | sha256sum | cut -c1-32)
   [ -f "$PASSED/$key" ] && return 0
   local out
   # The build is GCC's: clang does not know some of its warning options.
