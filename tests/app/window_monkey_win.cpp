@@ -367,6 +367,8 @@ private:
     Model model_;
     UINT_PTR boxTimer_ = 0;
     bool browserAvailable_ = true;
+    // Each action printed as it starts: where a run that stops answering stopped.
+    const bool trace_ = std::getenv("TOLVENAIRE_MONKEY_TRACE") != nullptr;
 
     // Files the driver offers.
     std::wstring folder_, plainFile_, emptyFile_, wideFile_, otherFile_, missingFile_, brokenName_;
@@ -606,17 +608,19 @@ bool Monkey::clickSend(int id) {
     return true;
 }
 
-// A text of `bytes` UTF-8 bytes: lines of three-byte characters, ASCII to fill.
-std::wstring textOfBytes(std::size_t bytes) {
+// A text of `size` UTF-8 bytes, or with `units` of `size` UTF-16 units: lines of
+// three-byte characters, ASCII to fill. Short lines, because Wine's edit control lays
+// out one long paragraph in a time that grows with its square (minutes at a million).
+std::wstring limitText(std::size_t size, bool units) {
+    const std::size_t line = units ? 64 : 188;
     std::wstring text;
-    text.reserve(bytes / 2);
-    std::size_t size = 0;
-    while (size + 188 <= bytes) {
+    text.reserve(units ? size : size / 2);
+    std::size_t filled = 0;
+    for (; filled + line <= size; filled += line) {
         text.append(62, L'\u20ac');
         text += L"\r\n";
-        size += 188;
     }
-    text.append(bytes - size, L'x');
+    text.append(size - filled, L'x');
     return text;
 }
 
@@ -637,10 +641,10 @@ bool Monkey::typeText() {
         text = texts[kind % 5];
         note("\"" + narrow(text.substr(0, 20)) + "\"");
     } else if (kind < 2) {
-        text = textOfBytes(maximumTextBytes + kind);  // set by a program: the limit, then one byte over
+        text = limitText(maximumTextBytes + kind, false);  // set by a program: the limit, then one byte over
         note(kind == 0 ? "(4 MiB of UTF-8)" : "(4 MiB + 1 byte)");
     } else {
-        text.assign(1048577, L'\u20ac');  // pasted: one more than the box takes
+        text = limitText(1048577, true);  // pasted: one more than the box takes
         note("(pasted beyond the box's limit)");
     }
     if (kind == 2 || (kind >= 3 && chance(40))) {
@@ -1144,8 +1148,10 @@ bool Monkey::run(int count) {
             tickAction_ = false;
             busyBefore_ = busy();
             cancelEnabledBefore_ = IsWindowEnabled(cancelBluetoothButton) != FALSE;
+            if (trace_) std::printf("%d %s\n", number_, candidate->name), std::fflush(stdout);
             const auto start = Clock::now();
             if (candidate->take()) chosen = candidate;
+            if (trace_ && !detail_.empty()) std::printf("    %s\n", detail_.c_str()), std::fflush(stdout);
             spent_[candidate->name] += std::chrono::duration<double>(Clock::now() - start).count();
         }
         if (!chosen) break;
