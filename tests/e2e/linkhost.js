@@ -49,6 +49,23 @@ function startHost(args, { timeout = 60000 } = {}) {
   return host;
 }
 
+// The start of a run against the host: a work folder the host may read holding
+// `files` (name: content), the host started with `args(work)`, its link, and a
+// browser page (not yet on the link).
+async function startRun({ prefix, files, args }) {
+  const fs = require('node:fs');
+  const os = require('node:os');
+  const path = require('node:path');
+  const { launchBrowser } = require('./harness');
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), prefix));
+  fs.chmodSync(work, 0o755);
+  for (const [name, content] of Object.entries(files)) fs.writeFileSync(path.join(work, name), content);
+  const host = startHost(args(work));
+  const link = await host.line(0, process.env.LINKHOST_WINE === '1' ? 180000 : 30000);
+  const browser = await launchBrowser();
+  return { work, host, link, browser, page: await browser.newPage() };
+}
+
 // The end of a run against the host: the browser and its profile, the host (which
 // must exit cleanly) and the test's work folder.
 async function endRun({ browser, host, work }) {
@@ -62,4 +79,4 @@ async function endRun({ browser, host, work }) {
   fs.rmSync(work, { recursive: true, force: true });
 }
 
-module.exports = { startHost, hostPath, endRun };
+module.exports = { startHost, hostPath, startRun, endRun };

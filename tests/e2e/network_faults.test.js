@@ -10,10 +10,9 @@ const { execFileSync } = require('node:child_process');
 const crypto = require('node:crypto');
 const fs = require('node:fs');
 const http = require('node:http');
-const os = require('node:os');
 const path = require('node:path');
-const { launchBrowser, waitFor } = require('./harness');
-const { startHost, hostPath, endRun } = require('./linkhost');
+const { waitFor } = require('./harness');
+const { hostPath, startRun, endRun } = require('./linkhost');
 
 // The page polls every 2 s and aborts a state request after 7 s.
 const POLL_MS = 2000;
@@ -88,18 +87,16 @@ async function outcomeOf(download) {
 
 before(async () => {
   assert.ok(process.env.PC_NETNS, 'run through in_namespaces.sh');
-  work = fs.mkdtempSync(path.join(os.tmpdir(), 'tolvenaire-faults-'));
-  fs.chmodSync(work, 0o755);
   fileBytes = crypto.randomBytes(6 * 1024 * 1024);
-  fs.writeFileSync(path.join(work, FILE_NAME), fileBytes);
   // About 3 s for the file, so that faults land in the middle of a download.
   execFileSync('ip', ['netns', 'exec', process.env.PC_NETNS, 'tc', 'qdisc', 'add', 'dev', interfaceOf(process.env.PC_NETNS),
     'root', 'tbf', 'rate', '16mbit', 'burst', '64kbit', 'latency', '200ms']);
-  host = startHost(['--address', process.env.PC_ADDRESS, '--text', 'réseau capricieux',
-    '--file', hostPath(path.join(work, FILE_NAME))]);
-  link = await host.line(0, process.env.LINKHOST_WINE === '1' ? 180000 : 30000);
-  browser = await launchBrowser();
-  page = await browser.newPage();
+  ({ work, host, link, browser, page } = await startRun({
+    prefix: 'tolvenaire-faults-',
+    files: { [FILE_NAME]: fileBytes },
+    args: (folder) => ['--address', process.env.PC_ADDRESS, '--text', 'réseau capricieux',
+      '--file', hostPath(path.join(folder, FILE_NAME))],
+  }));
   await page.goto(link);
   await waitFor(async () => (await status()) === ONLINE, { timeout: 5000, what: 'online at load' });
 });

@@ -6,10 +6,9 @@ const assert = require('node:assert/strict');
 const crypto = require('node:crypto');
 const fs = require('node:fs');
 const http = require('node:http');
-const os = require('node:os');
 const path = require('node:path');
-const { launchBrowser, watchPage, violationsOfAxe, seriousOrWorse, waitFor, artifactsDir } = require('./harness');
-const { startHost, hostPath, endRun } = require('./linkhost');
+const { watchPage, violationsOfAxe, seriousOrWorse, waitFor, artifactsDir } = require('./harness');
+const { startHost, hostPath, startRun, endRun } = require('./linkhost');
 
 // The ports the link server may take: 8765 to 8785.
 const LINK_PORT = '87(?:6[5-9]|7[0-9]|8[0-5])';
@@ -49,16 +48,13 @@ async function downloadOf(selector) {
 
 before(async () => {
   assert.ok(process.env.PC_NETNS, 'run through in_namespaces.sh');
-  work = fs.mkdtempSync(path.join(os.tmpdir(), 'tolvenaire-phone-'));
-  fs.chmodSync(work, 0o755);
   fileBytes = crypto.randomBytes(300000);  // several 64 KiB pieces and a short last one
-  fs.writeFileSync(path.join(work, FILE_NAME), fileBytes);
-  fs.writeFileSync(path.join(work, 'text.txt'), TEXT);
-  host = startHost(['--address', process.env.PC_ADDRESS, '--text-file', hostPath(path.join(work, 'text.txt')),
-    '--file', hostPath(path.join(work, FILE_NAME))]);
-  link = await host.line(0, process.env.LINKHOST_WINE === '1' ? 180000 : 30000);
-  browser = await launchBrowser();
-  page = await browser.newPage();
+  ({ work, host, link, browser, page } = await startRun({
+    prefix: 'tolvenaire-phone-',
+    files: { [FILE_NAME]: fileBytes, 'text.txt': TEXT },
+    args: (folder) => ['--address', process.env.PC_ADDRESS, '--text-file', hostPath(path.join(folder, 'text.txt')),
+      '--file', hostPath(path.join(folder, FILE_NAME))],
+  }));
   watch = watchPage(page);
   page.on('response', (response) => {
     if (response.url().endsWith('/state') && response.status() === 200) stateAnswers += 1;
