@@ -22,12 +22,7 @@ const ONLINE = 'Connecté au PC · mise à jour automatique';
 const OFFLINE = 'PC indisponible. Vérifiez le réseau et le partage Windows.';
 const FILE_NAME = 'gros.bin';
 
-let work;
-let fileBytes;
-let host;
-let link;
-let browser;
-let page;
+let work, fileBytes, host, link, browser, page;
 
 // The one interface of a namespace that is not the loopback ('' = this one).
 function interfaceOf(namespace) {

@@ -23,12 +23,7 @@ const FRENCH = {
 };
 const ENGLISH = { heading: 'From your PC.', online: 'Connected to your PC · automatic updates' };
 
-let work;
-let fileBytes;
-let host;
-let link;
-let browser;
-let page;
+let work, fileBytes, host, link, browser, page;
 let watch;
 let stateAnswers = 0;
 
