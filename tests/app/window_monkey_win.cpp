@@ -208,6 +208,50 @@ std::optional<Link> parseLink(const std::wstring& shown) {
     return link;
 }
 
+// Ends the run when one step holds the driver for over a minute: the window's
+// checks cannot run while its thread is stuck inside an action.
+class Watchdog {
+public:
+    explicit Watchdog(std::uint64_t seed) : seed_(seed), thread_([this] { watch(); }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    void starting(int number, const char* step) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        number_ = number;
+        step_ = step;
+        since_ = Clock::now();
+    }
+
+private:
+    void watch() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(500), [this] { return done_; })) {
+            if (Clock::now() - since_ < std::chrono::minutes(1)) continue;
+            std::printf(
+                "HANG: %s at action %d of seed %llu has run for a minute\n"
+                "replay: TOLVENAIRE_MONKEY_TRACE=1 bash tools/window-monkey.sh %llu %d\n",
+                step_, number_, static_cast<unsigned long long>(seed_), static_cast<unsigned long long>(seed_),
+                number_);
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+    }
+    const std::uint64_t seed_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    int number_ = 0;
+    const char* step_ = "the start";
+    Clock::time_point since_ = Clock::now();
+    std::thread thread_;  // last: it reads the members above
+};
+
 // The phone's view of the state document, read strictly in its one-line form.
 struct PhoneState {
     std::string language, text, fileName, fileId;
@@ -1124,6 +1168,7 @@ bool Monkey::run(int count) {
     if (key) RegCloseKey(key);
     if (browserAvailable_) std::printf("note: a browser is registered; Preview and Yes to an update are left out\n");
     boxTimer_ = SetTimer(nullptr, 0, 10, &Monkey::answerBoxes);
+    Watchdog watchdog(seed_);
     startSession();
     const std::vector<Action> list = actions();
     int total = 0;
@@ -1148,6 +1193,7 @@ bool Monkey::run(int count) {
             tickAction_ = false;
             busyBefore_ = busy();
             cancelEnabledBefore_ = IsWindowEnabled(cancelBluetoothButton) != FALSE;
+            watchdog.starting(number_, candidate->name);
             if (trace_) std::printf("%d %s\n", number_, candidate->name), std::fflush(stdout);
             const auto start = Clock::now();
             if (candidate->take()) chosen = candidate;
@@ -1158,6 +1204,7 @@ bool Monkey::run(int count) {
         ++taken_[chosen->name];
         recent_.push_back(std::to_string(number_) + " " + chosen->name + (detail_.empty() ? "" : " " + detail_));
         if (recent_.size() > 20) recent_.pop_front();
+        watchdog.starting(number_, "the invariant checks");
         violation = checkAll();
         if (number_ % 500 == 0) {
             std::printf("seed %llu: %d actions\n", static_cast<unsigned long long>(seed_), number_);
