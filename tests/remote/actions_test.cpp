@@ -93,11 +93,16 @@ private:
     int entered_ = 0;
 };
 
-// Waits until only `owners` references to the token remain (the runner copies
-// held by finished threads are gone).
-bool waitReleased(const std::weak_ptr<int>& token, long owners) {
-    return eventually([&] { return token.use_count() <= owners; }, std::chrono::milliseconds(WaitMs));
-}
+// Counts the live copies of a runner that captures `token`, once the test has let
+// its own reference go.
+struct RunnerCopies {
+    std::shared_ptr<int> token = std::make_shared<int>(0);
+    std::weak_ptr<int> watch = token;
+    // Waits until only `owners` copies remain (those held by finished threads are gone).
+    bool waitFor(long owners) const {
+        return eventually([&] { return watch.use_count() <= owners; }, std::chrono::milliseconds(WaitMs));
+    }
+};
 
 TEST(Actions, OneOfEachKindAtATime) {
     MessageWindow window;
@@ -209,13 +214,12 @@ TEST(Actions, FailuresReachTheWindowAsFrenchMessages) {
 TEST(Actions, AfterCloseNothingStartsAndNothingIsPosted) {
     MessageWindow window;
     auto gate = std::make_shared<Gate>();
-    auto token = std::make_shared<int>(0);
-    std::weak_ptr<int> watch = token;
-    Actions actions(window.get(), [gate, token](remote::Result& result) {
+    RunnerCopies copies;
+    Actions actions(window.get(), [gate, token = copies.token](remote::Result& result) {
         if (result.action == Action::Update) gate->pass();
         result.ok = true;
     });
-    token.reset();
+    copies.token.reset();
     // A like that finished before the close: its outcome waits, then is dropped.
     ASSERT_TRUE(actions.start(Action::Like));
     const auto liked = window.keys(1);
@@ -230,26 +234,25 @@ TEST(Actions, AfterCloseNothingStartsAndNothingIsPosted) {
     gate->open();
     // The update's thread is done once its runner copy is gone; only the Actions
     // object's copy remains.
-    ASSERT_TRUE(waitReleased(watch, 1));
+    ASSERT_TRUE(copies.waitFor(1));
     EXPECT_FALSE(window.pending());
 }
 
 TEST(Actions, ARunningActionOutlivesItsRunnerSafely) {
     MessageWindow window;
     auto gate = std::make_shared<Gate>();
-    auto token = std::make_shared<int>(0);
-    std::weak_ptr<int> watch = token;
+    RunnerCopies copies;
     {
-        Actions actions(window.get(), [gate, token](remote::Result& result) {
+        Actions actions(window.get(), [gate, token = copies.token](remote::Result& result) {
             gate->pass();
             result.ok = true;
         });
-        token.reset();
+        copies.token.reset();
         ASSERT_TRUE(actions.start(Action::Update));
         ASSERT_TRUE(gate->waitEntered(1));
     }  // destroyed while the action runs
     gate->open();
-    ASSERT_TRUE(waitReleased(watch, 0));
+    ASSERT_TRUE(copies.waitFor(0));
     EXPECT_FALSE(window.pending());
 }
 
