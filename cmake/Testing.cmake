@@ -13,6 +13,18 @@ if(WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${wine_env} ${CMAKE_SOURCE_DIR}/tools/wine-run)
 endif()
 
+# Where the test programs find the sources, in one generated source of its own:
+# a path in the compile commands would make every clone miss the compiler cache.
+set(source_tree ${CMAKE_SOURCE_DIR})
+if(WIN32)
+  # Under Wine a Unix path is reached through drive Z:.
+  set(source_tree Z:${CMAKE_SOURCE_DIR})
+endif()
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tests/source_tree.cpp CONTENT
+     "#include \"tests/support/source_tree.h\"\n\nstd::filesystem::path sourceTree() { return R\"(${source_tree})\"; }\n")
+add_library(tolvenaire_source_tree STATIC ${CMAKE_BINARY_DIR}/tests/source_tree.cpp)
+target_include_directories(tolvenaire_source_tree PUBLIC ${CMAKE_SOURCE_DIR})
+
 # tolvenaire_test(<name> SOURCES ... [LIBRARIES ...] [NO_TEST] [WHOLE] [DISPLAY]
 #                 [WINEPREFIX <folder>] [RUN_WITH <command> ...] [WINE_WITH <command> ...]
 #                 [LABELS ...] [RESOURCE_LOCK ...] [TIMEOUT <seconds>])
@@ -30,7 +42,7 @@ function(tolvenaire_test name)
   cmake_parse_arguments(T "NO_TEST;WHOLE;DISPLAY" "WINEPREFIX;TIMEOUT"
                         "SOURCES;LIBRARIES;RUN_WITH;WINE_WITH;LABELS;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBRARIES} GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${T_LIBRARIES} tolvenaire_source_tree GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   if(T_NO_TEST)
     return()

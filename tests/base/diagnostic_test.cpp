@@ -14,6 +14,7 @@
 #include "base/text.h"
 
 #include "tests/support/language_guard.h"
+#include "tests/support/source_tree.h"
 
 namespace {
 
@@ -381,7 +382,7 @@ TEST(Diagnostic, EveryMessageTheEngineRaisesHasAnEnglishTwin) {
     std::size_t messages = 0;
     for (const char* folder : {"link", "bluetooth", "remote", "platform"}) {
         for (const auto& entry :
-             std::filesystem::recursive_directory_iterator(std::filesystem::path(TOLVENAIRE_SOURCE_DIR) / folder)) {
+             std::filesystem::recursive_directory_iterator(sourceTree() / folder)) {
             const std::string extension = entry.path().extension().string();
             if (extension != ".cpp" && extension != ".h") continue;
             for (const std::wstring& message : raisedLiterals(entry.path())) {

@@ -9,11 +9,12 @@
 
 #include "base/language.h"
 #include "tests/support/raised.h"
+#include "tests/support/source_tree.h"
 
 namespace {
 
 std::string sourceFile(const char* name) {
-    std::ifstream in(std::string(TOLVENAIRE_ASSET_DIR) + "/" + name, std::ios::binary);
+    std::ifstream in(sourceTree() / "link" / "assets" / name, std::ios::binary);
     EXPECT_TRUE(in.good()) << name;
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

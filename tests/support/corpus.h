@@ -10,15 +10,13 @@
 #include <utility>
 #include <vector>
 
-#ifndef TOLVENAIRE_FUZZ_DIR
-#error "TOLVENAIRE_FUZZ_DIR names the fuzz/ folder of the sources"
-#endif
+#include "tests/support/source_tree.h"
 
 // (file name, bytes) of every regular file in fuzz/<kind>/<target>.
 inline std::vector<std::pair<std::string, std::string>> fuzzInputs(const char* kind, const char* target) {
     namespace fs = std::filesystem;
     std::vector<std::pair<std::string, std::string>> inputs;
-    const fs::path folder = fs::path(TOLVENAIRE_FUZZ_DIR) / kind / target;
+    const fs::path folder = sourceTree() / "fuzz" / kind / target;
     if (!fs::is_directory(folder)) return inputs;
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (!entry.is_regular_file() || entry.path().filename() == "README") continue;
