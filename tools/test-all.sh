@@ -4,10 +4,12 @@
 #   release  the release command twice, in two folders: identical files, and the tested one;
 #            the second one signed with a throwaway certificate and checked against the first
 #   native   GCC with AddressSanitizer + UndefinedBehaviorSanitizer (and the end-to-end tests)
+#   lint     clang-tidy over the native build's sources (tools/lint.sh)
+#   format   every source as .clang-format lays it out (TOLVENAIRE_FORMAT_CHECK=0: not checked)
 #   tsan     GCC with ThreadSanitizer
 #   fuzz     clang with libFuzzer, each target run for a bounded time
-#   lint     clang-tidy over the native build's sources (tools/lint.sh)
-# The run also fails when a source differs from .clang-format (TOLVENAIRE_FORMAT_CHECK=0: not checked).
+# The Windows tests mostly wait on displays, sockets and timers, so the native, TSan and
+# fuzz builds and the lint run meanwhile, at a lower priority, in the background.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 started=$SECONDS
@@ -18,78 +20,127 @@ logs=$top/build/logs
 # A summary reads only this run's logs.
 rm -rf "$logs"
 mkdir -p "$logs"
-status=0
-steps=()
-declare -A outcome took
 setup_took=$((SECONDS - started))
-
-run_config() {  # name, ctest arguments..., -- cmake arguments...
-  # BUILD_TARGET (environment, optional) limits the build to one target; TEST_JOBS
-  # (optional) runs that many tests at once instead of one per core.
-  local name=$1; shift
-  local ctest_args=()
-  while [ $# -gt 0 ] && [ "$1" != "--" ]; do ctest_args+=("$1"); shift; done
-  shift
-  local dir=$top/build/$name start=$SECONDS
-  steps+=("$name")
-  echo "== $name: configure and build"
-  if ! cmake -S "$top" -B "$dir" -G Ninja "$@" >"$logs/$name-configure.log" 2>&1; then
-    cat "$logs/$name-configure.log"
-    outcome[$name]="FAILED to configure (see $logs/$name-configure.log)"
-  elif ! cmake --build "$dir" -j "$jobs" ${BUILD_TARGET:+--target "$BUILD_TARGET"} >"$logs/$name-build.log" 2>&1; then
-    tail -n 60 "$logs/$name-build.log"
-    outcome[$name]="FAILED to build (see $logs/$name-build.log)"
-  else
-    local built=$((SECONDS - start))
-    echo "== $name: tests"
-    (cd "$dir" && ctest --output-on-failure -j "${TEST_JOBS:-$jobs}" "${ctest_args[@]}") 2>&1 | tee "$logs/$name-ctest.log"
-    local rc=${PIPESTATUS[0]}
-    outcome[$name]=$(grep -E 'tests passed|tests failed out of|Total Test time' "$logs/$name-ctest.log")
-    [ -n "${outcome[$name]}" ] || outcome[$name]="ctest exit code $rc, no summary (see $logs/$name-ctest.log)"
-    [ "$rc" -eq 0 ] || status=1
-    took[$name]="$(clock $((SECONDS - start))) (build $(clock "$built"), tests $(clock $((SECONDS - start - built))))"
-    return
-  fi
-  status=1
-  took[$name]=$(clock $((SECONDS - start)))
-}
 
 clock() { printf '%dm%02ds' $(($1 / 60)) $(($1 % 60)); }
 
-# Wine tests wait on displays, sockets and timers more than they compute: one more
-# than the cores keeps the cores busy (2 cores: 341 s at two at once, 242 s at three).
-TEST_JOBS=$((jobs + 1)) run_config windows -- "${windows_flags[@]}"
-echo "== release: two release builds compared, the second one signed"
-start=$SECONDS
-steps+=(release)
-JOBS=$jobs bash "$top/tools/reproducible.sh" "$top/build/windows" >"$logs/release.log" 2>&1 || status=1
-outcome[release]=$(grep '^reproducible:' "$logs/release.log")
-[ -n "${outcome[release]}" ] || outcome[release]="FAILED (see $logs/release.log)"
-took[release]=$(clock $((SECONDS - start)))
-echo "${outcome[release]}"
-grep -q '^reproducible: PASS' "$logs/release.log" || tail -n 40 "$logs/release.log"
-run_config native -- -DTOLVENAIRE_SANITIZE=address,undefined -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+# Every step leaves its outcome, its time and, when it failed, a mark in $logs: the steps
+# that run in the background report through the same files.
+finish() {  # name, time, outcome [failed]
+  printf '%s\n' "$3" >"$logs/$1.outcome"
+  printf '%s\n' "$2" >"$logs/$1.took"
+  [ $# -lt 4 ] || touch "$logs/$1.failed"
+}
+
+build() {  # name, cmake arguments...: configure and build, output in the logs only
+  # BUILD_TARGET (environment, optional) limits the build to one target.
+  local name=$1 start=$SECONDS
+  shift
+  local dir=$top/build/$name
+  if ! cmake -S "$top" -B "$dir" -G Ninja "$@" >"$logs/$name-configure.log" 2>&1; then
+    finish "$name" "$(clock $((SECONDS - start)))" "FAILED to configure (see $logs/$name-configure.log)" failed
+  elif ! cmake --build "$dir" -j "$jobs" ${BUILD_TARGET:+--target "$BUILD_TARGET"} >"$logs/$name-build.log" 2>&1; then
+    finish "$name" "$(clock $((SECONDS - start)))" "FAILED to build (see $logs/$name-build.log)" failed
+  else
+    echo $((SECONDS - start)) >"$logs/$name.built"
+    return 0
+  fi
+  return 1
+}
+
+run_tests() {  # name, ctest arguments...: the tests of a configuration that built
+  # TEST_JOBS (environment, optional) runs that many tests at once instead of one per core.
+  local name=$1 start=$SECONDS
+  shift
+  if [ ! -f "$logs/$name.built" ]; then
+    echo "== $name: no tests, the build failed"
+    tail -n 60 "$logs/$name-build.log" 2>/dev/null || cat "$logs/$name-configure.log"
+    return
+  fi
+  echo "== $name: tests"
+  (cd "$top/build/$name" && ctest --output-on-failure -j "${TEST_JOBS:-$jobs}" "$@") 2>&1 | tee "$logs/$name-ctest.log"
+  local rc=${PIPESTATUS[0]} built outcome
+  built=$(cat "$logs/$name.built")
+  outcome=$(grep -E 'tests passed|tests failed out of|Total Test time' "$logs/$name-ctest.log")
+  [ -n "$outcome" ] || outcome="ctest exit code $rc, no summary (see $logs/$name-ctest.log)"
+  finish "$name" "build $(clock "$built")${BUILT_WHILE:+ $BUILT_WHILE}, tests $(clock $((SECONDS - start)))" \
+    "$outcome" $([ "$rc" -eq 0 ] || echo failed)
+}
+
 check_step() {  # name, command...: a step whose last output line is its outcome
-  local name=$1 start=$SECONDS; shift
-  steps+=("$name")
+  local name=$1 start=$SECONDS
+  shift
   echo "== $name"
-  "$@" >"$logs/$name.log" 2>&1 || status=1
-  outcome[$name]=$(tail -n 1 "$logs/$name.log")
-  took[$name]=$(clock $((SECONDS - start)))
+  local rc=0
+  "$@" >"$logs/$name.log" 2>&1 || rc=1
+  finish "$name" "$(clock $((SECONDS - start)))" "$(tail -n 1 "$logs/$name.log")" $([ $rc -eq 0 ] || echo failed)
   tail -n 40 "$logs/$name.log"
 }
-check_step lint bash "$top/tools/lint.sh" "$top/build/native"
-# TOLVENAIRE_FORMAT_CHECK=0 leaves the layout check out (for a run on work in progress).
+
+echo "== windows: configure and build"
+build windows "${windows_flags[@]}"
+
+echo "== native, lint, tsan, fuzz: building in the background (build/logs/background.log)"
+(
+  renice -n 10 -p "$BASHPID" >/dev/null
+  if build native -DTOLVENAIRE_SANITIZE=address,undefined -DCMAKE_EXPORT_COMPILE_COMMANDS=ON; then
+    check_step lint bash "$top/tools/lint.sh" "$top/build/native"
+  else
+    finish lint 0m00s "not run: the native build failed" failed
+  fi
+  build tsan -DTOLVENAIRE_SANITIZE=thread
+  BUILD_TARGET=fuzz_targets build fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVENAIRE_FUZZ=ON
+) >"$logs/background.log" 2>&1 &
+background=$!
+# Background commands ignore the interrupt key: an interrupted run stops them itself.
+stop() {  # process: it and everything it started, found before any of them ends
+  local tree=("$1") i=0
+  while [ $i -lt ${#tree[@]} ]; do
+    tree+=($(pgrep -P "${tree[$i]}"))
+    i=$((i + 1))
+  done
+  kill "${tree[@]}" 2>/dev/null
+}
+trap 'stop "$background"; exit 130' INT TERM
+
+# Wine tests wait more than they compute: one more than the cores keeps the cores busy
+# (2 cores: 341 s at two at once, 242 s at three).
+TEST_JOBS=$((jobs + 1)) run_tests windows
+
+echo "== release: two release builds compared, the second one signed"
+start=$SECONDS
+if JOBS=$jobs bash "$top/tools/reproducible.sh" "$top/build/windows" >"$logs/release.log" 2>&1 &&
+  grep -q '^reproducible: PASS' "$logs/release.log"; then
+  finish release "$(clock $((SECONDS - start)))" "$(grep '^reproducible:' "$logs/release.log")"
+else
+  finish release "$(clock $((SECONDS - start)))" "$(grep '^reproducible:' "$logs/release.log" || echo "FAILED (see $logs/release.log)")" failed
+  tail -n 40 "$logs/release.log"
+fi
+cat "$logs/release.outcome"
+
+waited=$SECONDS
+wait "$background"
+echo "== background builds done ($(clock $((SECONDS - waited))) waited for them)"
+cat "$logs/background.log"
+BUILT_WHILE="(in the background)" run_tests native
 [ "${TOLVENAIRE_FORMAT_CHECK:-1}" = 1 ] && check_step format bash "$top/tools/format.sh" --check
-run_config tsan -LE e2e -- -DTOLVENAIRE_SANITIZE=thread
-BUILD_TARGET=fuzz_targets run_config fuzz -L fuzz -- -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVENAIRE_FUZZ=ON
+BUILT_WHILE="(in the background)" run_tests tsan -LE e2e
+BUILT_WHILE="(in the background)" run_tests fuzz -L fuzz
 
 echo
 echo "== summary"
 echo "setup: $(clock "$setup_took")"
-for name in "${steps[@]}"; do
-  echo "$name: ${took[$name]}"
-  echo "${outcome[$name]}" | sed 's/^/  /'
+status=0
+for name in windows release native lint format tsan fuzz; do
+  [ "$name" = format ] && [ "${TOLVENAIRE_FORMAT_CHECK:-1}" != 1 ] && continue
+  if [ -f "$logs/$name.outcome" ]; then
+    echo "$name: $(cat "$logs/$name.took")"
+    sed 's/^/  /' "$logs/$name.outcome"
+  else
+    echo "$name: no outcome (see $logs)"
+    status=1
+  fi
+  [ ! -f "$logs/$name.failed" ] || status=1
 done
 echo "total: $(clock $((SECONDS - started)))"
 exit $status
