@@ -381,8 +381,7 @@ std::wstring uncoveredLetters(const std::wstring& text) {
 TEST(Diagnostic, EveryMessageTheEngineRaisesHasAnEnglishTwin) {
     std::size_t messages = 0;
     for (const char* folder : {"link", "bluetooth", "remote", "platform"}) {
-        for (const auto& entry :
-             std::filesystem::recursive_directory_iterator(sourceTree() / folder)) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(sourceTree() / folder)) {
             const std::string extension = entry.path().extension().string();
             if (extension != ".cpp" && extension != ".h") continue;
             for (const std::wstring& message : raisedLiterals(entry.path())) {
