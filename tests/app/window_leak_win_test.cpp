@@ -41,8 +41,9 @@ protected:
         harness = std::make_unique<testing_support::MainWindow>();
         window = harness->get();
         ShowWindow(window, SW_SHOWNOACTIVATE);
-        // A running server gives a link and a QR code to draw.
-        server->start("127.0.0.1");
+        // A running server gives a link and a QR code to draw, on a loopback address of
+        // its own so that it needs no port the server tests hold on 127.0.0.1.
+        server->start("127.0.0.21");
         ASSERT_TRUE(server->running.load());
     }
     static void TearDownTestSuite() {

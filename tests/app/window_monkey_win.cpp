@@ -451,6 +451,11 @@ private:
 
 std::vector<std::pair<std::wstring, std::string>> offeredAddresses;
 
+// Loopback addresses of the run's own, so that its link server never needs a port that
+// the server tests hold on 127.0.0.1 at the same time.
+const std::pair<std::wstring, std::string> allAddresses[] = {{L"Boucle A \u00b7 127.0.0.11", "127.0.0.11"},
+                                                             {L"Boucle B \u00b7 127.0.0.12", "127.0.0.12"},
+                                                             {L"Boucle C \u00b7 127.0.0.13", "127.0.0.13"}};
 std::vector<std::pair<std::wstring, std::string>> loopbackAddresses() { return offeredAddresses; }
 
 std::wstring writeFile(const std::wstring& path, std::size_t bytes) {
@@ -477,7 +482,7 @@ void Monkey::makeFiles() {
 }
 
 void Monkey::startSession() {
-    offeredAddresses = {{L"Boucle A \u00b7 127.0.0.1", "127.0.0.1"}, {L"Boucle B \u00b7 127.0.0.2", "127.0.0.2"}};
+    offeredAddresses = {allAddresses[0], allAddresses[1]};
     addressSource = loopbackAddresses;
     harness_ = std::make_unique<MainWindow>();
     HWND main = window();
@@ -717,13 +722,10 @@ bool Monkey::dropFiles() {
 
 // The PC's networks change: an address comes, goes, or none is left.
 bool Monkey::changeNetwork() {
-    static const std::vector<std::pair<std::wstring, std::string>> all = {{L"Boucle A \u00b7 127.0.0.1", "127.0.0.1"},
-                                                                          {L"Boucle B \u00b7 127.0.0.2", "127.0.0.2"},
-                                                                          {L"Boucle C \u00b7 127.0.0.3", "127.0.0.3"}};
     offeredAddresses.clear();
     const unsigned mask = below(8);
     for (unsigned i = 0; i < 3; ++i)
-        if (mask & (1u << i)) offeredAddresses.push_back(all[i]);
+        if (mask & (1u << i)) offeredAddresses.push_back(allAddresses[i]);
     note("(" + std::to_string(offeredAddresses.size()) + " addresses)");
     try {
         refreshAdapters();
