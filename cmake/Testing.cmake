@@ -27,7 +27,7 @@ target_include_directories(tolvenaire_source_tree PUBLIC ${CMAKE_SOURCE_DIR})
 
 # tolvenaire_test(<name> SOURCES ... [LIBRARIES ...] [NO_TEST] [WHOLE] [DISPLAY]
 #                 [WINEPREFIX <folder>] [RUN_WITH <command> ...] [WINE_WITH <command> ...]
-#                 [LABELS ...] [RESOURCE_LOCK ...] [TIMEOUT <seconds>])
+#                 [LABELS ...] [RESOURCE_LOCK ...] [TIMEOUT <seconds>] [COST <seconds>])
 # A GoogleTest executable and its test. Natively each case is its own CTest test; under
 # Wine the whole executable is one test, since every Wine start costs a fraction of a
 # second. Options:
@@ -37,9 +37,11 @@ target_include_directories(tolvenaire_source_tree PUBLIC ${CMAKE_SOURCE_DIR})
 #   WINEPREFIX  a Wine prefix of its own, a folder below the build folder
 #   RUN_WITH    a command that runs the test program given as its arguments
 #   WINE_WITH   the same, inside the Wine environment (it may run `wine` itself)
+#   COST        about the seconds a run takes: a new build folder has no timing history,
+#               and CTest starts the costliest tests first instead of the first declared
 # RUN_WITH, DISPLAY and WINE_WITH make one test of the whole executable.
 function(tolvenaire_test name)
-  cmake_parse_arguments(T "NO_TEST;WHOLE;DISPLAY" "WINEPREFIX;TIMEOUT"
+  cmake_parse_arguments(T "NO_TEST;WHOLE;DISPLAY" "WINEPREFIX;TIMEOUT;COST"
                         "SOURCES;LIBRARIES;RUN_WITH;WINE_WITH;LABELS;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBRARIES} tolvenaire_source_tree GTest::gmock GTest::gtest_main)
@@ -54,6 +56,9 @@ function(tolvenaire_test name)
   endif()
   if(T_RESOURCE_LOCK)
     list(APPEND properties RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+  endif()
+  if(T_COST)
+    list(APPEND properties COST ${T_COST})
   endif()
   if(CMAKE_CROSSCOMPILING)
     if(NOT T_WINEPREFIX)
