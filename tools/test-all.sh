@@ -9,7 +9,7 @@
 #   tsan     GCC with ThreadSanitizer
 #   fuzz     clang with libFuzzer, each target run for a bounded time
 # The Windows tests mostly wait on displays, sockets and timers, so the native, TSan and
-# fuzz builds and the lint run meanwhile, at a lower priority, in the background.
+# fuzz builds and the lint run meanwhile in the background, on the time the cores would idle.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 started=$SECONDS
@@ -82,7 +82,9 @@ build windows "${windows_flags[@]}"
 
 echo "== native, lint, tsan, fuzz: building in the background (build/logs/background.log)"
 (
-  renice -n 10 -p "$BASHPID" >/dev/null
+  # Idle priority: a Wine test that wakes takes the core at once (at nice 10 the Windows
+  # tests ran 6m37s beside a cold build instead of 4m47s alone).
+  chrt --idle -p 0 "$BASHPID" || renice -n 19 -p "$BASHPID" >/dev/null
   if build native -DTOLVENAIRE_SANITIZE=address,undefined -DCMAKE_EXPORT_COMPILE_COMMANDS=ON; then
     check_step lint bash "$top/tools/lint.sh" "$top/build/native"
   else
