@@ -46,6 +46,11 @@ function(tolvenaire_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBRARIES} tolvenaire_source_tree GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  if(CMAKE_BUILD_TYPE STREQUAL "Release")
+    # The test program's own sources only: the libraries under test keep the Release
+    # flags they ship with, and -O1 compiles test code in three quarters of the time.
+    target_compile_options(${name} PRIVATE -O1)
+  endif()
   if(T_NO_TEST)
     return()
   endif()
