@@ -85,13 +85,15 @@ echo "== native, lint, tsan, fuzz: building in the background (build/logs/backgr
   # Idle priority: a Wine test that wakes takes the core at once (at nice 10 the Windows
   # tests ran 6m37s beside a cold build instead of 4m47s alone).
   chrt --idle -p 0 "$BASHPID" || renice -n 19 -p "$BASHPID" >/dev/null
-  if build native -DTOLVENAIRE_SANITIZE=address,undefined -DCMAKE_EXPORT_COMPILE_COMMANDS=ON; then
+  # In the order the tests need them; the lint last, beside the last tests.
+  build native -DTOLVENAIRE_SANITIZE=address,undefined -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+  build tsan -DTOLVENAIRE_SANITIZE=thread
+  BUILD_TARGET=fuzz_targets build fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVENAIRE_FUZZ=ON
+  if [ -f "$logs/native.built" ]; then
     check_step lint bash "$top/tools/lint.sh" "$top/build/native"
   else
     finish lint 0m00s "not run: the native build failed" failed
   fi
-  build tsan -DTOLVENAIRE_SANITIZE=thread
-  BUILD_TARGET=fuzz_targets build fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVENAIRE_FUZZ=ON
 ) >"$logs/background.log" 2>&1 &
 background=$!
 # Background commands ignore the interrupt key: an interrupted run stops them itself.
@@ -120,20 +122,25 @@ else
 fi
 cat "$logs/release.outcome"
 
-# The native tests start as soon as their build is done; the rest of the background goes on.
-waited=$SECONDS
-while [ ! -f "$logs/native.built" ] && [ ! -f "$logs/native.failed" ] && kill -0 "$background" 2>/dev/null; do
-  sleep 1
-done
-echo "== native build done ($(clock $((SECONDS - waited))) waited for it)"
+# Each configuration's tests start as soon as the background has built it.
+built() {  # name: waits until the background has built that configuration or given up on it
+  local start=$SECONDS
+  while [ ! -f "$logs/$1.built" ] && [ ! -f "$logs/$1.failed" ] && kill -0 "$background" 2>/dev/null; do
+    sleep 1
+  done
+  echo "== $1 build done ($(clock $((SECONDS - start))) waited for it)"
+}
+built native
 BUILT_WHILE="(in the background)" run_tests native
 [ "${TOLVENAIRE_FORMAT_CHECK:-1}" = 1 ] && check_step format bash "$top/tools/format.sh" --check
+built tsan
+BUILT_WHILE="(in the background)" run_tests tsan -LE e2e
+built fuzz
+BUILT_WHILE="(in the background)" run_tests fuzz -L fuzz
 waited=$SECONDS
 wait "$background"
-echo "== background builds done ($(clock $((SECONDS - waited))) waited for them)"
+echo "== background done ($(clock $((SECONDS - waited))) waited for it)"
 cat "$logs/background.log"
-BUILT_WHILE="(in the background)" run_tests tsan -LE e2e
-BUILT_WHILE="(in the background)" run_tests fuzz -L fuzz
 
 echo
 echo "== summary"
