@@ -33,7 +33,8 @@ finish() {  # name, time, outcome [failed]
 }
 
 build() {  # name, cmake arguments...: configure and build, output in the logs only
-  # BUILD_TARGET (environment, optional) limits the build to one target.
+  # BUILD_TARGET (environment, optional) limits the build to one target; BUILT_IN
+  # (optional) says where it ran, for the summary.
   local name=$1 start=$SECONDS
   shift
   local dir=$top/build/$name
@@ -42,7 +43,7 @@ build() {  # name, cmake arguments...: configure and build, output in the logs o
   elif ! cmake --build "$dir" -j "$jobs" ${BUILD_TARGET:+--target "$BUILD_TARGET"} >"$logs/$name-build.log" 2>&1; then
     finish "$name" "$(clock $((SECONDS - start)))" "FAILED to build (see $logs/$name-build.log)" failed
   else
-    echo $((SECONDS - start)) >"$logs/$name.built"
+    echo "$(clock $((SECONDS - start)))${BUILT_IN:-}" >"$logs/$name.built"
     return 0
   fi
   return 1
@@ -59,11 +60,10 @@ run_tests() {  # name, ctest arguments...: the tests of a configuration that bui
   fi
   echo "== $name: tests"
   (cd "$top/build/$name" && ctest --output-on-failure -j "${TEST_JOBS:-$jobs}" "$@") 2>&1 | tee "$logs/$name-ctest.log"
-  local rc=${PIPESTATUS[0]} built outcome
-  built=$(cat "$logs/$name.built")
+  local rc=${PIPESTATUS[0]} outcome
   outcome=$(grep -E 'tests passed|tests failed out of|Total Test time' "$logs/$name-ctest.log")
   [ -n "$outcome" ] || outcome="ctest exit code $rc, no summary (see $logs/$name-ctest.log)"
-  finish "$name" "build $(clock "$built")${BUILT_WHILE:+ $BUILT_WHILE}, tests $(clock $((SECONDS - start)))" \
+  finish "$name" "build $(cat "$logs/$name.built"), tests $(clock $((SECONDS - start)))" \
     "$outcome" $([ "$rc" -eq 0 ] || echo failed)
 }
 
@@ -85,6 +85,7 @@ echo "== native, lint, tsan, fuzz: building in the background (build/logs/backgr
   # Idle priority: a Wine test that wakes takes the core at once (at nice 10 the Windows
   # tests ran 6m37s beside a cold build instead of 4m47s alone).
   chrt --idle -p 0 "$BASHPID" || renice -n 19 -p "$BASHPID" >/dev/null
+  BUILT_IN=" (in the background)"
   # In the order the tests need them; the lint last, beside the last tests.
   build native -DTOLVENAIRE_SANITIZE=address,undefined -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
   build tsan -DTOLVENAIRE_SANITIZE=thread
@@ -131,12 +132,12 @@ built() {  # name: waits until the background has built that configuration or gi
   echo "== $1 build done ($(clock $((SECONDS - start))) waited for it)"
 }
 built native
-BUILT_WHILE="(in the background)" run_tests native
+run_tests native
 [ "${TOLVENAIRE_FORMAT_CHECK:-1}" = 1 ] && check_step format bash "$top/tools/format.sh" --check
 built tsan
-BUILT_WHILE="(in the background)" run_tests tsan -LE e2e
+run_tests tsan -LE e2e
 built fuzz
-BUILT_WHILE="(in the background)" run_tests fuzz -L fuzz
+run_tests fuzz -L fuzz
 waited=$SECONDS
 wait "$background"
 echo "== background done ($(clock $((SECONDS - waited))) waited for it)"
