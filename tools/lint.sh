@@ -15,23 +15,26 @@ cache=$(cmake -P "$top/cmake/Downloads.cmake" | sed -n 's/^TOLVENAIRE_CACHE_DIR=
 passed=$cache/lint-passed
 mkdir -p "$passed"
 
-# One line per source of ours: file <tab> object (googletest and qrcodegen are not ours).
+# One line per source of ours: file <tab> object <tab> compile command (googletest and
+# qrcodegen are not ours). CMake's entries name the object only inside the command.
 mapfile -t units < <(python3 - "$build/compile_commands.json" "$top" <<'EOF'
-import json, os, sys
+import json, os, shlex, sys
 top = sys.argv[2] + os.sep
 seen = set()
 for e in json.load(open(sys.argv[1])):
     f = os.path.normpath(os.path.join(e['directory'], e['file']))
     if f.startswith(top) and not f.startswith(os.path.join(top, 'build') + os.sep) and f not in seen and os.path.exists(f):
         seen.add(f)
-        print(f + '\t' + e.get('output', ''))
+        words = shlex.split(e['command'])
+        obj = words[words.index('-o') + 1] if '-o' in words else ''
+        print(f + '\t' + obj + '\t' + e['command'])
 EOF
 )
 
-check_one() {  # file <tab> object: prints the findings, leaves a stamp when there are none
-  local file=${1%%$'\t'*} object=${1#*$'\t'} key
-  key=$( { "$TIDY" --version; cat "$TOP/.clang-tidy"; echo "$file";
-           grep -F "\"$file\"" "$BUILD/compile_commands.json";
+check_one() {  # file <tab> object <tab> command: prints the findings, leaves a stamp when there are none
+  local file=${1%%$'\t'*} rest=${1#*$'\t'} object command key
+  object=${rest%%$'\t'*} command=${rest#*$'\t'}
+  key=$( { "$TIDY" --version; cat "$TOP/.clang-tidy"; echo "$file"; echo "$command";
            # Every header the compiler read for this object, by content.
            (cd "$BUILD" && ninja -t deps "$object" 2>/dev/null | sed -n 's/^    //p' | sort -u |
               xargs -r sha256sum 2>/dev/null); sha256sum "$file"; } | sed "s|$TOP|@top@|g" | sha256sum | cut -c1-32)
