@@ -117,8 +117,8 @@ void pollBluetooth(bool force) {
     const bool busy = BluetoothTransfer::busy(job.state);
     for (int id : {ControlId::wifiMode, ControlId::textSend, ControlId::fileSend, ControlId::chooseFile,
                    ControlId::removeFile, ControlId::pair})
-        EnableWindow(GetDlgItem(windowHandle, id), busy ? FALSE : TRUE);
-    EnableWindow(cancelBluetoothButton, busy ? TRUE : FALSE);
+        enableControl(GetDlgItem(windowHandle, id), !busy);
+    enableControl(cancelBluetoothButton, busy);
 
     unsigned percent = 0;
     if (job.total != 0)

@@ -171,13 +171,13 @@ void changeLanguage(int notification) {
 void startLike() {
     if (likedThisSession || remote::alreadyLiked()) return;
     if (!remoteActions->start(remote::Action::Like)) return;
-    EnableWindow(GetDlgItem(windowHandle, ControlId::like), FALSE);
+    enableControl(GetDlgItem(windowHandle, ControlId::like), false);
     status(Ui::Pending::like);
 }
 
 void startUpdateCheck() {
     if (!remoteActions->start(remote::Action::Update)) return;
-    EnableWindow(GetDlgItem(windowHandle, ControlId::updateCheck), FALSE);
+    enableControl(GetDlgItem(windowHandle, ControlId::updateCheck), false);
     status(Ui::Pending::updateCheck);
 }
 
@@ -199,7 +199,14 @@ void setSelectedFile(const std::wstring& path) {
 }
 
 void onCommand(int id, int notification) {
+    // The lists act on their own notifications. A button acts on its click only: the
+    // second click of a double-click comes as BN_DOUBLECLICKED and must not act again.
+    if (id == ControlId::languageList) return changeLanguage(notification);
+    if (id == ControlId::addressList) return changeAddress(notification);
+    if (notification != BN_CLICKED) return;
     switch (id) {
+    case IDOK: pressFocusedButton(); break;  // Enter, from the dialog keys
+    case IDCANCEL: break;                    // Escape closes nothing here
     case ControlId::wifiMode: chooseWifiMode(); break;
     case ControlId::bluetoothMode: chooseBluetoothMode(); break;
     case ControlId::textSend: sendText(); break;
@@ -207,16 +214,17 @@ void onCommand(int id, int notification) {
     case ControlId::fileSend: sendFile(); break;
     case ControlId::removeFile: removeFile(); break;
     case ControlId::start: startOrStop(); break;
-    case ControlId::addressList: changeAddress(notification); break;
     case ControlId::copyLink: copyLink(); break;
     case ControlId::preview: preview(); break;
     case ControlId::cancelBluetooth: cancelTransfer(); break;
     case ControlId::pair: selectBluetoothPhone(); break;
     case ControlId::help: showHelp(); break;
     case ControlId::clearText: clearText(); break;
-    case ControlId::minimize: ShowWindow(windowHandle, SW_MINIMIZE); break;
+    case ControlId::minimize:
+        saveFocus();
+        ShowWindow(windowHandle, SW_MINIMIZE);
+        break;
     case ControlId::close: SendMessageW(windowHandle, WM_CLOSE, 0, 0); break;
-    case ControlId::languageList: changeLanguage(notification); break;
     case ControlId::qr: openQrWindow(); break;
     case ControlId::like: startLike(); break;
     case ControlId::updateCheck: startUpdateCheck(); break;

@@ -101,6 +101,7 @@ void createControls(HWND window) {
     SendMessageW(languageCombo, CB_SETCURSEL, Ui::languageIndex(Ui::english), 0);
 
     SendMessageW(textEdit, EM_SETLIMITTEXT, 1048576, 0);
+    handleTabInTextBox(textEdit);
     SendMessageW(textEdit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(scaled(7), scaled(7)));
 
     SendMessageW(btProgress, PBM_SETRANGE32, 0, 100);

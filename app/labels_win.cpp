@@ -13,7 +13,7 @@ namespace app {
 namespace {
 
 void showAll(std::initializer_list<HWND> controls, bool visible) {
-    for (HWND control : controls) ShowWindow(control, visible ? SW_SHOW : SW_HIDE);
+    for (HWND control : controls) showControl(control, visible);
 }
 
 // One tool per control, identified by its handle; replaced when it exists.
@@ -49,8 +49,12 @@ void refreshLabels() {
     SetWindowTextW(deviceLabel, Ui::deviceLabelText(bluetoothDevice.has_value(), phoneName(), english).c_str());
     SetWindowTextW(btPathEdit, Ui::bluetoothPathText(bluetoothText, bluetoothPath, english).c_str());
 
-    showAll({addressCombo, linkEdit, copyLinkButton, previewButton, startButton, qrButton}, !bluetoothMode);
-    showAll({btPathEdit, cancelBluetoothButton, pairButton, deviceLabel, btProgress}, bluetoothMode);
+    // The mode's own controls first: a focus on one that goes moves on to them.
+    const std::initializer_list<HWND> wifi{addressCombo,   qrButton,      linkEdit,
+                                           copyLinkButton, previewButton, startButton};
+    const std::initializer_list<HWND> bluetooth{pairButton, deviceLabel, btPathEdit, btProgress, cancelBluetoothButton};
+    showAll(bluetoothMode ? bluetooth : wifi, true);
+    showAll(bluetoothMode ? wifi : bluetooth, false);
 
     for (const Ui::ControlText& tip : Ui::tooltips) {
         if (HWND control = GetDlgItem(windowHandle, tip.id)) setTooltip(control, tip.text.in(english));
@@ -58,7 +62,7 @@ void refreshLabels() {
 
     const Ui::LikeButton like = Ui::likeButton(likedThisSession || remote::alreadyLiked());
     SetDlgItemTextW(windowHandle, ControlId::like, like.caption);
-    EnableWindow(GetDlgItem(windowHandle, ControlId::like), like.enabled ? TRUE : FALSE);
+    enableControl(GetDlgItem(windowHandle, ControlId::like), like.enabled);
 
     showNotice();
     pollBluetooth(true);

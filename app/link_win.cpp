@@ -17,13 +17,6 @@
 #include "link/transfer_server.h"
 
 namespace app {
-namespace {
-
-void enable(HWND control, bool on) {
-    if (control) EnableWindow(control, on ? TRUE : FALSE);
-}
-
-}  // namespace
 
 void refreshLink() {
     if (qrWindow) DestroyWindow(qrWindow);
@@ -36,9 +29,9 @@ void refreshLink() {
     }
     if (linkEdit) SetWindowTextW(linkEdit, currentLink.c_str());
     const bool linked = !currentLink.empty();
-    enable(copyLinkButton, linked);
-    enable(previewButton, linked);
-    enable(qrButton, linked);
+    enableControl(copyLinkButton, linked);
+    enableControl(previewButton, linked);
+    enableControl(qrButton, linked);
     if (windowHandle) InvalidateRect(windowHandle, nullptr, FALSE);
     if (qrButton) InvalidateRect(qrButton, nullptr, FALSE);
 }
@@ -126,6 +119,9 @@ void paintQrWindow(HWND window) {
 LRESULT CALLBACK qrProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT: paintQrWindow(window); return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_ESCAPE) DestroyWindow(window);
+        return 0;
     case WM_DESTROY: qrWindow = nullptr; return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
     }

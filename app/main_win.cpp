@@ -83,9 +83,7 @@ int runMessageLoop() {
         const BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) return static_cast<int>(message.wParam);
         if (got == -1) return 1;
-        if (windowHandle && IsDialogMessageW(windowHandle, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+        dispatchMessage(message);
     }
 }
 

@@ -25,6 +25,7 @@ LRESULT onCreate(HWND window) {
     refreshAdapters();
     refreshLabels();
     readyNotice();
+    focusOnStart();
     DragAcceptFiles(window, TRUE);
     SetTimer(window, refreshTimer, refreshPeriodMs, nullptr);
     return 0;
@@ -68,6 +69,8 @@ bool dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_TIMER: onTimer(); return true;
     case internetActionFinished: onInternetActionFinished(wParam, lParam); return true;
     case pairingRequest: onPairingRequest(wParam, lParam); return true;
+    case WM_ACTIVATE: return onActivate(wParam);
+    case WM_SETFOCUS: restoreFocus(); return true;
     case WM_DESTROY: onDestroy(window); return true;
     default: return false;
     }

@@ -159,6 +159,25 @@ void setSelectedFile(const std::wstring& path);
 void onDropFiles(HDROP drop);
 void onTimer();
 
+// Keyboard and focus (keyboard_win.cpp).
+// One step of the message loop: the dialog keys (Tab, Enter, Escape, arrows) first,
+// then the controls' own handling.
+void dispatchMessage(MSG& message);
+// Tab and Escape leave the text box to the dialog keys; Ctrl+Tab types a tab.
+void handleTabInTextBox(HWND box);
+// The focus a new window gives when first activated: the text box.
+void focusOnStart();
+void saveFocus();
+// Back to the control that had the focus, or the next one that can take it.
+void restoreFocus();
+// WM_ACTIVATE: true when handled (the focus given back), false for default handling.
+bool onActivate(WPARAM state);
+// Enter: the focused button acts as it does on Space.
+void pressFocusedButton();
+// Enabling and showing that never leave the focus on a control that cannot take it.
+void enableControl(HWND control, bool enabled);
+void showControl(HWND control, bool visible);
+
 // Internet results (internet_results_win.cpp).
 void onInternetActionFinished(WPARAM key, LPARAM extra);
 

@@ -20,6 +20,7 @@
 #include "base/text.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/socket_channel.h"
+#include "link/local_addresses.h"
 #include "link/transfer_server.h"
 #include "platform/socket.h"
 #include "remote/actions.h"
@@ -29,6 +30,7 @@
 #include "tests/support/eventually.h"
 #include "tests/support/main_window_win.h"
 #include "tests/support/raised.h"
+#include "tests/support/real_input_win.h"
 
 namespace {
 
@@ -620,3 +622,103 @@ TEST_F(WindowModule, FileNameThatIsNotUnicodeIsRefusedAndTheChoiceKept) {
 }
 
 }  // namespace
+
+// The window as a person drives it: keys and clicks through the program's message
+// loop, the dialog keys and the controls' own handling included.
+class WindowInput : public WindowModule {
+protected:
+    void SetUp() override {
+        addressSource = [] { return LocalAddressList{{L"Boucle \u00b7 127.0.0.21", "127.0.0.21"}}; };
+        refreshAdapters();
+        ShowWindow(window, SW_SHOW);
+        ASSERT_TRUE(testing_support::foreground(window));
+        SetWindowTextW(textEdit, L"");
+    }
+    void TearDown() override {
+        if (server->running) command(ControlId::start);
+        ShowWindow(window, SW_HIDE);
+        testing_support::settle();
+        addressSource = localAddresses;
+    }
+    static POINT at(const app::Box& place) {
+        const RECT pixels = scaledRect(place);
+        return testing_support::onScreen(window, {(pixels.left + pixels.right) / 2, (pixels.top + pixels.bottom) / 2});
+    }
+    static HWND control(int id) { return GetDlgItem(window, id); }
+};
+
+TEST_F(WindowInput, FocusStartsInTheTextBoxAndComesBackAfterEachBox) {
+    harness->close();
+    harness->open();
+    window = harness->get();
+    ShowWindow(window, SW_SHOW);
+    ASSERT_TRUE(testing_support::foreground(window));
+    EXPECT_EQ(GetFocus(), textEdit) << "a new window types into its text box";
+
+    BoxWatcher boxes;
+    testing_support::click(at(Place::help));
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(GetFocus(), control(ControlId::help)) << "the focus is back where it was";
+    testing_support::press(VK_RETURN);
+    EXPECT_EQ(boxes.texts.size(), 2u) << "Enter presses the focused button";
+    testing_support::press(VK_SPACE);
+    EXPECT_EQ(boxes.texts.size(), 3u);
+    EXPECT_EQ(GetFocus(), control(ControlId::help));
+}
+
+TEST_F(WindowInput, TextBoxKeepsItsTextAndTabLeavesIt) {
+    SetFocus(textEdit);
+    testing_support::type(L"\u00e9t\u00e9 \U0001F600");
+    testing_support::press(VK_ESCAPE);
+    ASSERT_TRUE(IsWindow(window)) << "Escape in the text box closed the window";
+    testing_support::press(VK_RETURN);
+    testing_support::type(L"b");
+    EXPECT_EQ(readText(textEdit), L"\u00e9t\u00e9 \U0001F600\r\nb") << "Escape typed nothing; Enter began a line";
+
+    testing_support::press(VK_TAB);
+    EXPECT_EQ(GetFocus(), textSendButton);
+    testing_support::press(VK_TAB, {VK_SHIFT});
+    EXPECT_EQ(GetFocus(), textEdit);
+    testing_support::press(VK_TAB, {VK_SHIFT});
+    EXPECT_EQ(GetFocus(), control(ControlId::bluetoothMode));
+    testing_support::press(VK_TAB);
+    ASSERT_EQ(GetFocus(), textEdit);
+    testing_support::press(VK_END, {VK_CONTROL});
+    testing_support::press(VK_TAB, {VK_CONTROL});
+    EXPECT_EQ(readText(textEdit), L"\u00e9t\u00e9 \U0001F600\r\nb\t") << "Ctrl+Tab types one tab character";
+    EXPECT_EQ(GetFocus(), textEdit);
+}
+
+TEST_F(WindowInput, DoubleClickActsOnce) {
+    testing_support::click(at(Place::start), 2);
+    EXPECT_TRUE(server->running) << "the second click of a double-click stopped the sharing it started";
+    testing_support::click(at(Place::start), 2);
+    EXPECT_FALSE(server->running);
+
+    BoxWatcher boxes;
+    testing_support::click(at(Place::help), 2);
+    EXPECT_EQ(boxes.texts.size(), 1u);
+}
+
+TEST_F(WindowInput, EscapeClosesTheEnlargedQrCodeAndTheFocusComesBack) {
+    command(ControlId::start);
+    ASSERT_TRUE(server->running);
+    testing_support::click(at(Place::qr));
+    ASSERT_NE(qrWindow, nullptr);
+    testing_support::press(VK_ESCAPE);
+    EXPECT_EQ(qrWindow, nullptr);
+    ASSERT_TRUE(IsWindow(window));
+    EXPECT_EQ(GetFocus(), qrButton);
+}
+
+TEST_F(WindowInput, FocusMovesOnFromAControlThatGoesAway) {
+    command(ControlId::start);
+    SetFocus(copyLinkButton);
+    command(ControlId::start);  // stopped: the link's buttons are off
+    EXPECT_EQ(GetFocus(), startButton);
+    command(ControlId::bluetoothMode);  // Start is hidden
+    EXPECT_EQ(GetFocus(), pairButton);
+    command(ControlId::wifiMode);
+    HWND focus = GetFocus();
+    EXPECT_TRUE(focus && IsWindowVisible(focus) && IsWindowEnabled(focus)) << "a hidden control kept the focus";
+}

@@ -95,13 +95,13 @@ public:
     void command(int id, int notification = 0) const {
         SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, notification), 0);
     }
-    // Handles what is waiting in this thread's queue (at most `limit` messages).
+    // Handles what is waiting in this thread's queue (at most `limit` messages) as
+    // the program's message loop does, dialog keys included.
     static void pump(int limit = 100) {
         MSG message;
         for (int i = 0; i < limit && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
             if (message.message == WM_QUIT) continue;
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
+            app::dispatchMessage(message);
         }
     }
 
