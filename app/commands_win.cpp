@@ -117,7 +117,13 @@ void startOrStop() {
 }
 
 void changeAddress(int notification) {
-    if (notification != CBN_SELCHANGE || !serverRunning()) return;
+    if ((notification != CBN_SELCHANGE && notification != CBN_CLOSEUP) || !serverRunning()) return;
+    // As with the language list: closed by a click elsewhere, the list may be back on
+    // another address than the one it last shared on.
+    const LRESULT selected = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
+    if (notification == CBN_CLOSEUP && (selected < 0 || static_cast<size_t>(selected) >= addresses.size() ||
+                                        addresses[static_cast<size_t>(selected)].second == server->address))
+        return;
     stopServer();
     refreshLink();
     startSharing();
@@ -161,8 +167,11 @@ void clearText() {
 }
 
 void changeLanguage(int notification) {
-    if (notification != CBN_SELCHANGE) return;
+    // The list follows its highlight while it is dropped down; closed by a click
+    // elsewhere, it goes back to the choice it had, without telling that change.
+    if (notification != CBN_SELCHANGE && notification != CBN_CLOSEUP) return;
     const int index = static_cast<int>(SendMessageW(languageCombo, CB_GETCURSEL, 0, 0));
+    if (notification == CBN_CLOSEUP && (index < 0 || (index == 1) == Ui::english)) return;
     const bool saved = Ui::chooseLanguage(index);
     refreshLabels();
     if (!saved) status(Ui::Notice::languageNotSaved);

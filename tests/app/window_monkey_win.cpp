@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <cstdio>
 #include <deque>
@@ -44,6 +45,7 @@
 #include "tests/server/test_client.h"
 #include "tests/support/main_window_win.h"
 #include "tests/support/process_counts.h"
+#include "tests/support/real_input_win.h"
 
 namespace {
 
@@ -87,6 +89,19 @@ std::string narrow(const std::wstring& text) {
     std::string out;
     for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
     return out;
+}
+
+bool isButton(HWND control) {
+    wchar_t name[16] = {};
+    GetClassNameW(control, name, 16);
+    return lstrcmpiW(name, L"Button") == 0;
+}
+
+std::string controlName(HWND main, HWND control) {
+    if (!control) return "nothing";
+    if (control == main) return "the window itself";
+    if (GetParent(control) == main) return "control " + std::to_string(GetDlgCtrlID(control));
+    return "a window outside the main one";
 }
 
 // ---------------------------------------------------------------------------
@@ -345,6 +360,8 @@ public:
     ~Monkey() {
         endSession();
         KillTimer(nullptr, boxTimer_);
+        if (activationHook_) UnhookWindowsHookEx(activationHook_);
+        if (activatedHook_) UnhookWindowsHookEx(activatedHook_);
         active = nullptr;
     }
 
@@ -369,7 +386,14 @@ private:
     std::vector<Action> actions();
     bool usable(int id) const;
     bool click(int id);
-    bool clickSend(int id);
+    bool press(int id, const std::function<void()>& deliver);
+    bool pressKey();
+    bool useMouse();
+    bool foreground();
+    void followLanguageList();
+    void restartIfClosed();
+    static LRESULT CALLBACK watchActivation(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK watchActivated(int code, WPARAM wParam, LPARAM lParam);
     bool typeText();
     bool dropFiles();
     bool changeNetwork();
@@ -384,6 +408,11 @@ private:
     // --- invariants -------------------------------------------------------
     std::optional<Violation> checkAll();
     std::string windowAnswers();
+    std::string windowClosesOnlyWhenAsked();
+    std::string typedTextKept();
+    std::string focusOnAUsableControl();
+    std::string focusBackAfterBox();
+    std::string clickActsOnce();
     std::string noExceptionEscapes();
     std::string sharingShownWhileRunning();
     std::string oldLinkAnswersNothing();
@@ -410,6 +439,7 @@ private:
     FakeDevices devices_{platform_};
     Model model_;
     UINT_PTR boxTimer_ = 0;
+    HHOOK activationHook_ = nullptr, activatedHook_ = nullptr;
     bool browserAvailable_ = true;
     // Each action printed as it starts: where a run that stops answering stopped.
     const bool trace_ = std::getenv("TOLVENAIRE_MONKEY_TRACE") != nullptr;
@@ -426,6 +456,19 @@ private:
     int pairingAnswer_ = 0;       // 0 confirm, 1 refuse, 2 let it expire
     bool answerYes_ = false;
     std::map<HWND, int> dialogTicks_;
+
+    // What real input did: a close asked for (the close button, Alt+F4), a close
+    // nobody asked for, the text box's text as the user left it (and whether the
+    // action may change it), the focus when a box took over, what a click ran.
+    bool closeAsked_ = false;
+    LRESULT addressBefore_ = -1;  // the address list's choice before real input, else -1
+    POINT lastClick_{-100, -100};
+    DWORD lastClickTime_ = 0;
+    std::string unaskedClose_;
+    std::wstring boxText_;
+    bool textMayChange_ = false;
+    HWND focusBeforeBox_ = nullptr;
+    std::string focusProblem_, clickProblem_;
 
     // What the invariants remember.
     std::wstring lastLink_;
@@ -492,9 +535,12 @@ void Monkey::startSession() {
         std::make_unique<remote::Actions>(main, [gate = internet_](remote::Result& result) { gate->run(result); });
     bluetoothTransfer = std::make_unique<BluetoothTransfer>(
         [phone = phone_](unsigned long long, const std::atomic<bool>& cancel) { return phone->connect(cancel); });
-    ShowWindow(main, SW_SHOWNOACTIVATE);
+    ShowWindow(main, SW_SHOW);
     UpdateWindow(main);
+    foreground();
     model_ = Model{};
+    boxText_.clear();
+    focusBeforeBox_ = nullptr;
     lastLink_.clear();
     previousLinks_.clear();
     lastRevision_ = 0;
@@ -547,6 +593,40 @@ void CALLBACK Monkey::answerBoxes(HWND, UINT, UINT_PTR, DWORD) {
     HWND dialog = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), findDialog, reinterpret_cast<LPARAM>(&dialog));
     if (dialog) active->answer(dialog);
+    // A context menu or the system menu, opened by a right-click: dismissed, as a
+    // person does with Escape.
+    if (HWND menu = FindWindowW(L"#32768", nullptr); menu && IsWindowVisible(menu)) EndMenu();
+}
+
+// A window other than the main one is about to become active while the main one is:
+// the focus it has now is what must come back.
+LRESULT CALLBACK Monkey::watchActivation(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && active && active->window()) {
+        HWND main = active->window();
+        HWND focus = GetFocus();
+        if (reinterpret_cast<HWND>(wParam) != main && GetActiveWindow() == main && focus && GetParent(focus) == main)
+            active->focusBeforeBox_ = focus;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The main window active again after a box or window over it: the focus is back
+// where it was, or on a usable control when that one has gone meanwhile.
+LRESULT CALLBACK Monkey::watchActivated(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && active && active->focusBeforeBox_ && sent->hwnd == active->window() &&
+        sent->message == WM_ACTIVATE && LOWORD(sent->wParam) != WA_INACTIVE && !HIWORD(sent->wParam)) {
+        HWND main = active->window();
+        HWND expected = active->focusBeforeBox_, focus = GetFocus();
+        active->focusBeforeBox_ = nullptr;
+        const auto usable = [main](HWND control) {
+            return control && GetParent(control) == main && IsWindowVisible(control) && IsWindowEnabled(control);
+        };
+        if (usable(expected) ? focus != expected : !usable(focus))
+            active->focusProblem_ = "after a box the focus is on " + controlName(main, focus) + ", it was on " +
+                                    controlName(main, expected);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // One step of the user's part in the dialog or box on top.
@@ -599,26 +679,32 @@ bool Monkey::usable(int id) const {
 
 bool Monkey::click(int id) {
     if (!usable(id)) return false;
-    SendMessageW(window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window(), id)));
-    return true;
+    return press(id, [&] {
+        SendMessageW(window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window(), id)));
+    });
 }
 
-// The three sends, with what the phone picker, the file dialog and the phone do.
-bool Monkey::clickSend(int id) {
-    if (!usable(id)) return false;
-    // Phone picker: a phone, the other phone, cancelled, or no radio.
-    const unsigned pick = below(10);
-    devices_.radio = pick != 9;
-    devices_.pickerError = pick >= 7 ? ERROR_CANCELLED : 0;
-    devices_.picked = {phoneInfo(pick == 6 ? phoneB : phoneA, pick == 6 ? L"Galaxy" : L"Pixel", true)};
-    if (id == ControlId::pair || (model_.bluetooth && id != ControlId::chooseFile))
-        note(pick == 9 ? "(picker: no radio)" : pick >= 7 ? "(picker: cancelled)" : "(picker: a phone)");
-    // File dialog: a file, or cancelled.
-    pendingChoice_ = chance(60) ? (chance(50) ? plainFile_ : wideFile_) : L"";
+// Presses button `id` by `deliver`: a command message, a click or a key. The phone
+// picker, the file dialog and the phone are set up first for the sends, and what the
+// command shares is noted in the model afterwards, however it was pressed.
+bool Monkey::press(int id, const std::function<void()>& deliver) {
+    const bool sends = id == ControlId::textSend || id == ControlId::fileSend;
     const bool dialogFirst = id == ControlId::chooseFile || (id == ControlId::fileSend && model_.chosen.empty());
-    if (dialogFirst) note(pendingChoice_.empty() ? "(dialog cancelled)" : "(dialog: " + narrow(pendingChoice_) + ")");
-    // The phone's part in a new job.
-    if (id == ControlId::textSend || id == ControlId::fileSend) {
+    if (sends || id == ControlId::chooseFile || id == ControlId::pair) {
+        // Phone picker: a phone, the other phone, cancelled, or no radio.
+        const unsigned pick = below(10);
+        devices_.radio = pick != 9;
+        devices_.pickerError = pick >= 7 ? ERROR_CANCELLED : 0;
+        devices_.picked = {phoneInfo(pick == 6 ? phoneB : phoneA, pick == 6 ? L"Galaxy" : L"Pixel", true)};
+        if (id == ControlId::pair || (model_.bluetooth && id != ControlId::chooseFile))
+            note(pick == 9 ? "(picker: no radio)" : pick >= 7 ? "(picker: cancelled)" : "(picker: a phone)");
+        // File dialog: a file, or cancelled.
+        pendingChoice_ = chance(60) ? (chance(50) ? plainFile_ : wideFile_) : L"";
+        if (dialogFirst)
+            note(pendingChoice_.empty() ? "(dialog cancelled)" : "(dialog: " + narrow(pendingChoice_) + ")");
+    }
+    if (sends) {  // the phone's part in a new job
         std::lock_guard<std::mutex> lock(phone_->mutex);
         phone_->plan = static_cast<PhoneSide::Plan>(below(4));
         phone_->holdConnect = chance(40);
@@ -634,8 +720,46 @@ bool Monkey::clickSend(int id) {
         }
     }
     const std::wstring typed = readText(textEdit);
-    click(id);
-    // What is shared now, by the rules of each command.
+    const bool wasRunning = server->running;
+    const std::size_t boxesBefore = boxes_.size();
+    deliver();
+
+    // One press, one run of its command: Start changes the sharing once (or says why
+    // not), Help opens one box.
+    int helpBoxes = 0;
+    bool warned = false;
+    for (std::size_t i = boxesBefore; i < boxes_.size(); ++i) {
+        if (boxes_[i].caption.rfind(L"Aide \u00b7", 0) == 0 || boxes_[i].caption.rfind(L"Help \u00b7", 0) == 0)
+            ++helpBoxes;
+        warned = warned || boxes_[i].caption == L"Tolvenaire Android";
+    }
+    if (id == ControlId::help && helpBoxes != 1) clickProblem_ = "Help opened " + std::to_string(helpBoxes) + " boxes";
+    if (id == ControlId::start && wasRunning == server->running && !warned)
+        clickProblem_ = wasRunning ? "Stop sharing left the sharing on" : "Start sharing left the sharing off";
+
+    // What the command changed, by its own rules.
+    switch (id) {
+    case ControlId::wifiMode:
+    case ControlId::bluetoothMode: model_.bluetooth = id == ControlId::bluetoothMode; break;
+    case ControlId::removeFile:
+        model_.fileShared = false;
+        model_.chosen.clear();
+        break;
+    case ControlId::clearText:
+        model_.text.clear();
+        boxText_.clear();
+        break;
+    case ControlId::close: closeAsked_ = true; break;
+    case ControlId::like:
+    case ControlId::updateCheck: {
+        // A started action runs on its own thread: wait (bounded) until it is there.
+        const remote::Action action = id == ControlId::like ? remote::Action::Like : remote::Action::Update;
+        if (IsWindow(window()) && !IsWindowEnabled(GetDlgItem(window(), id)))
+            pumpedUntil([&] { return internet_->running(action); }, 5000);
+        break;
+    }
+    default: break;
+    }
     if (dialogFirst && !pendingChoice_.empty() && selectedPath == pendingChoice_) model_.chosen = pendingChoice_;
     if (model_.bluetooth) return true;
     if (id == ControlId::textSend) {
@@ -655,6 +779,204 @@ bool Monkey::clickSend(int id) {
         }
     }
     return true;
+}
+
+// Real input goes to the foreground window: the main one, or the QR window over it.
+bool Monkey::foreground() {
+    if (IsIconic(window())) return false;
+    for (int i = 0; i < 20 && GetForegroundWindow() != window() && (!qrWindow || GetForegroundWindow() != qrWindow);
+         ++i) {
+        SetForegroundWindow(window());
+        testing_support::settle();
+    }
+    return GetForegroundWindow() == window() || (qrWindow && GetForegroundWindow() == qrWindow);
+}
+
+// A key, a chord or typed characters, to whatever has the focus.
+bool Monkey::pressKey() {
+    if (!foreground()) return false;
+    addressBefore_ = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
+    struct Stroke {
+        const char* name;
+        WORD key;
+        std::vector<WORD> held;
+        bool edits;  // in the text box
+    };
+    static const Stroke strokes[] = {
+        {"Tab", VK_TAB, {}, false},
+        {"Shift+Tab", VK_TAB, {VK_SHIFT}, false},
+        {"Space", VK_SPACE, {}, true},
+        {"Enter", VK_RETURN, {}, true},
+        {"Escape", VK_ESCAPE, {}, false},
+        {"Up", VK_UP, {}, false},
+        {"Down", VK_DOWN, {}, false},
+        {"Left", VK_LEFT, {}, false},
+        {"Right", VK_RIGHT, {}, false},
+        {"Home", VK_HOME, {}, false},
+        {"End", VK_END, {}, false},
+        {"Backspace", VK_BACK, {}, true},
+        {"Ctrl+A", 'A', {VK_CONTROL}, false},
+        {"Ctrl+C", 'C', {VK_CONTROL}, false},
+        {"Ctrl+V", 'V', {VK_CONTROL}, true},
+        {"Ctrl+X", 'X', {VK_CONTROL}, true},
+        {"Ctrl+Z", 'Z', {VK_CONTROL}, true},
+        {"Ctrl+Tab", VK_TAB, {VK_CONTROL}, true},
+        {"Alt+Down", VK_DOWN, {VK_MENU}, false},
+    };
+    static const wchar_t* const typed[] = {L"a", L"Bonjour ", L"\u00e9t\u00e9 \u20ac\u2019", L"\U0001F600", L"E", L"F"};
+    HWND main = window();
+    HWND focus = GetFocus();
+    const bool mainActive = GetActiveWindow() == main;
+    const unsigned roll = below(100);
+    std::function<void()> deliver;
+    std::string name;
+    bool edits = true;
+    WORD key = 0;
+    if (roll < 2) {  // Alt+F4 asks the active window to close
+        name = "Alt+F4";
+        deliver = [] { testing_support::press(VK_F4, {VK_MENU}); };
+        closeAsked_ = mainActive;
+        edits = false;
+    } else if (roll < 25) {
+        const std::wstring text = typed[below(6)];
+        name = "typed \"" + narrow(text) + "\"";
+        deliver = [text] { testing_support::type(text); };
+    } else {
+        const Stroke& stroke = strokes[below(sizeof strokes / sizeof strokes[0])];
+        name = stroke.name;
+        key = stroke.key;
+        edits = stroke.edits;
+        deliver = [&stroke] { testing_support::press(stroke.key, stroke.held); };
+    }
+    note(name + " to " + (qrWindow && GetActiveWindow() == qrWindow ? "the QR window" : controlName(main, focus)));
+    // Space and Enter press the focused button, by its own rules.
+    if ((key == VK_SPACE || key == VK_RETURN) && mainActive && focus && GetParent(focus) == main && isButton(focus))
+        press(GetDlgCtrlID(focus), deliver);
+    else {
+        textMayChange_ = focus == textEdit && edits;
+        deliver();
+    }
+    followLanguageList();
+    return true;
+}
+
+// Keys and the wheel choose in the language list as a person does: the interface
+// must then be in the language the list shows.
+void Monkey::followLanguageList() {
+    if (!IsWindow(window())) return;
+    // While the list is dropped down the user is still choosing, and the interface may
+    // already follow what it highlights; once it is closed, it shows the choice.
+    if (SendMessageW(languageCombo, CB_GETDROPPEDSTATE, 0, 0))
+        model_.english = Ui::english;
+    else
+        model_.english = SendMessageW(languageCombo, CB_GETCURSEL, 0, 0) == 1;
+}
+
+// The mouse at one of the window's named places: a click, a double-click, a
+// right-click (its menu dismissed), a press released off the button, the wheel, or a
+// drag of the window by its header band.
+bool Monkey::useMouse() {
+    if (!foreground()) return false;
+    addressBefore_ = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
+    struct Spot {
+        const char* name;
+        app::Box box;
+    };
+    static const Spot spots[] = {
+        {"language list", Place::languageList},
+        {"like", Place::like},
+        {"help", Place::help},
+        {"update check", Place::updateCheck},
+        {"minimize", Place::minimize},
+        {"close", Place::close},
+        {"Wi-Fi mode", Place::wifiMode},
+        {"Bluetooth mode", Place::bluetoothMode},
+        {"text box", Place::textEdit},
+        {"send text", Place::textSend},
+        {"clear", Place::clearText},
+        {"choose file", Place::chooseFile},
+        {"send file", Place::fileSend},
+        {"remove file", Place::removeFile},
+        {"address list", Place::addressList},
+        {"QR code", Place::qr},
+        {"link", Place::linkEdit},
+        {"copy link", Place::copyLink},
+        {"preview", Place::preview},
+        {"start / stop", Place::start},
+        {"choose / pair", Place::pair},
+        {"Bluetooth path", Place::bluetoothPath},
+        {"cancel transfer", Place::cancelBluetooth},
+        {"status line", Place::statusLabel},
+        {"header band", Area::dragBand},
+    };
+    const Spot& spot = spots[below(sizeof spots / sizeof spots[0])];
+    HWND main = window();
+    const RECT pixels = scaledRect(spot.box);
+    const int height =
+        spot.box == Place::languageList || spot.box == Place::addressList ? scaled(24) : pixels.bottom - pixels.top;
+    POINT point = testing_support::onScreen(main, {(pixels.left + pixels.right) / 2, pixels.top + height / 2});
+    // A click meant as one must not make a double-click with the last one: 6 pixels
+    // aside, out of the system's double-click square.
+    if (std::abs(point.x - lastClick_.x) <= 4 && std::abs(point.y - lastClick_.y) <= 4 &&
+        GetTickCount() - lastClickTime_ <= GetDoubleClickTime())
+        point.x += point.x >= lastClick_.x ? 6 : -6;
+    HWND hit = WindowFromPoint(point);
+    // With a list dropped down, the first click only closes it.
+    const bool listOpen = SendMessageW(languageCombo, CB_GETDROPPEDSTATE, 0, 0) != FALSE ||
+                          SendMessageW(addressCombo, CB_GETDROPPEDSTATE, 0, 0) != FALSE;
+    const bool onButton = hit && GetParent(hit) == main && isButton(hit) && IsWindowEnabled(hit);
+    if (listOpen) note("(a list is open)");
+    const unsigned gesture = below(100);
+    const bool twice = gesture >= 45 && gesture < 60;
+    POINT pressed = point;  // where the left button went down, if it did
+    std::function<void()> deliver;
+    if (gesture < 60 || (gesture >= 72 && gesture < 82 && !onButton)) {
+        note((twice ? "double-click at " : "click at ") + std::string(spot.name));
+        deliver = [point, twice] { testing_support::click(point, twice ? 2 : 1); };
+    } else if (gesture < 72) {
+        note("right-click at " + std::string(spot.name));
+        deliver = [point] { testing_support::click(point, 1, testing_support::Button::Right); };
+        pressed = {-100, -100};
+    } else if (gesture < 82) {
+        note("press at " + std::string(spot.name) + ", released off it");
+        const POINT off = testing_support::onScreen(main, {scaled(10), scaled(300)});  // the card's margin
+        deliver = [point, off] { testing_support::drag(point, off); };
+    } else if (gesture < 94) {
+        const int notches = static_cast<int>(below(5)) - 2;
+        note("wheel " + std::to_string(notches) + " at " + std::string(spot.name));
+        deliver = [point, notches] { testing_support::wheel(point, notches); };
+        pressed = {-100, -100};
+    } else {
+        // By the band, a little, and back towards the start when it strays.
+        RECT frame{};
+        GetWindowRect(main, &frame);
+        const int dx = frame.left > 300 ? -40 : frame.left < 40 ? 40 : static_cast<int>(below(81)) - 40;
+        const int dy = frame.top > 300 ? -30 : frame.top < 20 ? 30 : static_cast<int>(below(61)) - 30;
+        note("window dragged by " + std::to_string(dx) + ", " + std::to_string(dy));
+        pressed = testing_support::onScreen(main, {scaled(60), scaled(60)});
+        deliver = [from = pressed, dx, dy] { testing_support::drag(from, {from.x + dx, from.y + dy}); };
+    }
+    // A click on a button runs its command; with a list dropped down the first click
+    // only closes the list, and the second of a double-click is the button's.
+    const bool clicks = gesture < 60 || (gesture >= 72 && gesture < 82 && !onButton);
+    if (clicks && onButton && (!listOpen || twice))
+        press(GetDlgCtrlID(hit), deliver);
+    else
+        deliver();
+    lastClick_ = pressed;
+    lastClickTime_ = GetTickCount();
+    followLanguageList();
+    return true;
+}
+
+// After the window ended: it was asked to, everything stopped, and the next program
+// starts afresh.
+void Monkey::restartIfClosed() {
+    if (!harness_ || IsWindow(window())) return;
+    if (!closeAsked_) unaskedClose_ = "the window ended without the close button or Alt+F4";
+    if (server->running) escaped_ = "closing left the server running";
+    endSession();
+    startSession();
 }
 
 // A text of `size` UTF-8 bytes, or with `units` of `size` UTF-16 units: lines of
@@ -866,8 +1188,7 @@ bool Monkey::closeWindow() {
     const bool quitPosted = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
     if (IsWindow(closed) || !quitPosted || server->running)
         escaped_ = "closing left the window, the server or the message loop running";
-    endSession();
-    startSession();
+    restartIfClosed();
     return true;
 }
 
@@ -876,36 +1197,23 @@ std::vector<Monkey::Action> Monkey::actions() {
     auto command = [&](const char* name, int weight, int id) {
         list.push_back({name, weight, [=] { return click(id); }});
     };
-    for (const bool bluetooth : {false, true})
-        list.push_back({bluetooth ? "Bluetooth mode" : "Wi-Fi mode", 8, [this, bluetooth] {
-                            if (!click(bluetooth ? ControlId::bluetoothMode : ControlId::wifiMode)) return false;
-                            model_.bluetooth = bluetooth;
-                            return true;
-                        }});
-    list.push_back({"send text", 10, [this] { return clickSend(ControlId::textSend); }});
-    list.push_back({"choose file", 3, [this] { return clickSend(ControlId::chooseFile); }});
-    list.push_back({"send file", 10, [this] { return clickSend(ControlId::fileSend); }});
-    list.push_back({"remove file", 4, [this] {
-                        if (!click(ControlId::removeFile)) return false;
-                        model_.fileShared = false;
-                        model_.chosen.clear();
-                        return true;
-                    }});
+    command("Wi-Fi mode", 8, ControlId::wifiMode);
+    command("Bluetooth mode", 8, ControlId::bluetoothMode);
+    command("send text", 10, ControlId::textSend);
+    command("choose file", 3, ControlId::chooseFile);
+    command("send file", 10, ControlId::fileSend);
+    command("remove file", 4, ControlId::removeFile);
     command("start / stop", 10, ControlId::start);
     command("copy link", 4, ControlId::copyLink);
     list.push_back({"preview", 2, [this] { return browserAvailable_ ? false : click(ControlId::preview); }});
     command("cancel transfer", 6, ControlId::cancelBluetooth);
-    list.push_back({"choose / pair", 5, [this] { return clickSend(ControlId::pair); }});
+    command("choose / pair", 5, ControlId::pair);
     command("help", 1, ControlId::help);
-    list.push_back({"clear text", 4, [this] {
-                        if (!click(ControlId::clearText)) return false;
-                        model_.text.clear();
-                        return true;
-                    }});
+    command("clear text", 4, ControlId::clearText);
     command("minimize", 1, ControlId::minimize);
     list.push_back({"restore", 2, [this] {
                         if (!IsIconic(window())) return false;
-                        ShowWindow(window(), SW_SHOWNOACTIVATE);
+                        ShowWindow(window(), SW_RESTORE);  // as the taskbar does: shown and active
                         return true;
                     }});
     list.push_back({"close", 1, [this] { return closeWindow(); }});
@@ -915,15 +1223,8 @@ std::vector<Monkey::Action> Monkey::actions() {
                         SendMessageW(qrWindow, WM_CLOSE, 0, 0);
                         return true;
                     }});
-    // Started actions run on their own thread: wait (bounded) until it is there.
-    for (const remote::Action action : {remote::Action::Like, remote::Action::Update})
-        list.push_back({action == remote::Action::Like ? "like" : "update check", 3, [this, action] {
-                            const int id = action == remote::Action::Like ? ControlId::like : ControlId::updateCheck;
-                            if (!click(id)) return false;
-                            if (!IsWindowEnabled(GetDlgItem(window(), id)))
-                                pumpedUntil([&] { return internet_->running(action); }, 5000);
-                            return true;
-                        }});
+    command("like", 3, ControlId::like);
+    command("update check", 3, ControlId::updateCheck);
     list.push_back(
         {"edit boxes and unknown ids", 1, [this] {
              const int ids[] = {ControlId::textEdit, ControlId::linkEdit, ControlId::bluetoothPath, 100, 124};
@@ -949,13 +1250,19 @@ std::vector<Monkey::Action> Monkey::actions() {
                         const int notification = chance(85) ? CBN_SELCHANGE : CBN_DROPDOWN;
                         note(std::string(index ? "English" : "French") +
                              (notification == CBN_SELCHANGE ? "" : " (dropped down only)"));
-                        SendMessageW(languageCombo, CB_SETCURSEL, index, 0);
+                        // Opened only, the list keeps what it shows.
+                        if (notification == CBN_SELCHANGE) SendMessageW(languageCombo, CB_SETCURSEL, index, 0);
                         SendMessageW(window(), WM_COMMAND, MAKEWPARAM(ControlId::languageList, notification),
                                      reinterpret_cast<LPARAM>(languageCombo));
                         if (notification == CBN_SELCHANGE) model_.english = index == 1;
                         return true;
                     }});
-    list.push_back({"type or paste", 10, [this] { return typeText(); }});
+    list.push_back({"type or paste", 10, [this] {
+                        textMayChange_ = true;
+                        return typeText();
+                    }});
+    list.push_back({"keys", 45, [this] { return pressKey(); }});
+    list.push_back({"mouse", 40, [this] { return useMouse(); }});
     list.push_back({"drop", 6, [this] { return dropFiles(); }});
     list.push_back({"network change", 4, [this] { return changeNetwork(); }});
     list.push_back({"timer tick", 25, [this] { return tick(); }});
@@ -981,6 +1288,37 @@ std::string Monkey::windowAnswers() {
 
 std::string Monkey::noExceptionEscapes() { return escaped_; }
 
+std::string Monkey::windowClosesOnlyWhenAsked() { return unaskedClose_; }
+
+// What was typed or pasted stays in the text box until Clear or the driver replaces it.
+std::string Monkey::typedTextKept() {
+    const std::wstring now = readText(textEdit);
+    if (textMayChange_ || unaskedClose_.size()) {
+        boxText_ = now;
+        return {};
+    }
+    if (now == boxText_) return {};
+    return "the text box went from " + std::to_string(boxText_.size()) + " units (\"" + narrow(boxText_.substr(0, 20)) +
+           "\") to " + std::to_string(now.size()) + " (\"" + narrow(now.substr(0, 20)) + "\")";
+}
+
+// While the window is active and not minimized, keys have a control to go to.
+std::string Monkey::focusOnAUsableControl() {
+    HWND main = window(), focus = GetFocus();
+    if (IsIconic(main)) return {};
+    HWND activeWindow = GetActiveWindow();
+    if (!activeWindow) return "no window is active and no box is open";
+    if (activeWindow != main) return {};  // the QR window: it has the keys
+    if (!focus || GetParent(focus) != main) return "the focus is on " + controlName(main, focus);
+    if (!IsWindowVisible(focus)) return "the focus is on hidden " + controlName(main, focus);
+    if (!IsWindowEnabled(focus)) return "the focus is on disabled " + controlName(main, focus);
+    return {};
+}
+
+std::string Monkey::focusBackAfterBox() { return focusProblem_; }
+
+std::string Monkey::clickActsOnce() { return clickProblem_; }
+
 std::string Monkey::sharingShownWhileRunning() {
     const bool running = server->running;
     const std::wstring shown = readText(linkEdit);
@@ -989,6 +1327,28 @@ std::string Monkey::sharingShownWhileRunning() {
     for (HWND control : {copyLinkButton, previewButton, qrButton})
         if ((IsWindowEnabled(control) != FALSE) != running)
             return "a link control is enabled without a link or off with one";
+    // An address chosen in the list by keys or the mouse is the one shared on, once
+    // the list is closed.
+    const LRESULT index = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
+    if (!running || addressBefore_ < 0 || index == addressBefore_ ||
+        SendMessageW(addressCombo, CB_GETDROPPEDSTATE, 0, 0))
+        return {};
+    const std::wstring suffix = L" \u00b7 " + wide(server->address);
+    const auto entry = [](LRESULT index) {
+        wchar_t text[256] = {};
+        if (SendMessageW(addressCombo, CB_GETLBTEXTLEN, index, 0) < 256)
+            SendMessageW(addressCombo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+        return std::wstring(text);
+    };
+    const auto sharedOn = [&](const std::wstring& label) {
+        return label.size() >= suffix.size() && label.compare(label.size() - suffix.size(), suffix.size(), suffix) == 0;
+    };
+    bool offered = false;
+    for (LRESULT i = 0, n = SendMessageW(addressCombo, CB_GETCOUNT, 0, 0); i < n; ++i)
+        offered = offered || sharedOn(entry(i));
+    const std::wstring selected = entry(index);
+    if (offered && !sharedOn(selected))
+        return "the address list shows \"" + narrow(selected) + "\" while sharing on " + server->address;
     return {};
 }
 
@@ -1049,7 +1409,9 @@ std::string Monkey::onlyCurrentModeShown() {
 }
 
 std::string Monkey::noticeInInterfaceLanguage() {
-    if (Ui::english != model_.english) return "the interface language is not the one chosen";
+    if (Ui::english != model_.english)
+        return std::string("the interface is in ") + (Ui::english ? "English" : "French") + ", the user chose " +
+               (model_.english ? "English" : "French");
     if (noticeFr.empty() || noticeEn.empty()) return "a notice without both languages";
     if (readText(statusLabel) != (model_.english ? noticeEn : noticeFr))
         return "the status line shows \"" + narrow(readText(statusLabel)) + "\"";
@@ -1136,6 +1498,11 @@ std::optional<Violation> Monkey::checkAll() {
     using Check = std::string (Monkey::*)();
     static const std::pair<const char*, Check> invariants[] = {
         {"windowAnswers", &Monkey::windowAnswers},
+        {"windowClosesOnlyWhenAsked", &Monkey::windowClosesOnlyWhenAsked},
+        {"typedTextKept", &Monkey::typedTextKept},
+        {"focusOnAUsableControl", &Monkey::focusOnAUsableControl},
+        {"focusBackAfterBox", &Monkey::focusBackAfterBox},
+        {"clickActsOnce", &Monkey::clickActsOnce},
         {"noExceptionEscapes", &Monkey::noExceptionEscapes},
         {"sharingShownWhileRunning", &Monkey::sharingShownWhileRunning},
         {"oldLinkAnswersNothing", &Monkey::oldLinkAnswersNothing},
@@ -1170,6 +1537,8 @@ bool Monkey::run(int count) {
     if (key) RegCloseKey(key);
     if (browserAvailable_) std::printf("note: a browser is registered; Preview and Yes to an update are left out\n");
     boxTimer_ = SetTimer(nullptr, 0, 10, &Monkey::answerBoxes);
+    activationHook_ = SetWindowsHookExW(WH_CBT, &Monkey::watchActivation, nullptr, GetCurrentThreadId());
+    activatedHook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, &Monkey::watchActivated, nullptr, GetCurrentThreadId());
     Watchdog watchdog(seed_);
     startSession();
     const std::vector<Action> list = actions();
@@ -1193,12 +1562,18 @@ bool Monkey::run(int count) {
             detail_.clear();
             boxes_.clear();
             tickAction_ = false;
+            closeAsked_ = textMayChange_ = false;
+            addressBefore_ = -1;
+            unaskedClose_.clear();
+            focusProblem_.clear();
+            clickProblem_.clear();
             busyBefore_ = busy();
             cancelEnabledBefore_ = IsWindowEnabled(cancelBluetoothButton) != FALSE;
             watchdog.starting(number_, candidate->name);
             if (trace_) std::printf("%d %s\n", number_, candidate->name), std::fflush(stdout);
             const auto start = Clock::now();
             if (candidate->take()) chosen = candidate;
+            restartIfClosed();
             if (trace_ && !detail_.empty()) std::printf("    %s\n", detail_.c_str()), std::fflush(stdout);
             spent_[candidate->name] += std::chrono::duration<double>(Clock::now() - start).count();
         }
