@@ -5,8 +5,11 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "base/text.h"
 
@@ -15,6 +18,27 @@ namespace {
 struct InterfaceListDeleter {
     void operator()(ifaddrs* list) const { freeifaddrs(list); }
 };
+
+// Interfaces that carry an IPv4 default route through a gateway, from the
+// kernel's route table (a header line, then "Iface Destination Gateway Flags
+// RefCnt Use Metric Mask ..." in hexadecimal). No table: no gateways.
+std::vector<std::string> interfacesWithGateway() {
+    constexpr unsigned long routeUpViaGateway = 0x3;  // RTF_UP | RTF_GATEWAY
+    std::vector<std::string> found;
+    std::ifstream table("/proc/net/route");
+    std::string line;
+    std::getline(table, line);
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string name, destination, gateway, mask, unused;
+        unsigned long flags = 0;
+        fields >> name >> destination >> gateway >> std::hex >> flags >> unused >> unused >> unused >> mask;
+        if (fields && destination == "00000000" && mask == "00000000" &&
+            (flags & routeUpViaGateway) == routeUpViaGateway)
+            found.push_back(name);
+    }
+    return found;
+}
 
 }  // namespace
 
@@ -55,6 +79,10 @@ LocalAddressList localAddresses() {
             }
             adapters[index].unicast.push_back(address);
         }
+        const std::vector<std::string> withGateway = interfacesWithGateway();
+        for (std::size_t index = 0; index < names.size(); ++index)
+            adapters[index].gateway =
+                std::find(withGateway.begin(), withGateway.end(), names[index]) != withGateway.end();
         return usableAddresses(adapters);
     } catch (...) {
         return {};  // memory exhaustion: no list rather than a failure

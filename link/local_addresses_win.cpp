@@ -11,11 +11,22 @@ namespace {
 constexpr ULONG initialBufferBytes = 16384;
 constexpr int maximumCalls = 3;
 
+bool hasIpv4Gateway(const IP_ADAPTER_GATEWAY_ADDRESS_LH* gateway) {
+    for (; gateway; gateway = gateway->Next) {
+        const SOCKADDR* socketAddress = gateway->Address.lpSockaddr;
+        if (!socketAddress || socketAddress->sa_family != AF_INET) continue;
+        // An unset gateway is written as 0.0.0.0.
+        if (reinterpret_cast<const sockaddr_in*>(socketAddress)->sin_addr.s_addr != 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 LocalAddressList localAddresses() {
     try {
-        const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+        const ULONG flags =
+            GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER | GAA_FLAG_INCLUDE_GATEWAYS;
         // 8-byte elements keep the adapter records aligned.
         std::vector<unsigned long long> buffer((initialBufferBytes + 7) / 8, 0);
         ULONG size = initialBufferBytes;
@@ -32,8 +43,10 @@ LocalAddressList localAddresses() {
         for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter; adapter = adapter->Next) {
             AdapterInfo info;
             if (adapter->FriendlyName) info.name = adapter->FriendlyName;
+            if (adapter->Description) info.description = adapter->Description;
             info.up = adapter->OperStatus == IfOperStatusUp;
             info.type = adapter->IfType;
+            info.gateway = hasIpv4Gateway(adapter->FirstGatewayAddress);
             for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
                 AdapterInfo::Address address;
                 const SOCKADDR* socketAddress = unicast->Address.lpSockaddr;

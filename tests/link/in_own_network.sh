@@ -15,19 +15,26 @@ if [ "${IN_OWN_NETWORK:-}" != 1 ]; then
 fi
 
 ip link set lo up
+# Made in this order, so the system lists them so: the router's network comes
+# last and still has to be offered first.
+ip link add vmnet8 type veth peer name vmnet8-peer
 ip link add wan0 type veth peer name wan0-peer
+ip link add nas0 type veth peer name nas0-peer
 ip link add lan0 type veth peer name lan0-peer
 ip link add off0 type veth peer name off0-peer
-ip addr add 198.51.100.7/24 dev wan0  # public: offered after the private one
-ip addr add 169.254.3.4/16 dev wan0   # link-local: never offered
+ip addr add 192.168.150.1/24 dev vmnet8  # named like a VMware network: offered last
+ip addr add 198.51.100.7/24 dev wan0     # public: offered after the private ones
+ip addr add 169.254.3.4/16 dev wan0      # link-local: never offered
+ip addr add 10.20.0.5/24 dev nas0        # private, no gateway: after the one with it
 ip addr add 192.168.77.2/24 dev lan0
-ip addr add 10.9.9.9/24 dev off0      # its interface stays down: never offered
-for link in wan0 wan0-peer lan0 lan0-peer; do ip link set "$link" up; done
-for _ in $(seq 1 50); do  # bounded wait for the carrier
-  ip -br link show dev wan0 | grep -q LOWER_UP && ip -br link show dev lan0 | grep -q LOWER_UP && break
-  sleep 0.1
+ip addr add 10.9.9.9/24 dev off0         # its interface stays down: never offered
+links="vmnet8 wan0 nas0 lan0"
+for link in $links; do ip link set "$link" up && ip link set "$link-peer" up; done
+for link in $links; do  # bounded wait for the carrier
+  for _ in $(seq 1 50); do ip -br link show dev "$link" | grep -q LOWER_UP && break; sleep 0.1; done
 done
-export TOLVENAIRE_EXPECTED_ADDRESSES="192.168.77.2 198.51.100.7"
+ip route add default via 192.168.77.1 dev lan0
+export TOLVENAIRE_EXPECTED_ADDRESSES="192.168.77.2 10.20.0.5 198.51.100.7 192.168.150.1"
 
 if [ "${1:-}" = --wine ]; then
   wine_run=$2
