@@ -18,6 +18,13 @@ title=$(probe_main | awk -F'\t' '$1 == "title" { print $2 }')
 [ "$(status_text)" = "Cliquez sur Envoyer, puis scannez le QR code sur Android." ] ||
   fail "French start: status '$(status_text)'"
 log "opened centred, in French"
+# The network the phone is on comes first and is chosen, though the system lists the
+# VMware one before it; the VMware one is still offered. The link and the QR code of
+# part 3 are then on the phone's network.
+addresses=$(in_pc wine "$probe" addresses 2>/dev/null | tr -d '\r')
+[ "$addresses" = "$(printf '0\t*\t%s · %s\n1\t-\tvmnet8 · %s' "$pc_link" "$pc_address" "$vmware_address")" ] ||
+  fail "address list, expected the phone's network first, then vmnet8: $addresses"
+log "the phone's network first in the address list, the VMware one after it"
 shot fr-scale-1.0
 check_colours "$artifacts/fr-scale-1.0.png"
 # ♥, − and × of the header (inside the buttons' frames) and the arrow of the connection line.

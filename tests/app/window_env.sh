@@ -7,7 +7,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/xvfb.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../support/namespaces.sh"
 work=$(mktemp -d /tmp/win-e2e.XXXXXX)
 pc= phone=
-pc_address=192.168.77.2 phone_address=192.168.77.3
+pc_address=192.168.77.2 phone_address=192.168.77.3 vmware_address=192.168.150.1
 xvfb_pid= app_pid= display=
 export WINEDEBUG=-all WINEPREFIX=$work/prefix
 
@@ -41,9 +41,12 @@ in_phone() { ip netns exec "$phone" "$@"; }
 
 # --- virtual display and namespaces --------------------------------------------
 start_xvfb || fail "Xvfb did not start"
-pc_phone_up "win$$" $pc_address/24 $phone_address/24 || fail "cannot create the namespaces"
+# The pc is a developer's: a VMware host-only network listed before the link to the
+# phone, and its router (the phone side) reached through that link only.
+pc_phone_up "win$$" $pc_address/24 $phone_address/24 vmnet8=$vmware_address/24 || fail "cannot create the namespaces"
+ip -n "$pc" route add default via $phone_address || fail "cannot give the pc its default route"
 
-# The prefix is created inside the namespace, so its wineserver sees only the veth.
+# The prefix is created inside the namespace, so its wineserver sees only its interfaces.
 in_pc wineboot -i >/dev/null 2>&1
 in_pc bash "$(dirname "${BASH_SOURCE[0]}")/../../tools/wine-fonts.sh"
 in_pc wineserver -w

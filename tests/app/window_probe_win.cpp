@@ -10,6 +10,8 @@
 //                          window that holds its keyboard focus
 //   window_probe layout    the window's named places and areas, in base units, as
 //                          "<name>\t<left>\t<top>\t<right>\t<bottom>"
+//   window_probe addresses every entry of the address list in its order, as
+//                          "<index>\t<selected: * or ->\t<label>"
 
 #include <windows.h>
 #include <psapi.h>
@@ -18,6 +20,7 @@
 #include <string>
 
 #include "app/layout.h"
+#include "app/ui/control_ids.h"
 
 namespace {
 
@@ -161,6 +164,20 @@ int wmain(int argc, wchar_t** argv) {
         }
         CloseClipboard();
         std::printf("clipboard\t%s\n", utf8(text).c_str());
+        return 0;
+    }
+    if (what == L"addresses") {
+        HWND main = FindWindowW(L"TolvenaireAndroidWindow", nullptr);
+        HWND list = main ? GetDlgItem(main, ControlId::addressList) : nullptr;
+        if (!list) return 2;
+        const LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+        const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+        for (LRESULT index = 0; index < count; ++index) {
+            wchar_t item[512] = {};
+            if (SendMessageW(list, CB_GETLBTEXTLEN, index, 0) >= 512) return 2;
+            SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(item));
+            std::printf("%ld\t%c\t%s\n", static_cast<long>(index), index == selected ? '*' : '-', utf8(item).c_str());
+        }
         return 0;
     }
     if (what == L"layout") {
