@@ -2,7 +2,8 @@
 # Shared by the window's end-to-end test and benchmark: a virtual display, a "pc"
 # and a "phone" network namespace joined by a veth pair, a Wine prefix created
 # inside the "pc" namespace, and helpers that drive the window like a person.
-# Expects $app and $probe; sets $work, $display, $pc, $phone.
+# Expects $app and $probe (and may set $netns_tag, the namespaces' name prefix, and
+# $pc_interface, the name of the pc's interface); sets $work, $display, $pc, $phone.
 source "$(dirname "${BASH_SOURCE[0]}")/../support/xvfb.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../support/namespaces.sh"
 work=$(mktemp -d /tmp/win-e2e.XXXXXX)
@@ -43,7 +44,17 @@ in_phone() { ip netns exec "$phone" "$@"; }
 start_xvfb || fail "Xvfb did not start"
 # The pc is a developer's: a VMware host-only network listed before the link to the
 # phone, and its router (the phone side) reached through that link only.
-pc_phone_up "win$$" $pc_address/24 $phone_address/24 vmnet8=$vmware_address/24 || fail "cannot create the namespaces"
+pc_phone_up "${netns_tag:-win$$}" $pc_address/24 $phone_address/24 vmnet8=$vmware_address/24 ||
+  fail "cannot create the namespaces"
+# Renamed before the prefix exists: Wine keeps the adapters it saw first.
+if [ -n "${pc_interface:-}" ]; then
+  ip -n "$pc" link set dev "$pc_link" down &&
+    ip -n "$pc" link set dev "$pc_link" name "$pc_interface" &&
+    ip -n "$pc" link set dev "$pc_interface" up || fail "cannot name the pc's interface $pc_interface"
+  pc_link=$pc_interface
+  pc_carrier() { ip -n "$pc" -br link show dev "$pc_link" | grep -q LOWER_UP; }
+  wait_until 50 pc_carrier || fail "no carrier on $pc_interface"
+fi
 ip -n "$pc" route add default via $phone_address || fail "cannot give the pc its default route"
 
 # The prefix is created inside the namespace, so its wineserver sees only its interfaces.
