@@ -12,6 +12,10 @@
 # reduced to a palette; the QR codes must decode to the link the window shows.
 set -euo pipefail
 tree=$(cd "$(dirname "$0")/.." && pwd)
+if [ "$(id -u)" -ne 0 ]; then
+  echo "tools/screenshots.sh: the phone and the pc are network namespaces, which need root" >&2
+  exit 1
+fi
 bash "$tree/tools/setup.sh"
 dir=$tree/build/windows
 if [ ! -f "$dir/build.ninja" ]; then
