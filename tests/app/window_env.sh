@@ -16,6 +16,8 @@ log() { echo "[window-e2e] $*"; }
 fail() { log "FAIL: $*"; exit 1; }
 
 cleanup() {
+  # Every step, even after one fails, also for a caller that runs with set -e.
+  set +e
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
   # The prefix belongs to this run only, so its wineserver is ours to end.
   # Wait for it to be gone before the prefix is deleted: a new prefix may reuse the
