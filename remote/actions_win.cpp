@@ -34,7 +34,7 @@ bool& busyFlag(Actions::State& state, Action action) {
 }
 
 // The thread's whole life: nothing may escape it.
-void runAction(std::shared_ptr<Actions::State> state, Actions::Runner run, Action action) noexcept {
+void runAction(const std::shared_ptr<Actions::State>& state, const Actions::Runner& run, Action action) noexcept {
     Result result{action, false, {}, {}};
     try {
         run(result);

@@ -106,7 +106,7 @@ std::wstring voterId() {
     }
     if (read != ERROR_FILE_NOT_FOUND) fail("Impossible de mémoriser le soutien pour ce profil Windows.");
 
-    const std::wstring id = newVoterId();
+    std::wstring id = newVoterId();
     if (RegSetValueExW(key.get(), VoterValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(id.c_str()),
                        static_cast<DWORD>((id.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS) {
         fail("Impossible de conserver l’identifiant de soutien.");

@@ -269,7 +269,7 @@ std::wstring temporaryFolder() {
 }
 
 std::wstring makeFile(const std::wstring& folder, const std::wstring& name) {
-    const std::wstring path = folder + L"\\" + name;
+    std::wstring path = folder + L"\\" + name;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     WriteFile(file, "data", 4, &written, nullptr);

@@ -665,7 +665,7 @@ void Monkey::answer(HWND dialog) {
         if (job.state == State::Failed && text == Ui::diagnostic(job.message)) ++failureBoxes_[job.job];
     }
     if (GetDlgItem(dialog, IDYES))
-        SendMessageW(dialog, WM_COMMAND, answerYes_ && browserAvailable_ == false ? IDYES : IDNO, 0);
+        SendMessageW(dialog, WM_COMMAND, answerYes_ && !browserAvailable_ ? IDYES : IDNO, 0);
     else
         SendMessageW(dialog, WM_COMMAND, IDOK, 0);
 }
@@ -1002,8 +1002,8 @@ bool Monkey::typeText() {
         L"Bonjour",
         L"ligne 1\r\nligne 2\r\n\r\nfin",
         L"\u00c9t\u00e9 \U0001F600 et \U0001D11E \u2019",
-        L"abc\xD800"
-        L"def",  // a lone surrogate: not Unicode
+        (L"abc\xD800"
+         L"def"),  // a lone surrogate: not Unicode (in two pieces, or "def" would be part of the escape)
     };
     // Texts of the limits are rare: the edit control takes seconds over a million characters.
     const unsigned kind = below(300);
@@ -1218,7 +1218,7 @@ std::vector<Monkey::Action> Monkey::actions() {
                     }});
     list.push_back({"close", 1, [this] { return closeWindow(); }});
     command("QR window", 4, ControlId::qr);
-    list.push_back({"close QR window", 3, [this] {
+    list.push_back({"close QR window", 3, [] {
                         if (!qrWindow) return false;
                         SendMessageW(qrWindow, WM_CLOSE, 0, 0);
                         return true;

@@ -16,7 +16,7 @@
 namespace {
 
 constexpr unsigned long long phone = 0x00D1E2F30415ull;
-AuthenticationChallenge challengeFor(AuthenticationParams params, unsigned long long expiresAt) {
+AuthenticationChallenge challengeFor(const AuthenticationParams& params, unsigned long long expiresAt) {
     return AuthenticationChallenge{params, expiresAt};
 }
 

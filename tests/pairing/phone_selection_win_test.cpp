@@ -68,7 +68,7 @@ TEST(PhoneSelection, CancelledPickerIsNotAnError) {
     std::string error = errorOf([] { chooseAndPairBluetooth(owner); });
     EXPECT_EQ(error.rfind("Selection Bluetooth impossible : ", 0), 0u) << error;
     EXPECT_NE(error.find(" (5)"), std::string::npos) << error;
-    EXPECT_EQ(error.find("\r"), std::string::npos) << "system text without its line end";
+    EXPECT_EQ(error.find('\r'), std::string::npos) << "system text without its line end";
     EXPECT_EQ(devices.pairingCalls.load(), 0);
 }
 

@@ -96,7 +96,7 @@ inline std::vector<std::wstring> textsOf(HWND dialog, std::initializer_list<int>
 // when given `behind`, what it reads while each box is up.
 class BoxWatcher {
 public:
-    explicit BoxWatcher(std::function<std::wstring()> behind = nullptr)
+    explicit BoxWatcher(const std::function<std::wstring()>& behind = nullptr)
         : script_({[this, behind](HWND box) {
               texts.push_back(textOf(box, 0xFFFF));
               captions.push_back(captionOf(box));
