@@ -237,7 +237,7 @@ void onCommand(int id, int notification) {
     case ControlId::qr: openQrWindow(); break;
     case ControlId::like: startLike(); break;
     case ControlId::updateCheck: startUpdateCheck(); break;
-    case ControlId::textEdit:
+    case ControlId::textEdit:  // NOLINT(bugprone-branch-clone): named apart from default on purpose
     case ControlId::linkEdit:
     case ControlId::bluetoothPath: break;  // edits: their notifications need nothing
     default: break;

@@ -131,6 +131,7 @@ void shutDown() {
 
 }  // namespace
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): winbase.h declares it with its own names
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     hardenProcess();
     Ui::loadLanguage();

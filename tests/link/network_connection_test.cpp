@@ -321,7 +321,7 @@ public:
 #ifdef _WIN32
         DWORD old;
         VirtualProtect(base + size, size, PAGE_READWRITE, &old);
-        std::memcpy(at, bytes.data(), bytes.size());
+        std::memcpy(at, bytes.data(), bytes.size());  // NOLINT(bugprone-not-null-terminated-result): bytes
         touched = false;
         VirtualProtect(base + size, size, PAGE_NOACCESS, &old);
         if (!handler) handler = AddVectoredExceptionHandler(1, onFault);

@@ -54,6 +54,7 @@ TEST_F(DialogTest, ConfirmationShowsTheCodeAndSendsThePositiveAnswer) {
                         L"Confirmation sur le PC et sur Android",
                         L"Pixel",
                         L"000042",
+                        // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one text, in two pieces for the width
                         L"V\u00e9rifiez que ces six chiffres sont identiques sur votre t\u00e9l\u00e9phone. Confirmez "
                         L"aussi la demande sur Android.",
                         L"Votre confirmation est n\u00e9cessaire sur les deux appareils.",

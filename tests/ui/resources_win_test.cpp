@@ -121,6 +121,7 @@ TEST_F(ApplicationResources, ManifestAsksForWhatTheWindowNeeds) {
     ASSERT_FALSE(manifest.empty());
     // The one manifest is ours, not a default one added by the tool chain.
     EXPECT_EQ(FindResourceW(module_, MAKEINTRESOURCEW(2), RT_MANIFEST), nullptr);
+    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): the first text is joined with the version on purpose
     for (const char* needed : {"name=\"Varnix.TolvenaireAndroid\" version=\"" TOLVENAIRE_VERSION ".0\"",
                                "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "level=\"asInvoker\"",
                                ">true</dpiAware>", ">true</longPathAware>"})
