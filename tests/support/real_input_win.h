@@ -48,6 +48,7 @@ inline void send(std::vector<INPUT>& inputs) {
 // A key with modifiers held (VK_SHIFT, VK_CONTROL, VK_MENU for Alt), pressed and released.
 inline void press(WORD key, const std::vector<WORD>& held = {}) {
     std::vector<INPUT> inputs;
+    inputs.reserve(2 * held.size() + 2);
     for (WORD modifier : held) inputs.push_back(keyInput(modifier, false));
     inputs.push_back(keyInput(key, false));
     inputs.push_back(keyInput(key, true));
@@ -106,6 +107,7 @@ inline void drag(POINT from, POINT to) {
 
 inline void wheel(POINT screen, int notches) {
     std::vector<INPUT> inputs{mouseInput(screen, 0),
+                              // NOLINTNEXTLINE(bugprone-misplaced-widening-cast): DWORD is 32 bits; negative is meant
                               mouseInput(screen, MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches * WHEEL_DELTA))};
     send(inputs);
 }
