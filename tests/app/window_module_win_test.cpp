@@ -722,3 +722,32 @@ TEST_F(WindowInput, FocusMovesOnFromAControlThatGoesAway) {
     HWND focus = GetFocus();
     EXPECT_TRUE(focus && IsWindowVisible(focus) && IsWindowEnabled(focus)) << "a hidden control kept the focus";
 }
+
+// A dropped list follows its highlight; closed by a click elsewhere it goes back to
+// its earlier entry: the language and the shared address follow it back.
+TEST_F(WindowInput, AListClosedByAClickElsewhereIsWhatTheWindowUses) {
+    addressSource = [] {
+        return LocalAddressList{{L"Boucle \u00b7 127.0.0.21", "127.0.0.21"},
+                                {L"Boucle \u00b7 127.0.0.22", "127.0.0.22"}};
+    };
+    refreshAdapters();
+    command(ControlId::start);
+    ASSERT_TRUE(server->running);
+    const auto choose = [](const app::Box& list) {
+        const RECT pixels = scaledRect(list);
+        testing_support::click(testing_support::onScreen(window, {(pixels.left + pixels.right) / 2, pixels.top + 10}));
+        testing_support::press(VK_DOWN);
+        testing_support::click(at(Place::textEdit));
+    };
+    choose(Place::addressList);
+    ASSERT_TRUE(server->running);
+    const LRESULT shown = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
+    ASSERT_GE(shown, 0);
+    EXPECT_EQ(server->address, addresses[static_cast<size_t>(shown)].second) << "the list shows another address";
+
+    const bool englishBefore = Ui::english;
+    choose(Place::languageList);
+    EXPECT_EQ(Ui::english, SendMessageW(languageCombo, CB_GETCURSEL, 0, 0) == 1) << "the list shows another language";
+    SendMessageW(languageCombo, CB_SETCURSEL, englishBefore ? 1 : 0, 0);
+    command(ControlId::languageList, CBN_SELCHANGE);
+}

@@ -963,8 +963,10 @@ bool Monkey::useMouse() {
         press(GetDlgCtrlID(hit), deliver);
     else
         deliver();
-    lastClick_ = pressed;
-    lastClickTime_ = GetTickCount();
+    if (pressed.x != -100) {
+        lastClick_ = pressed;
+        lastClickTime_ = GetTickCount();
+    }
     followLanguageList();
     return true;
 }
