@@ -1295,7 +1295,7 @@ std::string Monkey::windowClosesOnlyWhenAsked() { return unaskedClose_; }
 // What was typed or pasted stays in the text box until Clear or the driver replaces it.
 std::string Monkey::typedTextKept() {
     const std::wstring now = readText(textEdit);
-    if (textMayChange_ || unaskedClose_.size()) {
+    if (textMayChange_ || !unaskedClose_.empty()) {
         boxText_ = now;
         return {};
     }
