@@ -220,6 +220,22 @@ click_on clearText
 log "Bluetooth mode stops sharing; without a radio, sends and pairing warn"
 shot en-scale-1.0
 check_colours "$artifacts/en-scale-1.0.png"
+# Keys as a person presses them, through the X server: Escape in the text box keeps the
+# window and the text, Tab and Shift+Tab leave it and come back.
+focused() { probe_main | awk -F'\t' '$1 == "focus" { print $2 }'; }
+click_on textEdit
+type_text "keep me"
+keys Escape
+sleep 0.5
+window_open || fail "Escape in the text box closed the window"
+[ "$(control_text 103)" = "keep me" ] || fail "after Escape the text box holds '$(control_text 103)'"
+keys Tab
+[ "$(focused)" = 104 ] || fail "Tab left the focus on control $(focused), not Send text"
+keys shift+Tab
+[ "$(focused)" = 103 ] || fail "Shift+Tab left the focus on control $(focused), not the text box"
+[ "$(control_text 103)" = "keep me" ] || fail "Tab typed into the text box: '$(control_text 103)'"
+click_on clearText
+log "Escape keeps the text box's text; Tab and Shift+Tab leave it and come back"
 close_app
 log "English warnings; the close button ends with exit code 0"
 

@@ -1543,7 +1543,13 @@ bool Monkey::run(int count) {
     activatedHook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, &Monkey::watchActivated, nullptr, GetCurrentThreadId());
     Watchdog watchdog(seed_);
     startSession();
-    const std::vector<Action> list = actions();
+    std::vector<Action> list = actions();
+    // TOLVENAIRE_MONKEY_ONLY="keys,mouse,...": only these kinds of action, to narrow
+    // down what a violation needs.
+    if (const char* only = std::getenv("TOLVENAIRE_MONKEY_ONLY"))
+        for (Action& action : list)
+            if (("," + std::string(only) + ",").find("," + std::string(action.name) + ",") == std::string::npos)
+                action.weight = 0;
     int total = 0;
     for (const Action& action : list) total += action.weight;
 

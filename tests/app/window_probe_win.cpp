@@ -127,6 +127,12 @@ int wmain(int argc, wchar_t** argv) {
         GetWindowRect(main, &box);
         std::printf("title\t%s\nrect\t%ld,%ld,%ld,%ld\n", utf8(textOf(main)).c_str(), box.left, box.top, box.right,
                     box.bottom);
+        // The keyboard focus of the window's thread, by command id (0: no control of it).
+        GUITHREADINFO thread{};
+        thread.cbSize = sizeof thread;
+        GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread);
+        std::printf("focus\t%d\n",
+                    thread.hwndFocus && GetParent(thread.hwndFocus) == main ? GetDlgCtrlID(thread.hwndFocus) : 0);
         EnumChildWindows(main, printChild, 0);
         return 0;
     }
