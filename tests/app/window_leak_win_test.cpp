@@ -35,6 +35,19 @@ struct Counts {
 
 Counts counts() { return Counts{gdiObjectCount(), userObjectCount(), handleCount()}; }
 
+// The counts once the process's other threads (the link server's, just started, and
+// Wine's) have settled: two readings in a row agree (bounded).
+Counts settledCounts() {
+    Counts now = counts();
+    for (int i = 0; i < 5; ++i) {
+        Sleep(100);
+        const Counts again = counts();
+        if (again.gdi == now.gdi && again.user == now.user && again.handles == now.handles) break;
+        now = again;
+    }
+    return now;
+}
+
 class WindowLeaks : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -85,7 +98,7 @@ HWND WindowLeaks::window = nullptr;
 
 // The counters must see single objects, or the checks below would prove nothing.
 TEST_F(WindowLeaks, CountersSeeEveryObject) {
-    const Counts before = counts();
+    const Counts before = settledCounts();
     HBRUSH brushes[20];
     HWND windows[20];
     HMENU menus[20];
