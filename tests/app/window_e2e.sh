@@ -19,8 +19,8 @@ title=$(probe_main | awk -F'\t' '$1 == "title" { print $2 }')
   fail "French start: status '$(status_text)'"
 log "opened centred, in French"
 # The network the phone is on comes first and is chosen, though the system lists the
-# VMware one before it; the VMware one is still offered. The link and the QR code of
-# part 3 are then on the phone's network.
+# VMware one before it; the VMware one is still offered. The link and the QR code shared
+# below are then on the phone's network.
 addresses=$(in_pc wine "$probe" addresses 2>/dev/null | tr -d '\r')
 [ "$addresses" = "$(printf '0\t*\t%s · %s\n1\t-\tvmnet8 · %s' "$pc_link" "$pc_address" "$vmware_address")" ] ||
   fail "address list, expected the phone's network first, then vmnet8: $addresses"
