@@ -26,6 +26,7 @@
 #include "tests/bluetooth/loopback_receiver.h"
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/support/main_window_win.h"
+#include "tests/support/open_dialog_win.h"
 
 namespace {
 
@@ -68,19 +69,6 @@ void scene(const char* name, HWND window) {
     DeleteFileW(done.c_str());
 }
 
-// The window's timer, until `reached` holds (bounded).
-template <typename Condition>
-void pollUntil(Condition reached, const char* what) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!reached()) {
-        if (std::chrono::steady_clock::now() > end) giveUp(what);
-        testing_support::MainWindow::pump();
-        app::pollBluetooth(false);
-        Sleep(20);
-    }
-    app::pollBluetooth(false);
-}
-
 // The pairing dialog's scene, taken from inside its modal loop; then it is refused.
 struct DialogScene {
     const char* name = nullptr;
@@ -88,19 +76,8 @@ struct DialogScene {
 };
 DialogScene dialogScene;
 
-BOOL CALLBACK findDialog(HWND window, LPARAM found) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void CALLBACK onDialogTick(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), findDialog, reinterpret_cast<LPARAM>(&dialog));
+    HWND dialog = testing_support::openDialog();
     if (!dialog) {
         if (++dialogScene.ticks > 400) giveUp("the pairing dialog did not open");
         return;
@@ -143,19 +120,18 @@ void showScenes(const testing_support::MainWindow& window, const std::wstring& f
         app::bluetoothTransfer = std::make_unique<BluetoothTransfer>(receiver::connectorTo(phone));
         app::setSelectedFile(file);
         window.command(ControlId::fileSend);
-        pollUntil(
-            [] {
+        if (!window.tickedUntil([] {
                 const auto job = app::bluetoothTransfer->snapshot();
                 return job.state == BluetoothTransfer::State::Sending && job.total != 0 &&
                        job.sent * 100 / job.total >= 30;
-            },
-            "the push did not get under way");
+            }))
+            giveUp("the push did not get under way");
         pumpFor(std::chrono::milliseconds(400));
         app::pollBluetooth(false);
         scene(("bluetooth-" + language).c_str(), window.get());
         app::cancelBluetooth();
-        pollUntil([] { return !BluetoothTransfer::busy(app::bluetoothTransfer->snapshot().state); },
-                  "the push did not end when cancelled");
+        if (!window.tickedUntil([] { return !BluetoothTransfer::busy(app::bluetoothTransfer->snapshot().state); }))
+            giveUp("the push did not end when cancelled");
     }
 
     // A pairing request for the chosen phone, with its six-digit code.

@@ -64,17 +64,10 @@ protected:
         window = nullptr;
     }
 
-    static void command(int id, int notification = 0) {
-        SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, notification), 0);
-    }
     // Paints the window and every control now, then handles what painting posted.
     static void repaint(HWND target) {
         RedrawWindow(target, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        MSG message;
-        for (int i = 0; i < 100 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        testing_support::MainWindow::pump();
     }
     // Runs `cycles` cycles after a few unmeasured ones and checks the three counts.
     template <class F>
@@ -130,7 +123,7 @@ TEST_F(WindowLeaks, CountersSeeEveryObject) {
 TEST_F(WindowLeaks, LanguageSwitches) {
     expectFlat("language switches", 500, [](int i) {
         SendMessageW(languageCombo, CB_SETCURSEL, (i + 1) % 2, 0);
-        command(ControlId::languageList, CBN_SELCHANGE);
+        harness->command(ControlId::languageList, CBN_SELCHANGE);
         ASSERT_EQ(Ui::english, (i + 1) % 2 == 1);
         repaint(window);
     });
@@ -147,7 +140,7 @@ TEST_F(WindowLeaks, LinkRefreshesWithTheQrCodeRedrawn) {
 TEST_F(WindowLeaks, QrWindowOpenedAndClosed) {
     refreshLink();
     expectFlat("QR window openings", 100, [](int) {
-        command(ControlId::qr);
+        harness->command(ControlId::qr);
         ASSERT_NE(qrWindow, nullptr);
         repaint(qrWindow);
         SendMessageW(qrWindow, WM_CLOSE, 0, 0);

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
+#include <map>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -19,55 +19,23 @@
 #include "base/language.h"
 #include "base/text.h"
 #include "bluetooth/bluetooth_transfer.h"
-#include "bluetooth/socket_channel.h"
 #include "link/local_addresses.h"
 #include "link/transfer_server.h"
 #include "platform/socket.h"
 #include "remote/actions.h"
-#include "tests/bluetooth/loopback_receiver.h"
+#include "tests/app/window_module_win.h"
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
-#include "tests/support/eventually.h"
 #include "tests/support/main_window_win.h"
+#include "tests/support/places.h"
 #include "tests/support/raised.h"
+#include "tests/support/temp_file.h"
 #include "tests/support/real_input_win.h"
 
 namespace {
 
 using namespace app;
 using testing_support::dropOf;
-
-class WindowModule : public ::testing::Test {
-protected:
-    // Runs once per suite: the Bluetooth cases share the same window.
-    static void SetUpTestSuite() {
-        harness = std::make_unique<testing_support::MainWindow>();
-        window = harness->get();
-    }
-    static void TearDownTestSuite() {
-        harness.reset();
-        window = nullptr;
-    }
-
-    static void command(int id, int notification = 0) {
-        SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, notification), 0);
-    }
-    // Polls like the window's timer until the job reaches `state` (bounded).
-    static bool pollUntil(BluetoothTransfer::State state) {
-        const bool reached = eventually([&] {
-            SendMessageW(window, WM_TIMER, refreshTimer, 0);
-            return bluetoothTransfer->snapshot().state == state;
-        });
-        if (reached) SendMessageW(window, WM_TIMER, refreshTimer, 0);
-        return reached;
-    }
-    static bool shown(HWND control) { return (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
-
-    static std::unique_ptr<testing_support::MainWindow> harness;
-    static HWND window;
-};
-std::unique_ptr<testing_support::MainWindow> WindowModule::harness;
-HWND WindowModule::window = nullptr;
 
 // Draws button `id` into a 184 x 25 bitmap and reads it back.
 class Drawn {
@@ -160,60 +128,32 @@ TEST_F(WindowModule, ModeButtonsSwapOnModeChange) {
         for (HWND control : {addressCombo, qrButton}) EXPECT_EQ(shown(control), !bluetooth);
         EXPECT_EQ(readText(textSendButton), textSendCaption);
     };
-    command(ControlId::bluetoothMode);
+    harness->command(ControlId::bluetoothMode);
     expectMode(true, L"Envoyer en .txt");
     EXPECT_EQ(noticeFr, L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.");
-    command(ControlId::wifiMode);
+    harness->command(ControlId::wifiMode);
     expectMode(false, L"Envoyer le texte");
 }
 
 TEST_F(WindowModule, ControlsSitAtTheirNamedPlaces) {
-    auto byId = [](int id) { return GetDlgItem(window, id); };
-    const struct {
-        HWND control;
-        Box place;
-    } controls[] = {
-        {languageCombo, Place::languageList},
-        {byId(ControlId::like), Place::like},
-        {byId(ControlId::help), Place::help},
-        {byId(ControlId::updateCheck), Place::updateCheck},
-        {byId(ControlId::minimize), Place::minimize},
-        {byId(ControlId::close), Place::close},
-        {byId(ControlId::wifiMode), Place::wifiMode},
-        {byId(ControlId::bluetoothMode), Place::bluetoothMode},
-        {modeSummary, Place::modeSummary},
-        {textEdit, Place::textEdit},
-        {textSendButton, Place::textSend},
-        {byId(ControlId::clearText), Place::clearText},
-        {fileLabel, Place::fileLabel},
-        {byId(ControlId::chooseFile), Place::chooseFile},
-        {fileSendButton, Place::fileSend},
-        {byId(ControlId::removeFile), Place::removeFile},
-        {addressCombo, Place::addressList},
-        {qrButton, Place::qr},
-        {linkEdit, Place::linkEdit},
-        {copyLinkButton, Place::copyLink},
-        {previewButton, Place::preview},
-        {startButton, Place::start},
-        {pairButton, Place::pair},
-        {deviceLabel, Place::deviceLabel},
-        {btPathEdit, Place::bluetoothPath},
-        {btProgress, Place::progress},
-        {cancelBluetoothButton, Place::cancelBluetooth},
-        {statusLabel, Place::statusLabel},
-    };
-    for (const auto& entry : controls) {
-        ASSERT_NE(entry.control, nullptr);
+    const std::map<std::string, HWND> labels = {{"modeSummary", modeSummary},
+                                                {"fileLabel", fileLabel},
+                                                {"deviceLabel", deviceLabel},
+                                                {"progress", btProgress},
+                                                {"statusLabel", statusLabel}};
+    for (const testing_support::NamedBox& place : testing_support::places) {
+        const HWND control = place.id ? GetDlgItem(window, place.id) : labels.at(place.name);
+        ASSERT_NE(control, nullptr) << place.name;
         RECT frame{};
-        GetWindowRect(entry.control, &frame);
+        GetWindowRect(control, &frame);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&frame), 2);
-        const Box expected = toPixels(entry.place, scale);
-        EXPECT_EQ(frame.left, expected.left) << GetDlgCtrlID(entry.control);
-        EXPECT_EQ(frame.top, expected.top) << GetDlgCtrlID(entry.control);
-        EXPECT_EQ(frame.right, expected.right) << GetDlgCtrlID(entry.control);
+        const Box expected = toPixels(place.box, scale);
+        EXPECT_EQ(frame.left, expected.left) << place.name;
+        EXPECT_EQ(frame.top, expected.top) << place.name;
+        EXPECT_EQ(frame.right, expected.right) << place.name;
         // A drop-down list is as tall as its field; its height is the open list's.
-        if (entry.control != languageCombo && entry.control != addressCombo) {
-            EXPECT_EQ(frame.bottom, expected.bottom) << GetDlgCtrlID(entry.control);
+        if (control != languageCombo && control != addressCombo) {
+            EXPECT_EQ(frame.bottom, expected.bottom) << place.name;
         }
     }
 }
@@ -247,40 +187,24 @@ TEST_F(WindowModule, LanguageSwitchReshowsTheCurrentNotice) {
     status(L"Texte pr\u00eat.", L"Text ready.");
     EXPECT_EQ(readText(statusLabel), L"Texte pr\u00eat.");
     SendMessageW(languageCombo, CB_SETCURSEL, 1, 0);
-    command(ControlId::languageList, CBN_SELCHANGE);
+    harness->command(ControlId::languageList, CBN_SELCHANGE);
     EXPECT_TRUE(Ui::english);
     EXPECT_EQ(readText(statusLabel), L"Text ready.");
     EXPECT_EQ(readText(GetDlgItem(window, ControlId::wifiMode)), L"Local Wi-Fi");
     EXPECT_EQ(readText(startButton), L"Start sharing");
 
     SendMessageW(languageCombo, CB_SETCURSEL, 0, 0);
-    command(ControlId::languageList, CBN_SELCHANGE);
+    harness->command(ControlId::languageList, CBN_SELCHANGE);
     EXPECT_FALSE(Ui::english);
     EXPECT_EQ(readText(statusLabel), L"Texte pr\u00eat.");
     EXPECT_EQ(readText(startButton), L"D\u00e9marrer");
 }
 
-std::wstring temporaryFolder() {
-    wchar_t buffer[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, buffer);
-    std::wstring folder = std::wstring(buffer) + L"window-module-test";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
-
-std::wstring makeFile(const std::wstring& folder, const std::wstring& name) {
-    std::wstring path = folder + L"\\" + name;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, "data", 4, &written, nullptr);
-    CloseHandle(file);
-    return path;
-}
-
 TEST_F(WindowModule, DropTakesOnlyTheFirstFileAndSharesNothing) {
-    const std::wstring folder = temporaryFolder();
-    const std::wstring first = makeFile(folder, L"premier.txt");
-    const std::wstring second = makeFile(folder, L"second.txt");
+    const TempFolder files;
+    const std::wstring folder = files.path().wstring();
+    const std::wstring first = files.write(L"premier.txt", "data").wstring();
+    const std::wstring second = files.write(L"second.txt", "data").wstring();
     const std::uint64_t revision = server->snapshot().revision;
     SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf({first, second, folder})), 0);
     EXPECT_EQ(selectedPath, first);
@@ -291,8 +215,9 @@ TEST_F(WindowModule, DropTakesOnlyTheFirstFileAndSharesNothing) {
 }
 
 TEST_F(WindowModule, FoldersAndMissingPathsAreRefusedWithoutLosingTheChoice) {
-    const std::wstring folder = temporaryFolder();
-    const std::wstring kept = makeFile(folder, L"kept.bin");
+    const TempFolder files;
+    const std::wstring folder = files.path().wstring();
+    const std::wstring kept = files.write(L"kept.bin", "data").wstring();
     setSelectedFile(kept);
     for (const std::wstring& bad : {folder, folder + L"\\missing.bin"}) {
         EXPECT_EQ(errorOf([&] { setSelectedFile(bad); }), "Choisissez un fichier lisible, pas un dossier.");
@@ -302,20 +227,21 @@ TEST_F(WindowModule, FoldersAndMissingPathsAreRefusedWithoutLosingTheChoice) {
 }
 
 TEST_F(WindowModule, RemoveAndClearWithdrawWhatIsShared) {
-    const std::wstring path = makeFile(temporaryFolder(), L"shared.bin");
+    const TempFile file(L"shared.bin", "data");
+    const std::wstring path = file.wpath();
     server->setFile(std::make_shared<FileShare>(path));
     server->setText("abc");
     SetWindowTextW(textEdit, L"abc");
     selectedPath = path;
 
-    command(ControlId::removeFile);
+    harness->command(ControlId::removeFile);
     EXPECT_FALSE(server->snapshot().file);
     EXPECT_EQ(*server->snapshot().text, "abc") << "removing the file keeps the text";
     EXPECT_TRUE(selectedPath.empty());
     EXPECT_EQ(readText(fileLabel), L"Aucun fichier s\u00e9lectionn\u00e9");
     EXPECT_EQ(noticeFr, L"Fichier retir\u00e9 des prochains t\u00e9l\u00e9chargements.");
 
-    command(ControlId::clearText);
+    harness->command(ControlId::clearText);
     EXPECT_EQ(*server->snapshot().text, "");
     EXPECT_EQ(readText(textEdit), L"");
     EXPECT_EQ(noticeEn, L"Text cleared and removed from sharing.");
@@ -326,7 +252,7 @@ TEST_F(WindowModule, StoppedServerLeavesTheLinkControlsOff) {
     refreshLink();
     ASSERT_FALSE(currentLink.empty());
     ASSERT_TRUE(IsWindowEnabled(copyLinkButton) && IsWindowEnabled(previewButton) && IsWindowEnabled(qrButton));
-    command(ControlId::start);
+    harness->command(ControlId::start);
     EXPECT_FALSE(server->running);
     EXPECT_EQ(noticeFr, L"Partage arr\u00eat\u00e9. Le lien est d\u00e9sactiv\u00e9.");
     EXPECT_TRUE(currentLink.empty());
@@ -335,89 +261,8 @@ TEST_F(WindowModule, StoppedServerLeavesTheLinkControlsOff) {
     EXPECT_FALSE(IsWindowEnabled(copyLinkButton));
     EXPECT_FALSE(IsWindowEnabled(previewButton));
     EXPECT_FALSE(IsWindowEnabled(qrButton));
-    command(ControlId::qr);  // no code: no QR window
+    harness->command(ControlId::qr);  // no code: no QR window
     EXPECT_EQ(qrWindow, nullptr);
-}
-
-// Bluetooth mode with a chosen phone whose jobs go to a loopback receiver.
-class WindowBluetooth : public WindowModule {
-protected:
-    void SetUp() override {
-        command(ControlId::bluetoothMode);
-        BLUETOOTH_DEVICE_INFO phone{};
-        phone.dwSize = sizeof phone;
-        phone.Address.ullLong = 0x00F00D00BEEFull;
-        bluetoothDevice = phone;
-        selectedPath = makeFile(temporaryFolder(), L"to-the-phone.bin");
-    }
-    void TearDown() override {
-        bluetoothTransfer = std::make_unique<BluetoothTransfer>();
-        bluetoothDevice.reset();
-        selectedPath.clear();
-        command(ControlId::wifiMode);
-    }
-    void pushTo(receiver::LoopbackReceiver& receiver, std::atomic<bool>* holdDisconnect = nullptr) {
-        bluetoothTransfer = std::make_unique<BluetoothTransfer>(receiver::connectorTo(receiver, {}, holdDisconnect));
-    }
-};
-
-TEST_F(WindowBluetooth, CancelButtonSaysSoUntilTheJobEnds) {
-    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
-    pushTo(receiver);
-    command(ControlId::fileSend);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
-    command(ControlId::cancelBluetooth);
-    EXPECT_EQ(readText(statusLabel), L"Annulation du transfert\u2026");
-    EXPECT_EQ(noticeEn, L"Cancelling the transfer\u2026");
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::UserCancelled));
-    EXPECT_EQ(readText(statusLabel), L"Transfert Bluetooth annul\u00e9.");
-}
-
-TEST_F(WindowBluetooth, ProgressBarIsTealWhileSending) {
-    receiver::LoopbackReceiver receiver(receiver::Script{});
-    std::atomic<bool> release{false};
-    pushTo(receiver, &release);
-    command(ControlId::fileSend);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Sending));
-    ASSERT_EQ(SendMessageW(btProgress, PBM_GETPOS, 0, 0), 100);
-    ShowWindow(window, SW_SHOWNOACTIVATE);
-    UpdateWindow(window);
-    RECT bar{};
-    GetClientRect(btProgress, &bar);
-    HDC screen = GetDC(btProgress);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, bar.right, bar.bottom);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    PrintWindow(btProgress, memory, 0);
-    const COLORREF middle = GetPixel(memory, bar.right / 2, bar.bottom / 2);
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(btProgress, screen);
-    ShowWindow(window, SW_HIDE);
-    release = true;
-    EXPECT_EQ(middle, accentColour) << std::hex << "bar drawn in 0x" << middle;
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
-}
-
-TEST_F(WindowBluetooth, EveryFailedJobIsReportedEvenWhenItFailsBeforeItsFirstPoll) {
-    BoxWatcher boxes;
-    {
-        receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});
-        pushTo(receiver);
-        command(ControlId::fileSend);
-        ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Failed));
-    }
-    ASSERT_EQ(boxes.texts.size(), 1u);
-    status(L"autre", L"other");
-    // The same failure again, ended before the window polls it.
-    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});
-    pushTo(receiver);
-    bluetoothTransfer->start(0x00F00D00BEEFull, std::make_shared<FileShare>(selectedPath));
-    eventually([] { return bluetoothTransfer->snapshot().state == BluetoothTransfer::State::Failed; });
-    SendMessageW(window, WM_TIMER, refreshTimer, 0);
-    EXPECT_EQ(boxes.texts.size(), 2u) << "the second failure was not shown";
-    EXPECT_EQ(noticeFr, bluetoothTransfer->snapshot().message);
 }
 
 // The ready notices of the two modes.
@@ -428,14 +273,6 @@ const wchar_t* const readyBluetooth = L"Associez le t\u00e9l\u00e9phone, puis ac
 struct FailureBoxes : BoxWatcher {
     FailureBoxes() : BoxWatcher([] { return readText(statusLabel); }) {}
 };
-
-// Pumps the window's messages until `count` boxes were answered (bounded).
-bool answered(const FailureBoxes& boxes, std::size_t count) {
-    return eventually([&] {
-        testing_support::MainWindow::pump();
-        return boxes.texts.size() >= count;
-    });
-}
 
 // A failing command whose box the user closes: an empty text to send.
 void failSendingNoText(HWND window) {
@@ -459,13 +296,13 @@ TEST_F(WindowModule, InternetNoticesLastWhileTheirActionRunsAndNoLonger) {
                           Case{ControlId::like, L"Enregistrement du soutien\u2026"}}) {
         *open = false;
         const std::size_t before = boxes.texts.size();
-        command(c.id);
+        harness->command(c.id);
         EXPECT_EQ(readText(statusLabel), c.notice);
         failSendingNoText(window);
         ASSERT_EQ(boxes.texts.size(), before + 1);
         EXPECT_EQ(readText(statusLabel), c.notice) << "the action still runs";
         *open = true;
-        ASSERT_TRUE(answered(boxes, before + 2));
+        ASSERT_TRUE(harness->pumpedUntil([&] { return boxes.texts.size() >= before + 2; }));
         EXPECT_EQ(boxes.texts.back(), L"Connexion Internet indisponible.");
         EXPECT_EQ(readText(statusLabel), readyWifi) << "after the action's own failure box";
     }
@@ -473,8 +310,9 @@ TEST_F(WindowModule, InternetNoticesLastWhileTheirActionRunsAndNoLonger) {
 }
 
 TEST_F(WindowModule, PhoneSelectionNoticeGivesWayAfterItsFailureBox) {
-    command(ControlId::bluetoothMode);
-    selectedPath = makeFile(temporaryFolder(), L"for-the-phone.bin");
+    harness->command(ControlId::bluetoothMode);
+    const TempFile file(L"for-the-phone.bin", "data");
+    selectedPath = file.wpath();
     FakePlatform platform;
     FakeDevices devices(platform);
     devices.radio = false;
@@ -483,7 +321,7 @@ TEST_F(WindowModule, PhoneSelectionNoticeGivesWayAfterItsFailureBox) {
     for (int id : {ControlId::pair, ControlId::textSend, ControlId::fileSend}) {
         SetWindowTextW(textEdit, L"to the phone");
         const std::size_t before = boxes.texts.size();
-        command(id);
+        harness->command(id);
         ASSERT_EQ(boxes.texts.size(), before + 1) << id;
         EXPECT_EQ(boxes.texts.back(),
                   L"Aucun adaptateur Bluetooth actif. Activez le Bluetooth du PC dans les parametres Windows.");
@@ -492,7 +330,7 @@ TEST_F(WindowModule, PhoneSelectionNoticeGivesWayAfterItsFailureBox) {
         EXPECT_EQ(readText(statusLabel), readyBluetooth) << id;
     }
     // A box over a selection still under way (from the picker's own message loop) leaves its notice.
-    command(ControlId::textSend);
+    harness->command(ControlId::textSend);
     ASSERT_EQ(readText(statusLabel), readyBluetooth);
     selectingBluetoothPhone = true;
     status(L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.",
@@ -501,36 +339,18 @@ TEST_F(WindowModule, PhoneSelectionNoticeGivesWayAfterItsFailureBox) {
     EXPECT_EQ(readText(statusLabel), L"Choisissez le t\u00e9l\u00e9phone. Comparez le code sur les deux appareils.");
     selectingBluetoothPhone = false;
     selectedPath.clear();
-    command(ControlId::wifiMode);
-}
-
-TEST_F(WindowBluetooth, CancelNoticeGivesWayToAFailureBoxOnceTheJobHasEnded) {
-    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
-    pushTo(receiver);
-    command(ControlId::fileSend);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
-    KillTimer(window, refreshTimer);  // the ended job is not polled before the box
-    command(ControlId::cancelBluetooth);
-    for (int i = 0; i < 4000 && BluetoothTransfer::busy(bluetoothTransfer->snapshot().state); ++i) Sleep(5);
-    ASSERT_EQ(bluetoothTransfer->snapshot().state, BluetoothTransfer::State::UserCancelled);
-    ASSERT_EQ(readText(statusLabel), L"Annulation du transfert\u2026");
-    FailureBoxes boxes;
-    failSendingNoText(window);
-    SetTimer(window, refreshTimer, refreshPeriodMs, nullptr);
-    ASSERT_EQ(boxes.texts.size(), 1u);
-    EXPECT_EQ(boxes.texts[0], L"Saisissez un texte \u00e0 envoyer.");
-    EXPECT_EQ(readText(statusLabel), readyBluetooth);
+    harness->command(ControlId::wifiMode);
 }
 
 TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {
     addresses.clear();
     SendMessageW(languageCombo, CB_SETCURSEL, 1, 0);
-    command(ControlId::languageList, CBN_SELCHANGE);
+    harness->command(ControlId::languageList, CBN_SELCHANGE);
     EXPECT_EQ(readText(addressCombo), L"No local network");
 
     BoxWatcher boxes;
     currentLink = L"tolvenaire-no-browser:link";
-    command(ControlId::preview);
+    harness->command(ControlId::preview);
     currentLink.clear();
     ASSERT_EQ(boxes.texts.size(), 1u) << "a browser that cannot be opened must be reported";
     EXPECT_EQ(boxes.texts[0], L"Could not open the browser. Open this address yourself:\ntolvenaire-no-browser:link");
@@ -542,7 +362,7 @@ TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {
         L"Not enough system resources. Try again.");
 
     SendMessageW(languageCombo, CB_SETCURSEL, 0, 0);
-    command(ControlId::languageList, CBN_SELCHANGE);
+    harness->command(ControlId::languageList, CBN_SELCHANGE);
     EXPECT_EQ(readText(addressCombo), L"Aucun r\u00e9seau local");
 }
 
@@ -609,11 +429,11 @@ TEST(ComApartment, SingleThreadedForItsLifeOnly) {
 }
 
 TEST_F(WindowModule, FileNameThatIsNotUnicodeIsRefusedAndTheChoiceKept) {
-    const std::wstring folder = temporaryFolder();
-    const std::wstring kept = makeFile(folder, L"kept.bin");
+    const TempFile file(L"kept.bin", "data");
+    const std::wstring kept = file.wpath();
     setSelectedFile(kept);
     // NTFS takes such a name; Wine cannot create it, and the name alone decides.
-    const std::wstring broken = folder + L"\\photo" + wchar_t(0xD800) + L".jpg";
+    const std::wstring broken = file.path().parent_path().wstring() + L"\\photo" + wchar_t(0xD800) + L".jpg";
     EXPECT_EQ(
         errorOf([&] { setSelectedFile(broken); }),
         "Le nom de ce fichier contient des caract\u00e8res invalides. Renommez-le puis choisissez-le \u00e0 nouveau.");
@@ -635,7 +455,7 @@ protected:
         SetWindowTextW(textEdit, L"");
     }
     void TearDown() override {
-        if (server->running) command(ControlId::start);
+        if (server->running) harness->command(ControlId::start);
         ShowWindow(window, SW_HIDE);
         testing_support::settle();
         addressSource = localAddresses;
@@ -701,7 +521,7 @@ TEST_F(WindowInput, DoubleClickActsOnce) {
 }
 
 TEST_F(WindowInput, EscapeClosesTheEnlargedQrCodeAndTheFocusComesBack) {
-    command(ControlId::start);
+    harness->command(ControlId::start);
     ASSERT_TRUE(server->running);
     testing_support::click(at(Place::qr));
     ASSERT_NE(qrWindow, nullptr);
@@ -712,13 +532,13 @@ TEST_F(WindowInput, EscapeClosesTheEnlargedQrCodeAndTheFocusComesBack) {
 }
 
 TEST_F(WindowInput, FocusMovesOnFromAControlThatGoesAway) {
-    command(ControlId::start);
+    harness->command(ControlId::start);
     SetFocus(copyLinkButton);
-    command(ControlId::start);  // stopped: the link's buttons are off
+    harness->command(ControlId::start);  // stopped: the link's buttons are off
     EXPECT_EQ(GetFocus(), startButton);
-    command(ControlId::bluetoothMode);  // Start is hidden
+    harness->command(ControlId::bluetoothMode);  // Start is hidden
     EXPECT_EQ(GetFocus(), pairButton);
-    command(ControlId::wifiMode);
+    harness->command(ControlId::wifiMode);
     HWND focus = GetFocus();
     EXPECT_TRUE(focus && IsWindowVisible(focus) && IsWindowEnabled(focus)) << "a hidden control kept the focus";
 }
@@ -731,7 +551,7 @@ TEST_F(WindowInput, AListClosedByAClickElsewhereIsWhatTheWindowUses) {
                                 {L"Boucle \u00b7 127.0.0.22", "127.0.0.22"}};
     };
     refreshAdapters();
-    command(ControlId::start);
+    harness->command(ControlId::start);
     ASSERT_TRUE(server->running);
     const auto choose = [](const app::Box& list) {
         const RECT pixels = scaledRect(list);
@@ -749,5 +569,5 @@ TEST_F(WindowInput, AListClosedByAClickElsewhereIsWhatTheWindowUses) {
     choose(Place::languageList);
     EXPECT_EQ(Ui::english, SendMessageW(languageCombo, CB_GETCURSEL, 0, 0) == 1) << "the list shows another language";
     SendMessageW(languageCombo, CB_SETCURSEL, englishBefore ? 1 : 0, 0);
-    command(ControlId::languageList, CBN_SELCHANGE);
+    harness->command(ControlId::languageList, CBN_SELCHANGE);
 }

@@ -180,7 +180,8 @@ bool Monkey::finishInternet() {
          (outcome.ok ? " succeeds " + outcome.version : " fails"));
     const int before = delivered_;
     internet_->release(action, outcome);
-    if (!pumpedUntil([&] { return !internet_->running(action) && delivered_ > before; }, 5000))
+    if (!MainWindow::pumpedUntil([&] { return !internet_->running(action) && delivered_ > before; },
+                                 std::chrono::milliseconds(5000)))
         escaped_ = "an Internet outcome never reached the window";
     return true;
 }

@@ -75,7 +75,7 @@ bool Monkey::press(int id, const std::function<void()>& deliver) {
         // A started action runs on its own thread: wait (bounded) until it is there.
         const remote::Action action = id == ControlId::like ? remote::Action::Like : remote::Action::Update;
         if (IsWindow(window()) && !IsWindowEnabled(GetDlgItem(window(), id)))
-            pumpedUntil([&] { return internet_->running(action); }, 5000);
+            MainWindow::pumpedUntil([&] { return internet_->running(action); }, std::chrono::milliseconds(5000));
         break;
     }
     default: break;
@@ -198,38 +198,15 @@ void Monkey::followLanguageList() {
 bool Monkey::useMouse() {
     if (!foreground()) return false;
     addressBefore_ = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
-    struct Spot {
-        const char* name;
-        app::Box box;
-    };
-    static const Spot spots[] = {
-        {"language list", Place::languageList},
-        {"like", Place::like},
-        {"help", Place::help},
-        {"update check", Place::updateCheck},
-        {"minimize", Place::minimize},
-        {"close", Place::close},
-        {"Wi-Fi mode", Place::wifiMode},
-        {"Bluetooth mode", Place::bluetoothMode},
-        {"text box", Place::textEdit},
-        {"send text", Place::textSend},
-        {"clear", Place::clearText},
-        {"choose file", Place::chooseFile},
-        {"send file", Place::fileSend},
-        {"remove file", Place::removeFile},
-        {"address list", Place::addressList},
-        {"QR code", Place::qr},
-        {"link", Place::linkEdit},
-        {"copy link", Place::copyLink},
-        {"preview", Place::preview},
-        {"start / stop", Place::start},
-        {"choose / pair", Place::pair},
-        {"Bluetooth path", Place::bluetoothPath},
-        {"cancel transfer", Place::cancelBluetooth},
-        {"status line", Place::statusLabel},
-        {"header band", Area::dragBand},
-    };
-    const Spot& spot = spots[below(sizeof spots / sizeof spots[0])];
+    // Every control but the labels and the progress bar, and the header band.
+    static const std::vector<testing_support::NamedBox> spots = [] {
+        std::vector<testing_support::NamedBox> clicked;
+        for (const testing_support::NamedBox& place : testing_support::places)
+            if (place.id || place.box == Place::statusLabel) clicked.push_back(place);
+        clicked.push_back({"dragBand", Area::dragBand, 0});
+        return clicked;
+    }();
+    const testing_support::NamedBox& spot = spots[below(static_cast<unsigned>(spots.size()))];
     HWND main = window();
     const RECT pixels = scaledRect(spot.box);
     const int height =

@@ -119,14 +119,4 @@ const std::pair<std::wstring, std::string> allAddresses[] = {{L"Boucle A \u00b7 
                                                              {L"Boucle C \u00b7 127.0.0.13", "127.0.0.13"}};
 std::vector<std::pair<std::wstring, std::string>> loopbackAddresses() { return offeredAddresses; }
 
-std::wstring writeFile(const std::wstring& path, std::size_t bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    std::string data(bytes, '\0');
-    for (std::size_t i = 0; i < bytes; ++i) data[i] = static_cast<char>('a' + i % 26);
-    DWORD written = 0;
-    if (bytes) WriteFile(file, data.data(), static_cast<DWORD>(bytes), &written, nullptr);
-    CloseHandle(file);
-    return path;
-}
-
 }  // namespace window_monkey

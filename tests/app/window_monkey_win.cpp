@@ -81,14 +81,11 @@ Monkey* active = nullptr;
 // --- set-up -----------------------------------------------------------------
 
 void Monkey::makeFiles() {
-    wchar_t buffer[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, buffer);
-    folder_ = std::wstring(buffer) + L"window-monkey-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(folder_.c_str(), nullptr);
-    plainFile_ = writeFile(folder_ + L"\\note.txt", 7);
-    emptyFile_ = writeFile(folder_ + L"\\vide.bin", 0);
-    wideFile_ = writeFile(folder_ + L"\\photo \U0001F600 \u00e9t\u00e9.bin", 300000);
-    otherFile_ = writeFile(folder_ + L"\\autre.dat", 3);
+    folder_ = files_.path().wstring();
+    plainFile_ = files_.write(L"note.txt", "abcdefg").wstring();
+    emptyFile_ = files_.write(L"vide.bin", "").wstring();
+    wideFile_ = files_.write(L"photo \U0001F600 \u00e9t\u00e9.bin", std::string(300000, 'a')).wstring();
+    otherFile_ = files_.write(L"autre.dat", "abc").wstring();
     missingFile_ = folder_ + L"\\absent.bin";
     brokenName_ = folder_ + L"\\photo" + wchar_t(0xD800) + L".jpg";
 }
@@ -147,21 +144,9 @@ LRESULT CALLBACK Monkey::guardedProc(HWND window, UINT message, WPARAM wParam, L
     }
 }
 
-BOOL CALLBACK findDialog(HWND window, LPARAM found) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (std::wstring(name) == L"#32770" && IsWindowVisible(window) && IsWindowEnabled(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void CALLBACK Monkey::answerBoxes(HWND, UINT, UINT_PTR, DWORD) {
     if (!active) return;
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), findDialog, reinterpret_cast<LPARAM>(&dialog));
-    if (dialog) active->answer(dialog);
+    if (HWND dialog = testing_support::openDialog()) active->answer(dialog);
     // A context menu or the system menu, opened by a right-click: dismissed, as a
     // person does with Escape.
     if (HWND menu = FindWindowW(L"#32768", nullptr); menu && IsWindowVisible(menu)) EndMenu();

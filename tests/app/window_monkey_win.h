@@ -39,7 +39,10 @@
 #include "tests/server/test_client.h"
 #include "tests/support/main_window_win.h"
 #include "tests/support/process_counts.h"
+#include "tests/support/open_dialog_win.h"
+#include "tests/support/places.h"
 #include "tests/support/real_input_win.h"
+#include "tests/support/temp_file.h"
 namespace window_monkey {
 
 using namespace app;
@@ -49,19 +52,6 @@ using testing_support::dropOf;
 using testing_support::MainWindow;
 
 constexpr unsigned long long phoneA = 0x00F00D00BEEFull, phoneB = 0x00F00D00CAFEull;
-
-// Waits (bounded) for `done`, handling this thread's messages meanwhile (the plain
-// tests/support/eventually.h would leave the window's posted results unread).
-template <class F>
-bool pumpedUntil(F done, int ms) {
-    const auto until = Clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (Clock::now() > until) return false;
-        MainWindow::pump();
-        Sleep(1);
-    }
-    return true;
-}
 
 std::string narrow(const std::wstring& text);
 bool isButton(HWND control);
@@ -264,6 +254,7 @@ private:
     const bool trace_ = std::getenv("TOLVENAIRE_MONKEY_TRACE") != nullptr;
 
     // Files the driver offers.
+    TempFolder files_;
     std::wstring folder_, plainFile_, emptyFile_, wideFile_, otherFile_, missingFile_, brokenName_;
 
     // What happened during the current action.
@@ -316,8 +307,6 @@ extern const std::pair<const wchar_t*, const wchar_t*> interfaceTexts[9];
 extern std::vector<std::pair<std::wstring, std::string>> offeredAddresses;
 extern const std::pair<std::wstring, std::string> allAddresses[3];
 std::vector<std::pair<std::wstring, std::string>> loopbackAddresses();
-std::wstring writeFile(const std::wstring& path, std::size_t bytes);
 std::wstring limitText(std::size_t size, bool units);
-BOOL CALLBACK findDialog(HWND window, LPARAM found);
 
 }  // namespace window_monkey

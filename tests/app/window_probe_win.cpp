@@ -19,8 +19,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/layout.h"
 #include "app/ui/control_ids.h"
+#include "tests/support/places.h"
 
 namespace {
 
@@ -86,34 +86,12 @@ BOOL CALLBACK findBox(HWND window, LPARAM context) {
 
 // What the scripts click, crop and sample, by the names the window uses.
 void printLayout() {
-    const struct {
-        const char* name;
-        app::Box box;
-    } named[] = {
-        {"languageList", app::Place::languageList},
-        {"like", app::Place::like},
-        {"minimize", app::Place::minimize},
-        {"close", app::Place::close},
-        {"wifiMode", app::Place::wifiMode},
-        {"bluetoothMode", app::Place::bluetoothMode},
-        {"textEdit", app::Place::textEdit},
-        {"textSend", app::Place::textSend},
-        {"clearText", app::Place::clearText},
-        {"chooseFile", app::Place::chooseFile},
-        {"fileSend", app::Place::fileSend},
-        {"qr", app::Place::qr},
-        {"copyLink", app::Place::copyLink},
-        {"start", app::Place::start},
-        {"pair", app::Place::pair},
-        {"card", app::Area::card},
-        {"bottomBar", app::Area::bottomBar},
-        {"connectionLine", app::Area::connectionLine},
-        {"textPanel", app::Area::textPanel},
-        {"filePanel", app::Area::filePanel},
-    };
-    for (const auto& entry : named)
+    const auto print = [](const testing_support::NamedBox& entry) {
         std::printf("%s\t%d\t%d\t%d\t%d\n", entry.name, entry.box.left, entry.box.top, entry.box.right,
                     entry.box.bottom);
+    };
+    for (const auto& entry : testing_support::places) print(entry);
+    for (const auto& entry : testing_support::areas) print(entry);
 }
 
 }  // namespace

@@ -54,21 +54,6 @@ bool controlsFreeAfterJob(HWND window) {
 
 int progress() { return static_cast<int>(SendMessageW(app::btProgress, PBM_GETPOS, 0, 0)); }
 
-void pump() { testing_support::MainWindow::pump(); }
-
-// Polls like the window's timer until the job reaches `state` (bounded).
-bool pollUntil(BluetoothTransfer::State state, std::chrono::milliseconds within = std::chrono::seconds(20)) {
-    const bool reached = eventually(
-        [&] {
-            pump();
-            app::pollBluetooth(false);
-            return app::bluetoothTransfer->snapshot().state == state;
-        },
-        within);
-    if (reached) app::pollBluetooth(false);
-    return reached;
-}
-
 class BluetoothWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -86,6 +71,10 @@ protected:
     void TearDown() override {
         harness.reset();
         Ui::english = false;
+    }
+    // Ticks the window's timer until the job reaches `state` (bounded).
+    bool pollUntil(BluetoothTransfer::State state, std::chrono::milliseconds within = std::chrono::seconds(20)) {
+        return harness->tickedUntil(state, within);
     }
     void useReceiver(receiver::LoopbackReceiver& receiver, std::atomic<bool>* holdDisconnect = nullptr) {
         app::bluetoothTransfer =
@@ -125,6 +114,78 @@ TEST_F(BluetoothWindowTest, ControlsFollowTheJobAndProgressReachesCompletion) {
     EXPECT_EQ(windowText(app::statusLabel),
               L"Fichier re\u00e7u : le t\u00e9l\u00e9phone a confirm\u00e9 la fin du transfert.");
     EXPECT_EQ(receiver.result().body.size(), 5000u);
+}
+
+TEST_F(BluetoothWindowTest, CancelButtonSaysSoUntilTheJobEnds) {
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
+    send(receiver, "cancelled.bin", 100);
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    harness->command(ControlId::cancelBluetooth);
+    EXPECT_EQ(windowText(app::statusLabel), L"Annulation du transfert\u2026");
+    EXPECT_EQ(app::noticeEn, L"Cancelling the transfer\u2026");
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::UserCancelled));
+    EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
+}
+
+// Once the job has ended, the cancel notice gives way to the next command's box.
+TEST_F(BluetoothWindowTest, CancelNoticeGivesWayToAFailureBoxOnceTheJobHasEnded) {
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
+    send(receiver, "cancelled.bin", 100);
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    KillTimer(window, app::refreshTimer);  // the ended job is not polled before the box
+    harness->command(ControlId::cancelBluetooth);
+    ASSERT_TRUE(eventually([] { return !BluetoothTransfer::busy(app::bluetoothTransfer->snapshot().state); }));
+    ASSERT_EQ(windowText(app::statusLabel), L"Annulation du transfert\u2026");
+    BoxWatcher boxes;
+    SetWindowTextW(app::textEdit, L"");
+    harness->command(ControlId::textSend);  // nothing to send: a box
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], L"Saisissez un texte \u00e0 envoyer.");
+    EXPECT_EQ(windowText(app::statusLabel), L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.");
+}
+
+TEST_F(BluetoothWindowTest, ProgressBarIsTealWhileSending) {
+    receiver::LoopbackReceiver receiver(receiver::Script{});
+    std::atomic<bool> release{false};
+    send(receiver, "teal.bin", 100, &release);
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Sending));
+    ASSERT_EQ(progress(), 100);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    UpdateWindow(window);
+    RECT bar{};
+    GetClientRect(app::btProgress, &bar);
+    HDC screen = GetDC(app::btProgress);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, bar.right, bar.bottom);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    PrintWindow(app::btProgress, memory, 0);
+    const COLORREF middle = GetPixel(memory, bar.right / 2, bar.bottom / 2);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(app::btProgress, screen);
+    release = true;
+    EXPECT_EQ(middle, app::accentColour) << std::hex << "bar drawn in 0x" << middle;
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
+}
+
+TEST_F(BluetoothWindowTest, EveryFailedJobIsReportedEvenWhenItFailsBeforeItsFirstPoll) {
+    BoxWatcher boxes;
+    {
+        receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});
+        send(receiver, "refused.bin", 100);
+        ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Failed));
+    }
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    app::status(L"autre", L"other");
+    // The same failure again, ended before the window polls it.
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});
+    useReceiver(receiver);
+    app::bluetoothTransfer->start(phone, file->share());
+    eventually([] { return app::bluetoothTransfer->snapshot().state == BluetoothTransfer::State::Failed; });
+    SendMessageW(window, WM_TIMER, app::refreshTimer, 0);
+    EXPECT_EQ(boxes.texts.size(), 2u) << "the second failure was not shown";
+    EXPECT_EQ(app::noticeFr, app::bluetoothTransfer->snapshot().message);
 }
 
 TEST_F(BluetoothWindowTest, EmptyJobShowsZeroWhileSendingAndHundredOnlyWhenCompleted) {
@@ -237,12 +298,7 @@ TEST_F(BluetoothWindowTest, RequestForTheSelectedPhoneIsShownAndConfirmed) {
     }});
     AuthenticationParams params = request(phone, AuthMethod::numericComparison, 246810);
     BluetoothAuthListener::onAuthentication(platform.lastContext, &params);
-    eventually(
-        [&] {
-            pump();
-            return !platform.responses.empty();
-        },
-        std::chrono::seconds(10));
+    harness->pumpedUntil([&] { return !platform.responses.empty(); }, std::chrono::seconds(10));
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_FALSE(platform.responses[0].negative);
     EXPECT_EQ(windowText(app::statusLabel), L"Confirmation transmise. Confirmez aussi sur Android.");

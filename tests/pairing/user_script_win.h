@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "resources/pairing_dialog_ids.h"
+#include "tests/support/open_dialog_win.h"
 
 namespace {
 
@@ -35,20 +36,10 @@ public:
     int dialogsSeen() const { return dialogsSeen_; }
 
 private:
-    static BOOL CALLBACK findDialog(HWND window, LPARAM found) {
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-            *reinterpret_cast<HWND*>(found) = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
     static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
         UserScript* self = active_;
         if (!self) return;
-        HWND dialog = nullptr;
-        EnumThreadWindows(GetCurrentThreadId(), findDialog, reinterpret_cast<LPARAM>(&dialog));
+        HWND dialog = testing_support::openDialog();
         if (dialog && dialog != self->lastDialog_) {
             self->lastDialog_ = dialog;
             ++self->dialogsSeen_;

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -21,6 +22,7 @@
 #include "link/transfer_server.h"
 #include "platform/socket.h"
 #include "remote/actions.h"
+#include "tests/support/eventually.h"
 
 namespace testing_support {
 
@@ -103,6 +105,35 @@ public:
             if (message.message == WM_QUIT) continue;
             app::dispatchMessage(message);
         }
+    }
+    // True as soon as `holds()` is, handling this thread's messages meanwhile (bounded;
+    // eventually() alone would leave the window's posted results unread).
+    template <class Predicate>
+    static bool pumpedUntil(Predicate&& holds, std::chrono::milliseconds deadline = std::chrono::seconds(20)) {
+        return eventually(
+            [&] {
+                pump();
+                return holds();
+            },
+            deadline);
+    }
+    // Ticks the window's timer until `reached()` holds (bounded), and once more after,
+    // so that the window has shown what it reached.
+    template <class Predicate>
+    bool tickedUntil(Predicate&& reached, std::chrono::milliseconds deadline = std::chrono::seconds(20)) const {
+        const auto tick = [this] { SendMessageW(window_, WM_TIMER, app::refreshTimer, 0); };
+        const bool done = pumpedUntil(
+            [&] {
+                tick();
+                return reached();
+            },
+            deadline);
+        if (done) tick();
+        return done;
+    }
+    bool tickedUntil(BluetoothTransfer::State state,
+                     std::chrono::milliseconds deadline = std::chrono::seconds(20)) const {
+        return tickedUntil([state] { return app::bluetoothTransfer->snapshot().state == state; }, deadline);
     }
 
 private:
