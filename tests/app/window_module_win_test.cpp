@@ -353,13 +353,16 @@ TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {
     harness->command(ControlId::preview);
     currentLink.clear();
     ASSERT_EQ(boxes.texts.size(), 1u) << "a browser that cannot be opened must be reported";
-    EXPECT_EQ(boxes.texts[0], L"Could not open the browser. Open this address yourself:\ntolvenaire-no-browser:link");
+    EXPECT_EQ(boxes.texts[0], Ui::Message::browserUnavailable.english + std::wstring(L"tolvenaire-no-browser:link"));
 
     // The library's own failure texts are English jargon; ours have both languages.
-    EXPECT_EQ(Ui::diagnostic(failureText(std::bad_alloc())), L"Not enough memory. Close some programs and try again.");
-    EXPECT_EQ(
-        Ui::diagnostic(failureText(std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again)))),
-        L"Not enough system resources. Try again.");
+    for (const std::wstring& french :
+         {failureText(std::bad_alloc()),
+          failureText(std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again)))}) {
+        const std::wstring english = Ui::diagnostic(french);
+        EXPECT_NE(english, french) << "no English for " << utf8(french);
+        EXPECT_EQ(Ui::diagnostic(english, true), english) << "French left in " << utf8(english);
+    }
 
     SendMessageW(languageCombo, CB_SETCURSEL, 0, 0);
     harness->command(ControlId::languageList, CBN_SELCHANGE);
@@ -434,9 +437,7 @@ TEST_F(WindowModule, FileNameThatIsNotUnicodeIsRefusedAndTheChoiceKept) {
     setSelectedFile(kept);
     // NTFS takes such a name; Wine cannot create it, and the name alone decides.
     const std::wstring broken = file.path().parent_path().wstring() + L"\\photo" + wchar_t(0xD800) + L".jpg";
-    EXPECT_EQ(
-        errorOf([&] { setSelectedFile(broken); }),
-        "Le nom de ce fichier contient des caract\u00e8res invalides. Renommez-le puis choisissez-le \u00e0 nouveau.");
+    EXPECT_EQ(wide(errorOf([&] { setSelectedFile(broken); })), Ui::Refusal::fileNameNotUnicode.french);
     EXPECT_EQ(selectedPath, kept);
     EXPECT_EQ(readText(fileLabel), L"kept.bin");
 }

@@ -6,17 +6,16 @@ namespace window_monkey {
 
 // The interface's own texts that warning boxes may show, besides the dictionary's:
 // French and English, a box's text begins with one of them.
-const std::pair<const wchar_t*, const wchar_t*> interfaceTexts[] = {
-    {L"Choisissez un fichier lisible, pas un dossier.", L"Choose a readable file, not a folder."},
-    {L"Saisissez un texte \u00e0 envoyer.", L"Enter some text to send."},
-    {L"Connectez le PC au m\u00eame r\u00e9seau que le t\u00e9l\u00e9phone, puis choisissez une interface.",
-     L"Connect your PC and phone to the same network, then select an interface."},
-    {L"Attendez la fin du transfert ou annulez-le.", L"Wait for the transfer to finish or cancel it."},
-    {L"Presse-papiers indisponible. R\u00e9essayez.", L"Clipboard unavailable. Try again."},
-    {L"Copie impossible.", L"Could not copy."},
-    {L"Ouverture du QR code impossible.", L"Could not open the QR code."},
-    {L"Le nom de ce fichier contient des caract\u00e8res invalides.", L"This file name contains invalid characters."},
-    {L"Impossible d\u2019ouvrir le navigateur.", L"Could not open the browser."},
+const Ui::TextPair interfaceTexts[] = {
+    Ui::Refusal::notAFile,
+    Ui::Refusal::emptyText,
+    Ui::Refusal::noNetwork,
+    Ui::Refusal::transferUnderWay,
+    Ui::Refusal::clipboardUnavailable,
+    Ui::Refusal::copyFailed,
+    Ui::Refusal::qrWindowNotOpened,
+    Ui::Refusal::fileNameNotUnicode,
+    Ui::Message::browserUnavailable,
 };
 
 std::string Monkey::windowAnswers() {
@@ -201,9 +200,9 @@ std::string Monkey::boxesInInterfaceLanguage() {
     for (const Box& box : boxes_) {
         if (box.caption != L"Tolvenaire Android") continue;
         bool known = false;
-        for (const auto& [french, english] : interfaceTexts) {
-            if (box.text.rfind(box.english ? english : french, 0) == 0) known = true;
-            if (box.text.rfind(box.english ? french : english, 0) == 0)
+        for (const Ui::TextPair& text : interfaceTexts) {
+            if (box.text.rfind(text.in(box.english), 0) == 0) known = true;
+            if (box.text.rfind(text.in(!box.english), 0) == 0)
                 return "a box in the other language: " + narrow(box.text);
         }
         const bool frenchLeft = Ui::diagnostic(box.text, true) != box.text;

@@ -301,7 +301,7 @@ private:
 };
 
 // The interface's own texts that warning boxes may show, French and English.
-extern const std::pair<const wchar_t*, const wchar_t*> interfaceTexts[9];
+extern const Ui::TextPair interfaceTexts[9];
 
 // The addresses the fake adapters offer now, out of all three.
 extern std::vector<std::pair<std::wstring, std::string>> offeredAddresses;
