@@ -7,7 +7,7 @@
 # namespace, drives TolvenaireAndroid.exe in French and in English to the sharing
 # state, takes the window and the enlarged QR window, and takes the phone page in
 # Chromium's phone profile from a "phone" namespace. The Bluetooth states, which
-# Wine cannot reach, come from tests/app/screenshot_scenes_win.cpp: the same window
+# Wine cannot reach, come from tools/screenshots/scenes_win.cpp: the same window
 # and pairing dialog with a fake phone. Each picture is cropped to its window and
 # reduced to a palette; the QR codes must decode to the link the window shows.
 set -euo pipefail
@@ -23,7 +23,7 @@ if [ ! -f "$dir/build.ninja" ]; then
   cmake -S "$tree" -B "$dir" -G Ninja "${windows_flags[@]}" >/dev/null
 fi
 cmake --build "$dir" --target TolvenaireAndroid window_probe screenshot_scenes >/dev/null
-app=$dir/app/TolvenaireAndroid.exe probe=$dir/tests/app/window_probe.exe scenes=$dir/tests/app/screenshot_scenes.exe
+app=$dir/app/TolvenaireAndroid.exe probe=$dir/tests/app/window_probe.exe scenes=$dir/tools/screenshots/screenshot_scenes.exe
 images=$tree/docs/images
 netns_tag=shot$$
 # Wine names an adapter after its Linux interface: the address list then reads as

@@ -2,11 +2,11 @@
 # Prints figures for the application under Wine: executable size, time from process
 # start to the window being shown (cold: fresh wineserver; warm: wineserver already
 # running), and the memory of the running application idle and while a phone polls.
-#   window_bench.sh <TolvenaireAndroid.exe> <window_probe.exe> [runs]
+#   bash tools/window-bench.sh <TolvenaireAndroid.exe> <window_probe.exe> [runs]
 set -uo pipefail
 app=$1 probe=$2 runs=${3:-5}
 artifacts=$(mktemp -d /tmp/win-bench-shots.XXXXXX)
-source "$(dirname "$0")/window_env.sh"
+source "$(dirname "$0")/../tests/app/window_env.sh"
 trap 'cleanup; rm -rf "$artifacts"' EXIT
 
 x86_64-w64-mingw32-strip -o "$work/stripped.exe" "$app"
