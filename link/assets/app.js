@@ -18,6 +18,8 @@
       fileHeading: 'Prêt à télécharger',
       noFile: 'Choisissez un fichier dans Windows.',
       download: 'Télécharger',
+      keepHint: 'Si votre navigateur indique que le fichier ne peut pas être téléchargé de manière sécurisée, ' +
+        'choisissez Conserver : il vient directement de votre PC par le réseau local.',
       sharedText: 'Texte partagé',
       footer: 'Gardez Tolvenaire ouverte sur le PC. HTTP n’est pas chiffré : utilisez un réseau de confiance. ' +
         'Toute personne ayant le lien et pouvant joindre le PC peut lire le contenu partagé.',
@@ -40,6 +42,8 @@
       fileHeading: 'Ready to download',
       noFile: 'Choose a file in Windows.',
       download: 'Download',
+      keepHint: 'If your browser says the file can’t be downloaded securely, choose Keep: ' +
+        'it comes straight from your PC over the local network.',
       sharedText: 'Shared text',
       footer: 'Keep Tolvenaire open on your PC. HTTP is not encrypted: use a trusted network. ' +
         'Anyone with the link who can reach the PC can read the shared content.',
@@ -52,10 +56,17 @@
   };
 
   var LABELS = ['languageLabel', 'heading', 'intro', 'textTag', 'textHeading', 'noText', 'copy',
-    'saveText', 'fileTag', 'fileHeading', 'noFile', 'download', 'footer'];
+    'saveText', 'fileTag', 'fileHeading', 'noFile', 'download', 'keepHint', 'footer'];
   var POLL_MS = 2000;
   var TIMEOUT_MS = 7000;
   var FILE_ID = /^[0-9a-f]{32}$/;
+  // Chrome holds a download from a plain-HTTP page until the user chooses Keep, except
+  // for the types it counts as likely safe: kSafeExtensions of Chromium's
+  // chrome/browser/download/insecure_download_blocking.cc (here as in Chromium 156),
+  // matched against the last extension of the saved name, ignoring case. Chrome's
+  // "Always use secure connections" holds these too.
+  var LIKELY_SAFE = ['txt', 'css', 'json', 'csv', 'tsv', 'jpg', 'jpeg', 'png', 'gif', 'tif', 'tiff', 'ico', 'webp',
+    'avif', 'aac', 'midi', 'ogg', 'wav', 'webm', 'mp3', 'mp4', 'm4a', 'flac', 'mpeg', 'mov', 'wmv'];
 
   var language = 'fr';
   var manualLanguage = false;
@@ -74,6 +85,12 @@
   // regions again on every poll.
   function show(element, value) {
     if (element.textContent !== value) element.textContent = value;
+  }
+
+  function heldByBrowser(name) {
+    var dot = name.lastIndexOf('.');
+    var extension = dot < 0 ? '' : name.slice(dot + 1).toLowerCase();
+    return LIKELY_SAFE.indexOf(extension) < 0;
   }
 
   function formatSize(bytes, code) {
@@ -112,6 +129,13 @@
     show(byId('feedback'), key === null ? '' : TEXTS[language][key]);
   }
 
+  // The hint also describes the download link while it is shown.
+  function showKeepHint(shown) {
+    byId('keepHint').hidden = !shown;
+    if (shown) byId('download').setAttribute('aria-describedby', 'keepHint');
+    else byId('download').removeAttribute('aria-describedby');
+  }
+
   function isValidState(state) {
     if (state === null || typeof state !== 'object' || Array.isArray(state)) return false;
     if (!Number.isSafeInteger(state.revision)) return false;
@@ -142,11 +166,13 @@
       var link = byId('download');
       link.setAttribute('href', 'file/' + file.id);
       link.setAttribute('download', file.name);
+      showKeepHint(heldByBrowser(file.name));
     } else {
       currentSize = null;
       show(byId('name'), '');
       show(byId('size'), '');
       byId('download').removeAttribute('href');
+      showKeepHint(false);
     }
     setFeedback(null);
   }

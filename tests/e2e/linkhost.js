@@ -51,8 +51,8 @@ function startHost(args, { timeout = 60000 } = {}) {
 
 // The start of a run against the host: a work folder the host may read holding
 // `files` (name: content), the host started with `args(work)`, its link, and a
-// browser page (not yet on the link).
-async function startRun({ prefix, files, args }) {
+// browser page (not yet on the link), of Playwright's phone unless `launch(work)` says.
+async function startRun({ prefix, files, args, launch = undefined }) {
   const fs = require('node:fs');
   const os = require('node:os');
   const path = require('node:path');
@@ -62,7 +62,7 @@ async function startRun({ prefix, files, args }) {
   for (const [name, content] of Object.entries(files)) fs.writeFileSync(path.join(work, name), content);
   const host = startHost(args(work));
   const link = await host.line(0, process.env.LINKHOST_WINE === '1' ? 180000 : 30000);
-  const browser = await launchBrowser();
+  const browser = await (launch ? launch(work) : launchBrowser());
   return { work, host, link, browser, page: await browser.newPage() };
 }
 

@@ -238,8 +238,11 @@ test('empty text and no file show the invitations; a file shows name, size and l
   assert.equal(await page.locator('#noText').isVisible(), false);
   assert.equal(await page.locator('#download').getAttribute('href'), `file/${GOOD_ID}`);
   assert.equal(await page.locator('#download').getAttribute('download'), 'relevé.pdf');
+  assert.equal(await page.locator('#keepHint').isVisible(), true, 'Chrome holds a .pdf');
   await page.screenshot({ path: path.join(artifactsDir(), 'stand-in-file.png'), fullPage: true });
-  answer = state({ revision: 3, text: '', file: null });
+  answer = state({ revision: 3, text: 'x', file: { name: 'Photo.JPG', size: 2048, id: GOOD_ID } });
+  await waitFor(async () => !(await page.locator('#keepHint').isVisible()), { what: 'no hint for a picture' });
+  answer = state({ revision: 4, text: '', file: null });
   await waitFor(() => page.locator('#noFile').isVisible(), { what: 'file withdrawn' });
   assert.equal(await page.locator('#noText').isVisible(), true);
 });

@@ -141,6 +141,8 @@ test('an English PC switches the page to English, unless the visitor chose a lan
   assert.equal(await page.locator('html').getAttribute('lang'), 'en');
   assert.equal(await page.locator('#language').inputValue(), 'en');
   assert.equal(await text('#copy'), 'Copy text');
+  assert.equal(await text('#keepHint'), 'If your browser says the file can’t be downloaded securely, choose Keep: ' +
+    'it comes straight from your PC over the local network.');
   assert.equal(await text('#footer'), 'Keep Tolvenaire open on your PC. HTTP is not encrypted: use a trusted network. ' +
     'Anyone with the link who can reach the PC can read the shared content.');
   await page.screenshot({ path: path.join(artifactsDir(), 'phone-en.png'), fullPage: true });
