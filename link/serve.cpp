@@ -64,7 +64,8 @@ std::string stateDocument(const SharedContent& content, bool english) {
 }
 
 // Fills `head` with the bytes through the first blank line. Returns 0 when the head is
-// complete, 431 when it grew past the limit first, -1 when the client is given up.
+// complete, 431 when it grew past the limit first, 400 when its first byte cannot start
+// a request line, -1 when the client is given up.
 int readHead(NetworkConnection& connection, const std::atomic<bool>& running, std::uint64_t acceptedAt,
              std::string& head) {
     char piece[headPiece];
@@ -79,6 +80,10 @@ int readHead(NetworkConnection& connection, const std::atomic<bool>& running, st
         auto got = connection.read(reinterpret_cast<unsigned char*>(piece), sizeof piece, acceptedAt + headTimeMs);
         if (got <= 0) return -1;
         head.append(piece, static_cast<std::size_t>(got));
+        // A request line starts with a method, a token; no more bytes can mend another
+        // first byte. Chrome's HTTPS-first setting opens with a TLS ClientHello (0x16)
+        // here, which would otherwise hold a worker for the whole head time.
+        if (!tokenCharacter(head.front())) return 400;
     }
 }
 
@@ -90,8 +95,8 @@ bool readRequest(NetworkConnection& connection, const std::atomic<bool>& running
     std::string received;
     const int outcome = readHead(connection, running, acceptedAt, received);
     if (outcome < 0) return false;
-    if (outcome == 431) {
-        refusal = &tooLarge;
+    if (outcome > 0) {
+        refusal = outcome == 431 ? &tooLarge : &invalid;
         return true;
     }
     // A byte after the head is a body or a second request: neither is served.

@@ -215,6 +215,29 @@ TEST_F(ServerLimits, StopDuringFourDownloadsReturnsPromptlyAndCutsThem) {
     EXPECT_THROW(Client("127.0.0.1", server.port), std::runtime_error) << "nobody listens after stop";
 }
 
+TEST_F(ServerLimits, TlsClientHelloIsRefusedAtOnceAndItsWorkerServesAgain) {
+    // The first bytes of openssl s_client's ClientHello (record, handshake, version, then
+    // its random): what Chrome sends first when it tries HTTPS on the link's port.
+    const std::string hello("\x16\x03\x01\x01\x24\x01\x00\x01\x20\x03\x03\x6d\xb3\xb4\x1c\x83", 16);
+    // A silent connection, given up only at its head time-out, holds one worker and
+    // stands as the clock: every hello must be answered while it is still open.
+    Client silent("127.0.0.1", server.port, "127.0.0.2");
+    std::vector<std::unique_ptr<Client>> hellos;
+    for (int address = 3; address <= 7; ++address) {
+        hellos.push_back(std::make_unique<Client>("127.0.0.1", server.port, "127.0.0." + std::to_string(address)));
+        hellos.back()->send(hello);
+    }
+    // Five hellos on the three other workers: the last two are served only by a worker
+    // freed from an earlier one.
+    for (auto& client : hellos) {
+        bool closed = false;
+        const Answer answer = parseAnswer(client->receiveAll(seconds(10), &closed));
+        EXPECT_TRUE(closed);
+        EXPECT_EQ(answer.status, 400) << answer.head;
+    }
+    EXPECT_FALSE(silent.closedWithoutAnswer(milliseconds(50))) << "a hello was held until the head time-out";
+}
+
 TEST_F(ServerLimits, FloodOfSilentConnectionsDelaysButDoesNotStarveAPhone) {
     std::vector<std::unique_ptr<Client>> flood;
     for (int address = 2; address <= 9; ++address) {
