@@ -42,16 +42,9 @@ void confirmPairing(const AuthenticationChallenge& request) {
         rejectBluetoothChallenge(request.params);  // another phone was chosen meanwhile
         return;
     }
-    const BluetoothTransfer::Snapshot before = bluetoothTransfer->snapshot();
+    // A job that failed meanwhile shows its box after this, and its notice again.
     const bool confirmed = confirmBluetoothChallenge(windowHandle, request);
-    const BluetoothTransfer::Snapshot after = bluetoothTransfer->snapshot();
     if (!confirmed) bluetoothTransfer->cancel();
-    if ((after.job != before.job || after.state != before.state) && !BluetoothTransfer::busy(after.state)) {
-        // The job ended while the dialog was open: its outcome says more than the
-        // dialog's (a failure must not hide behind "Confirmation sent").
-        pollBluetooth(true);
-        return;
-    }
     status(confirmed ? Ui::Notice::confirmationSent : Ui::Notice::pairingRejected);
 }
 

@@ -190,7 +190,8 @@ TEST_F(BluetoothWindowTest, CancelNoticeGivesWayToAFailureBoxOnceTheJobHasEnded)
     harness->command(ControlId::textSend);  // nothing to send: a box
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], L"Saisissez un texte \u00e0 envoyer.");
-    EXPECT_EQ(windowText(app::statusLabel), L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.");
+    // Once a box has closed, the status line follows the job again: its outcome.
+    EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
 }
 
 TEST_F(BluetoothWindowTest, ProgressBarIsTealWhileSending) {
@@ -420,8 +421,9 @@ TEST_F(BluetoothWindowTest, AnUpdateFailureWaitsUntilTheHelpBoxIsClosed) {
                          // The outcome is posted right after the runner returns: give
                          // the help box's loop a few ticks to hand it to the window.
                          MSG waiting;
-                         if (!answered || PeekMessageW(&waiting, window, app::internetActionFinished,
-                                                       app::internetActionFinished, PM_NOREMOVE) ||
+                         if (!answered ||
+                             PeekMessageW(&waiting, window, app::internetActionFinished, app::internetActionFinished,
+                                          PM_NOREMOVE) ||
                              ++ticksSince < 10)
                              return false;
                          dialogsWithResultIn = openDialogs();
