@@ -98,7 +98,10 @@ void onPairingRequest(WPARAM key, LPARAM extra) {
 
 void stopListening() { authenticationListener.reset(); }
 
-void discardPairingRequests() { discardBluetoothChallenges(windowHandle); }
+void discardPairingRequests() {
+    discardBluetoothChallenges(windowHandle);
+    authenticationDialogOpen = false;  // also a request whose confirmation was still waiting
+}
 
 void sendBluetooth(const std::wstring& path) {
     auto share = std::make_shared<FileShare>(path);
