@@ -26,6 +26,7 @@
 #include "tests/pairing/user_script_win.h"
 #include "tests/support/eventually.h"
 #include "tests/support/main_window_win.h"
+#include "tests/support/open_dialog_win.h"
 #include "tests/support/patterned.h"
 #include "tests/support/raised.h"
 #include "tests/support/temp_file.h"
@@ -52,21 +53,6 @@ bool controlsFreeAfterJob(HWND window) {
     for (int id : lockedWhileBusy)
         if (!IsWindowEnabled(GetDlgItem(window, id))) return false;
     return IsWindowEnabled(app::cancelBluetoothButton) == FALSE;
-}
-
-// The dialogs and message boxes this thread shows.
-int openDialogs() {
-    int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM found) {
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, 16);
-            if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) ++*reinterpret_cast<int*>(found);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count;
 }
 
 // Where the ink of a static control's text ends, and where its text ends drawn whole
@@ -190,7 +176,9 @@ TEST_F(BluetoothWindowTest, CancelNoticeGivesWayToAFailureBoxOnceTheJobHasEnded)
     harness->command(ControlId::textSend);  // nothing to send: a box
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], L"Saisissez un texte \u00e0 envoyer.");
-    // Once a box has closed, the status line follows the job again: its outcome.
+    EXPECT_NE(windowText(app::statusLabel), L"Annulation du transfert\u2026");
+    // Once the message loop has run after the box, the status line shows the job's outcome.
+    testing_support::MainWindow::pump();
     EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
 }
 
@@ -426,7 +414,7 @@ TEST_F(BluetoothWindowTest, AnUpdateFailureWaitsUntilTheHelpBoxIsClosed) {
                                           PM_NOREMOVE) ||
                              ++ticksSince < 10)
                              return false;
-                         dialogsWithResultIn = openDialogs();
+                         dialogsWithResultIn = testing_support::visibleDialogs();
                          SendMessageW(help, WM_COMMAND, IDOK, 0);
                          return true;
                      },
@@ -436,10 +424,7 @@ TEST_F(BluetoothWindowTest, AnUpdateFailureWaitsUntilTheHelpBoxIsClosed) {
                          return true;
                      }});
     harness->command(ControlId::help);
-    eventually([&] {
-        pump();
-        return user.finished();
-    });
+    testing_support::MainWindow::pumpedUntil([&] { return user.finished(); });
     EXPECT_EQ(dialogsWithResultIn, 1) << "the failure box opened over the help box";
     EXPECT_EQ(failureBox, L"Serveur de mise a jour injoignable.");
     EXPECT_EQ(user.dialogsSeen(), 2);
@@ -458,7 +443,7 @@ TEST_F(BluetoothWindowTest, AJobFailingWhileThePairingDialogIsOpenIsShownWhenItC
                      },
                      [&](HWND dialog) {
                          if (app::shownJob.state != BluetoothTransfer::State::Failed) return false;
-                         dialogsAfterFailure = openDialogs();
+                         dialogsAfterFailure = testing_support::visibleDialogs();
                          statusAfterFailure = windowText(app::statusLabel);
                          click(dialog, IDC_PAIRING_CONFIRM);
                          return true;
@@ -470,10 +455,7 @@ TEST_F(BluetoothWindowTest, AJobFailingWhileThePairingDialogIsOpenIsShownWhenItC
                          return true;
                      }});
     app::onPairingRequest(inbox().post(window, request(phone), platform.now()), 0);
-    eventually([&] {
-        pump();
-        return user.finished();
-    });
+    testing_support::MainWindow::pumpedUntil([&] { return user.finished(); });
     const std::wstring failure = app::bluetoothTransfer->snapshot().message;
     EXPECT_EQ(dialogsAfterFailure, 1) << "the failure box opened beside the pairing dialog";
     EXPECT_EQ(statusAfterFailure, failure);
@@ -499,7 +481,7 @@ TEST_F(BluetoothWindowTest, AJobFailingDuringTheFileDialogIsShownWhenItCloses) {
                      },
                      [&](HWND dialog) {
                          if (app::shownJob.state != BluetoothTransfer::State::Failed) return false;
-                         dialogsAfterFailure = openDialogs();
+                         dialogsAfterFailure = testing_support::visibleDialogs();
                          SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
                          return true;
                      },
@@ -509,10 +491,7 @@ TEST_F(BluetoothWindowTest, AJobFailingDuringTheFileDialogIsShownWhenItCloses) {
                          return true;
                      }});
     harness->command(ControlId::chooseFile);
-    eventually([&] {
-        pump();
-        return user.finished();
-    });
+    testing_support::MainWindow::pumpedUntil([&] { return user.finished(); });
     const std::wstring failure = app::bluetoothTransfer->snapshot().message;
     EXPECT_EQ(dialogsAfterFailure, 1) << "the failure box opened over the file dialog";
     EXPECT_EQ(failureBox, failure);
