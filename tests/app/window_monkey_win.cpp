@@ -188,6 +188,8 @@ LRESULT CALLBACK Monkey::watchActivated(int code, WPARAM wParam, LPARAM lParam) 
 // One step of the user's part in the dialog or box on top.
 void Monkey::answer(HWND dialog) {
     const int ticks = ++dialogTicks_[dialog];
+    // The window's timer goes on while a box is open: what it finds must wait for the box.
+    if (ticks == 1 && window()) SendMessageW(window(), WM_TIMER, app::refreshTimer, 0);
     if (ticks > 500) {  // 5 s: the driver's own fault; never leave the run waiting
         EndDialog(dialog, IDCANCEL);
         return;
