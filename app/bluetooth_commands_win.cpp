@@ -14,7 +14,9 @@
 #include "base/file_share.h"
 #include "base/language.h"
 #include "bluetooth/bluetooth_transfer.h"
+#include "bluetooth/pairing/authentication.h"
 #include "bluetooth/pairing/pairing_win.h"
+#include "bluetooth/socket_channel.h"
 
 namespace app {
 namespace {
@@ -25,6 +27,26 @@ void listenTo(const BLUETOOTH_DEVICE_INFO& phone) {
 }
 
 unsigned long long phoneAddress() { return bluetoothDevice->Address.ullLong & 0xFFFFFFFFFFFFull; }
+
+// Windows holds the job's connection while it pairs, which takes the user's time to
+// compare the codes: a connection that gave up before the request does would fail the
+// job behind the dialog the user is still answering.
+static_assert(ChannelTimeouts{}.connectMs > requestLifetimeMs, "the connection outlasts a pairing request");
+
+// The confirmation of a pairing request, once no other modal window is open.
+void confirmPairing(const AuthenticationChallenge& request) {
+    struct Closed {
+        ~Closed() { authenticationDialogOpen = false; }
+    } closed;
+    if (!bluetoothDevice || request.params.device.address != phoneAddress()) {
+        rejectBluetoothChallenge(request.params);  // another phone was chosen meanwhile
+        return;
+    }
+    // A job that failed meanwhile shows its box after this, and its notice again.
+    const bool confirmed = confirmBluetoothChallenge(windowHandle, request);
+    if (!confirmed) bluetoothTransfer->cancel();
+    status(confirmed ? Ui::Notice::confirmationSent : Ui::Notice::pairingRejected);
+}
 
 }  // namespace
 
@@ -68,26 +90,18 @@ void onPairingRequest(WPARAM key, LPARAM extra) {
         rejectBluetoothChallenge(request->params);
         return;
     }
+    // From here until the confirmation closes, further requests are dropped: the
+    // phone asks again if it still wants to pair.
     authenticationDialogOpen = true;
-    bool confirmed = false;
-    try {
-        confirmed = confirmBluetoothChallenge(windowHandle, *request);
-    } catch (...) {
-        authenticationDialogOpen = false;
-        throw;
-    }
-    authenticationDialogOpen = false;
-    if (confirmed) {
-        status(Ui::Notice::confirmationSent);
-        return;
-    }
-    bluetoothTransfer->cancel();
-    status(Ui::Notice::pairingRejected);
+    afterModalWindows([request = *request] { confirmPairing(request); });
 }
 
 void stopListening() { authenticationListener.reset(); }
 
-void discardPairingRequests() { discardBluetoothChallenges(windowHandle); }
+void discardPairingRequests() {
+    discardBluetoothChallenges(windowHandle);
+    authenticationDialogOpen = false;  // also a request whose confirmation was still waiting
+}
 
 void sendBluetooth(const std::wstring& path) {
     auto share = std::make_shared<FileShare>(path);
@@ -140,7 +154,15 @@ void pollBluetooth(bool force) {
         english += suffix;
     }
     status(french, english);
-    if (changed && job.state == BluetoothTransfer::State::Failed) error(job.message);
+    if (changed && job.state == BluetoothTransfer::State::Failed) {
+        // Shown after any modal window open now; the notice comes back with it, over
+        // whatever that window's caller wrote.
+        afterModalWindows([failed = job] {
+            const BluetoothTransfer::Snapshot now = bluetoothTransfer->snapshot();
+            if (now.job == failed.job && now.state == failed.state) pollBluetooth(true);
+            error(failed.message);
+        });
+    }
 }
 
 }  // namespace app

@@ -15,7 +15,10 @@ namespace {
 
 constexpr DWORD ownerButton = WS_TABSTOP | BS_PUSHBUTTON | BS_OWNERDRAW;
 constexpr DWORD dropList = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
-constexpr DWORD pathLabel = SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS;
+// A static control takes "&" as a mnemonic prefix: none of ours has a mnemonic, and
+// names ("Q&A notes.txt", a phone called "Max & Co") must show whole.
+constexpr DWORD plainLabel = SS_LEFT | SS_NOPREFIX;
+constexpr DWORD pathLabel = SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS | SS_NOPREFIX;
 constexpr DWORD linkBox = ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP;
 
 struct ControlRow {
@@ -39,7 +42,7 @@ const ControlRow controlTable[] = {
     {ControlId::close, nullptr, WC_BUTTONW, ownerButton, 0, Place::close, false, L""},
     {ControlId::wifiMode, nullptr, WC_BUTTONW, ownerButton, 0, Place::wifiMode, false, L""},
     {ControlId::bluetoothMode, nullptr, WC_BUTTONW, ownerButton, 0, Place::bluetoothMode, false, L""},
-    {0, &modeSummary, WC_STATICW, SS_LEFT, 0, Place::modeSummary, true, L""},
+    {0, &modeSummary, WC_STATICW, plainLabel, 0, Place::modeSummary, true, L""},
     {ControlId::textEdit, &textEdit, WC_EDITW, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP,
      WS_EX_CLIENTEDGE, Place::textEdit, false, L""},
     {ControlId::textSend, &textSendButton, WC_BUTTONW, ownerButton, 0, Place::textSend, false, L""},
@@ -60,7 +63,7 @@ const ControlRow controlTable[] = {
     {0, &btProgress, PROGRESS_CLASSW, PBS_SMOOTH, 0, Place::progress, false, L""},
     {ControlId::cancelBluetooth, &cancelBluetoothButton, WC_BUTTONW, ownerButton, 0, Place::cancelBluetooth, false,
      L""},
-    {0, &statusLabel, WC_STATICW, SS_LEFT, 0, Place::statusLabel, true, L""},
+    {0, &statusLabel, WC_STATICW, plainLabel, 0, Place::statusLabel, true, L""},
 };
 
 HFONT makeFont(int height, int weight) {

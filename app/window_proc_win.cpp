@@ -41,6 +41,7 @@ LRESULT onHitTest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 void onDestroy(HWND window) {
     if (remoteActions) remoteActions->close();
     KillTimer(window, refreshTimer);
+    dropWaitingBoxes();
     if (qrWindow) DestroyWindow(qrWindow);
     stopListening();
     if (server) server->stop();
@@ -67,8 +68,12 @@ bool dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_COMMAND: onCommand(LOWORD(wParam), HIWORD(wParam)); return true;
     case WM_DROPFILES: onDropFiles(reinterpret_cast<HDROP>(wParam)); return true;
     case WM_TIMER: onTimer(); return true;
-    case internetActionFinished: onInternetActionFinished(wParam, lParam); return true;
+    case internetActionFinished:
+        afterModalWindows([wParam, lParam] { onInternetActionFinished(wParam, lParam); });
+        return true;
     case pairingRequest: onPairingRequest(wParam, lParam); return true;
+    case WM_ENABLE: onEnable(wParam != FALSE); return true;
+    case modalWindowClosed: onModalWindowClosed(); return true;
     case WM_ACTIVATE: return onActivate(wParam);
     case WM_SETFOCUS: restoreFocus(); return true;
     case WM_DESTROY: onDestroy(window); return true;

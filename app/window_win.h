@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,7 @@ namespace app {
 
 constexpr UINT internetActionFinished = remote::ActionFinished;  // posted by the Internet runner
 constexpr UINT pairingRequest = WM_APP + 53;
+constexpr UINT modalWindowClosed = WM_APP + 55;  // posted to itself: boxes that waited may show
 constexpr UINT_PTR refreshTimer = 1;
 constexpr UINT refreshPeriodMs = 250;
 
@@ -177,6 +179,15 @@ void pressFocusedButton();
 // Enabling and showing that never leave the focus on a control that cannot take it.
 void enableControl(HWND control, bool enabled);
 void showControl(HWND control, bool visible);
+
+// Boxes from background results (waiting_boxes_win.cpp).
+// Shows `box` now, or once no modal window is open any more (it and every box that
+// waits before it).
+void afterModalWindows(std::function<void()> box);
+// WM_ENABLE of the main window: a modal window it owned may have closed.
+void onEnable(bool enabled);
+void onModalWindowClosed();
+void dropWaitingBoxes();
 
 // Internet results (internet_results_win.cpp).
 void onInternetActionFinished(WPARAM key, LPARAM extra);

@@ -19,9 +19,11 @@ public:
 };
 
 struct ChannelTimeouts {
-    std::uint64_t connectMs = 30000;  // until the phone's service answers the connection
-    std::uint64_t writeMs = 15000;    // renewed after every successful send
-    std::uint64_t readMs = 90000;     // one deadline per read call: the user's time to accept
+    // Until the phone's service answers the connection; Windows holds it while it pairs,
+    // so it outlasts a pairing request (60 s) and the bonding after it.
+    std::uint64_t connectMs = 75000;
+    std::uint64_t writeMs = 15000;  // renewed after every successful send
+    std::uint64_t readMs = 90000;   // one deadline per read call: the user's time to accept
 };
 
 class SocketChannel : public ObexChannel {

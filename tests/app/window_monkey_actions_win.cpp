@@ -28,6 +28,16 @@ void Monkey::restartIfClosed() {
     startSession();
 }
 
+// A box that waited for a modal window to close shows as soon as the program's loop
+// runs again, before any further input: the loop's next step, as the program takes it.
+void Monkey::showWaitingBoxes() {
+    MSG message;
+    for (int i = 0; i < 10 && window() &&
+                    PeekMessageW(&message, window(), app::modalWindowClosed, app::modalWindowClosed, PM_REMOVE);
+         ++i)
+        app::dispatchMessage(message);
+}
+
 // A text of `size` UTF-8 bytes, or with `units` of `size` UTF-16 units: lines of
 // three-byte characters, ASCII to fill. Short lines, because Wine's edit control lays
 // out one long paragraph in a time that grows with its square (minutes at a million).

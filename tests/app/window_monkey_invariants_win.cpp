@@ -56,6 +56,8 @@ std::string Monkey::focusOnAUsableControl() {
 
 std::string Monkey::focusBackAfterBox() { return focusProblem_; }
 
+std::string Monkey::oneModalWindowAtATime() { return modalProblem_; }
+
 std::string Monkey::clickActsOnce() { return clickProblem_; }
 
 std::string Monkey::sharingShownWhileRunning() {
@@ -241,6 +243,7 @@ std::optional<Violation> Monkey::checkAll() {
         {"typedTextKept", &Monkey::typedTextKept},
         {"focusOnAUsableControl", &Monkey::focusOnAUsableControl},
         {"focusBackAfterBox", &Monkey::focusBackAfterBox},
+        {"oneModalWindowAtATime", &Monkey::oneModalWindowAtATime},
         {"clickActsOnce", &Monkey::clickActsOnce},
         {"noExceptionEscapes", &Monkey::noExceptionEscapes},
         {"sharingShownWhileRunning", &Monkey::sharingShownWhileRunning},

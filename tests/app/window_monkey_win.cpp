@@ -146,6 +146,8 @@ LRESULT CALLBACK Monkey::guardedProc(HWND window, UINT message, WPARAM wParam, L
 
 void CALLBACK Monkey::answerBoxes(HWND, UINT, UINT_PTR, DWORD) {
     if (!active) return;
+    if (testing_support::visibleDialogs() > 1 && active->modalProblem_.empty())
+        active->modalProblem_ = "a box opened over another modal window";
     if (HWND dialog = testing_support::openDialog()) active->answer(dialog);
     // A context menu or the system menu, opened by a right-click: dismissed, as a
     // person does with Escape.
@@ -186,6 +188,8 @@ LRESULT CALLBACK Monkey::watchActivated(int code, WPARAM wParam, LPARAM lParam) 
 // One step of the user's part in the dialog or box on top.
 void Monkey::answer(HWND dialog) {
     const int ticks = ++dialogTicks_[dialog];
+    // The window's timer goes on while a box is open: what it finds must wait for the box.
+    if (ticks == 1 && window()) SendMessageW(window(), WM_TIMER, app::refreshTimer, 0);
     if (ticks > 500) {  // 5 s: the driver's own fault; never leave the run waiting
         EndDialog(dialog, IDCANCEL);
         return;
@@ -271,6 +275,7 @@ bool Monkey::run(int count) {
             addressBefore_ = -1;
             unaskedClose_.clear();
             focusProblem_.clear();
+            modalProblem_.clear();
             clickProblem_.clear();
             busyBefore_ = busy();
             cancelEnabledBefore_ = IsWindowEnabled(cancelBluetoothButton) != FALSE;
@@ -278,6 +283,7 @@ bool Monkey::run(int count) {
             if (trace_) std::printf("%d %s\n", number_, candidate->name), std::fflush(stdout);
             const auto start = Clock::now();
             if (candidate->take()) chosen = candidate;
+            showWaitingBoxes();
             restartIfClosed();
             if (trace_ && !detail_.empty()) std::printf("    %s\n", detail_.c_str()), std::fflush(stdout);
             spent_[candidate->name] += std::chrono::duration<double>(Clock::now() - start).count();

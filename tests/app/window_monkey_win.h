@@ -201,6 +201,7 @@ private:
     bool foreground();
     void followLanguageList();
     void restartIfClosed();
+    void showWaitingBoxes();
     static LRESULT CALLBACK watchActivation(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK watchActivated(int code, WPARAM wParam, LPARAM lParam);
     bool typeText();
@@ -221,6 +222,7 @@ private:
     std::string typedTextKept();
     std::string focusOnAUsableControl();
     std::string focusBackAfterBox();
+    std::string oneModalWindowAtATime();
     std::string clickActsOnce();
     std::string noExceptionEscapes();
     std::string sharingShownWhileRunning();
@@ -278,7 +280,7 @@ private:
     std::wstring boxText_;
     bool textMayChange_ = false;
     HWND focusBeforeBox_ = nullptr;
-    std::string focusProblem_, clickProblem_;
+    std::string focusProblem_, clickProblem_, modalProblem_;
 
     // What the invariants remember.
     std::wstring lastLink_;

@@ -16,14 +16,17 @@
 #include "app/window_win.h"
 #include "base/diagnostic.h"
 #include "base/language.h"
+#include "base/text.h"
 #include "bluetooth/bluetooth_transfer.h"
 #include "bluetooth/socket_channel.h"
 #include "platform/system.h"
+#include "remote/actions.h"
 #include "tests/bluetooth/loopback_receiver.h"
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
 #include "tests/support/eventually.h"
 #include "tests/support/main_window_win.h"
+#include "tests/support/open_dialog_win.h"
 #include "tests/support/patterned.h"
 #include "tests/support/raised.h"
 #include "tests/support/temp_file.h"
@@ -50,6 +53,38 @@ bool controlsFreeAfterJob(HWND window) {
     for (int id : lockedWhileBusy)
         if (!IsWindowEnabled(GetDlgItem(window, id))) return false;
     return IsWindowEnabled(app::cancelBluetoothButton) == FALSE;
+}
+
+// Where the ink of a static control's text ends, and where its text ends drawn whole
+// in the control's font: with "&" taken as a mnemonic prefix it draws narrower.
+struct Ink {
+    int drawn = 0;
+    int whole = 0;
+};
+Ink inkOf(HWND control) {
+    RECT area{};
+    GetClientRect(control, &area);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, area.right, area.bottom);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    Ink ink;
+    const COLORREF background = GetPixel(dc, area.right - 1, area.bottom - 1);
+    for (int x = 0; x < area.right; ++x)
+        for (int y = 0; y < area.bottom; ++y)
+            if (GetPixel(dc, x, y) != background) ink.drawn = x + 1;
+    const std::wstring text = windowText(control);
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    ink.whole = size.cx;
+    SelectObject(dc, font);
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return ink;
 }
 
 int progress() { return static_cast<int>(SendMessageW(app::btProgress, PBM_GETPOS, 0, 0)); }
@@ -141,7 +176,10 @@ TEST_F(BluetoothWindowTest, CancelNoticeGivesWayToAFailureBoxOnceTheJobHasEnded)
     harness->command(ControlId::textSend);  // nothing to send: a box
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], L"Saisissez un texte \u00e0 envoyer.");
-    EXPECT_EQ(windowText(app::statusLabel), L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.");
+    EXPECT_NE(windowText(app::statusLabel), L"Annulation du transfert\u2026");
+    // Once the message loop has run after the box, the status line shows the job's outcome.
+    testing_support::MainWindow::pump();
+    EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
 }
 
 TEST_F(BluetoothWindowTest, ProgressBarIsTealWhileSending) {
@@ -321,6 +359,144 @@ TEST_F(BluetoothWindowTest, RefusedRequestCancelsTheRunningJob) {
     EXPECT_TRUE(platform.responses[0].negative);
     ASSERT_TRUE(pollUntil(BluetoothTransfer::State::UserCancelled, std::chrono::seconds(5)));
     EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
+}
+
+// Names are shown whole: "&" is no mnemonic prefix in the file and phone labels or
+// in the pairing dialog (a name with "&", "&&" and a trailing "&").
+TEST_F(BluetoothWindowTest, NamesWithAmpersandsAreShownWhole) {
+    TempFile named(L"Q&A && notes&", std::string("x"));
+    app::setSelectedFile(named.wpath());
+    app::bluetoothDevice = phoneInfo(phone, L"Max & Co && sons&", true);
+    app::refreshLabels();
+    for (HWND label : {app::fileLabel, app::deviceLabel}) {
+        const Ink ink = inkOf(label);
+        EXPECT_NEAR(ink.drawn, ink.whole, 3) << "label '" << utf8(windowText(label)) << "' drawn shorter";
+    }
+    EXPECT_EQ(windowText(app::fileLabel), L"Q&A && notes&");
+    EXPECT_NE(windowText(app::deviceLabel).find(L"Max & Co && sons&"), std::wstring::npos);
+
+    Ink inDialog;
+    std::wstring shownName;
+    UserScript refuse({[&](HWND dialog) {
+        shownName = textOf(dialog, IDC_PAIRING_PHONE);
+        inDialog = inkOf(GetDlgItem(dialog, IDC_PAIRING_PHONE));
+        click(dialog, IDC_PAIRING_REFUSE);
+        return true;
+    }});
+    AuthenticationParams named2 = request(phone);
+    named2.device.name = L"Max & Co && sons&";
+    app::onPairingRequest(inbox().post(window, named2, platform.now()), 0);
+    EXPECT_EQ(shownName, L"Max & Co && sons&");
+    EXPECT_NEAR(inDialog.drawn, inDialog.whole, 3) << "the phone's name drawn shorter in the pairing dialog";
+}
+
+// A box from a background result never opens over another modal window: it waits
+// until that window has closed, and the status line then follows the job again.
+TEST_F(BluetoothWindowTest, AnUpdateFailureWaitsUntilTheHelpBoxIsClosed) {
+    std::atomic<bool> answered{false};
+    app::remoteActions = std::make_unique<remote::Actions>(window, [&](remote::Result& result) {
+        result.ok = false;
+        result.message = L"Serveur de mise a jour injoignable.";
+        answered = true;
+    });
+    int dialogsWithResultIn = 0;
+    std::wstring failureBox;
+    UserScript user({[&](HWND) {
+                         harness->command(ControlId::updateCheck);
+                         return true;
+                     },
+                     [&, ticksSince = 0](HWND help) mutable {
+                         // The outcome is posted right after the runner returns: give
+                         // the help box's loop a few ticks to hand it to the window.
+                         MSG waiting;
+                         if (!answered ||
+                             PeekMessageW(&waiting, window, app::internetActionFinished, app::internetActionFinished,
+                                          PM_NOREMOVE) ||
+                             ++ticksSince < 10)
+                             return false;
+                         dialogsWithResultIn = testing_support::visibleDialogs();
+                         SendMessageW(help, WM_COMMAND, IDOK, 0);
+                         return true;
+                     },
+                     [&](HWND box) {
+                         failureBox = textOf(box, 0xFFFF);
+                         SendMessageW(box, WM_COMMAND, IDOK, 0);
+                         return true;
+                     }});
+    harness->command(ControlId::help);
+    testing_support::MainWindow::pumpedUntil([&] { return user.finished(); });
+    EXPECT_EQ(dialogsWithResultIn, 1) << "the failure box opened over the help box";
+    EXPECT_EQ(failureBox, L"Serveur de mise a jour injoignable.");
+    EXPECT_EQ(user.dialogsSeen(), 2);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, ControlId::updateCheck)));
+}
+
+TEST_F(BluetoothWindowTest, AJobFailingWhileThePairingDialogIsOpenIsShownWhenItCloses) {
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, true});  // refuses once released
+    send(receiver, "paired.bin", 100);
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    int dialogsAfterFailure = 0;
+    std::wstring statusAfterFailure, failureBox, statusWithBox;
+    UserScript user({[&](HWND) {
+                         receiver.release();
+                         return true;
+                     },
+                     [&](HWND dialog) {
+                         if (app::shownJob.state != BluetoothTransfer::State::Failed) return false;
+                         dialogsAfterFailure = testing_support::visibleDialogs();
+                         statusAfterFailure = windowText(app::statusLabel);
+                         click(dialog, IDC_PAIRING_CONFIRM);
+                         return true;
+                     },
+                     [&](HWND box) {
+                         failureBox = textOf(box, 0xFFFF);
+                         statusWithBox = windowText(app::statusLabel);
+                         SendMessageW(box, WM_COMMAND, IDOK, 0);
+                         return true;
+                     }});
+    app::onPairingRequest(inbox().post(window, request(phone), platform.now()), 0);
+    testing_support::MainWindow::pumpedUntil([&] { return user.finished(); });
+    const std::wstring failure = app::bluetoothTransfer->snapshot().message;
+    EXPECT_EQ(dialogsAfterFailure, 1) << "the failure box opened beside the pairing dialog";
+    EXPECT_EQ(statusAfterFailure, failure);
+    EXPECT_EQ(failureBox, failure);
+    EXPECT_EQ(statusWithBox, failure);
+    EXPECT_EQ(windowText(app::statusLabel), failure) << "the confirmation's notice hid the failure";
+    ASSERT_EQ(platform.responses.size(), 1u);
+    EXPECT_FALSE(platform.responses[0].negative);
+    EXPECT_TRUE(controlsFreeAfterJob(window));
+}
+
+// The file dialog cannot be opened from the window while a job runs; the command is
+// sent directly, to have the system's own modal window open when the job fails.
+TEST_F(BluetoothWindowTest, AJobFailingDuringTheFileDialogIsShownWhenItCloses) {
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, true});
+    send(receiver, "chosen.bin", 100);
+    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    int dialogsAfterFailure = 0;
+    std::wstring failureBox;
+    UserScript user({[&](HWND) {
+                         receiver.release();
+                         return true;
+                     },
+                     [&](HWND dialog) {
+                         if (app::shownJob.state != BluetoothTransfer::State::Failed) return false;
+                         dialogsAfterFailure = testing_support::visibleDialogs();
+                         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                         return true;
+                     },
+                     [&](HWND box) {
+                         failureBox = textOf(box, 0xFFFF);
+                         SendMessageW(box, WM_COMMAND, IDOK, 0);
+                         return true;
+                     }});
+    harness->command(ControlId::chooseFile);
+    testing_support::MainWindow::pumpedUntil([&] { return user.finished(); });
+    const std::wstring failure = app::bluetoothTransfer->snapshot().message;
+    EXPECT_EQ(dialogsAfterFailure, 1) << "the failure box opened over the file dialog";
+    EXPECT_EQ(failureBox, failure);
+    EXPECT_EQ(windowText(app::statusLabel), failure);
+    EXPECT_TRUE(controlsFreeAfterJob(window));
 }
 
 }  // namespace

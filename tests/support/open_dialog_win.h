@@ -1,12 +1,13 @@
 #pragma once
 
-// The dialog or message box that a person would answer now on this thread: a visible
-// and enabled one (a box with another modal window over it is disabled), or null.
+// The dialogs and message boxes of this thread: the one a person would answer now,
+// and how many are shown.
 
 #include <windows.h>
 
 namespace testing_support {
 
+// A visible and enabled one (a box with another modal window over it is disabled), or null.
 inline HWND openDialog() {
     HWND found = nullptr;
     EnumThreadWindows(
@@ -20,6 +21,21 @@ inline HWND openDialog() {
         },
         reinterpret_cast<LPARAM>(&found));
     return found;
+}
+
+// How many are visible, enabled or not: more than one is a box over a box.
+inline int visibleDialogs() {
+    int count = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM result) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, 16);
+            if (lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window)) ++*reinterpret_cast<int*>(result);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
 }
 
 }  // namespace testing_support
