@@ -338,13 +338,29 @@ TEST(BluetoothJob, PhoneRefusalSilenceAndHangUpEndFailedWithTheirMessages) {
 }
 
 TEST(BluetoothJob, CancelAfterCompletionChangesNothingAndANewJobMayStart) {
-    Rig rig(Script{});
-    rig.job.startText(0x42, "un");
-    ASSERT_EQ(rig.waitFinal().state, State::Completed);
-    rig.job.cancel();
-    const auto after = rig.job.snapshot();
+    // Each receiver serves one connection: the first job goes to address 1, the next to 2.
+    LoopbackReceiver first(Script{}), second(Script{});
+    const auto toFirst = receiver::connectorTo(first), toSecond = receiver::connectorTo(second);
+    BluetoothTransfer job([&](unsigned long long address, const std::atomic<bool>& cancel) {
+        return (address == 1 ? toFirst : toSecond)(address, cancel);
+    });
+    const auto waitFinal = [&job] {
+        BluetoothTransfer::Snapshot s;
+        eventually([&] { return (s = job.snapshot()).state >= State::Completed; }, std::chrono::seconds(20));
+        return s;
+    };
+    job.startText(1, "un");
+    ASSERT_EQ(waitFinal().state, State::Completed);
+    job.cancel();
+    const auto after = job.snapshot();
     EXPECT_EQ(after.state, State::Completed);
     EXPECT_EQ(after.sent, after.total);
+
+    // The cancel of the finished job must not reach the next one.
+    job.startText(2, "deux");
+    const auto end = waitFinal();
+    EXPECT_EQ(end.state, State::Completed) << utf8(end.message);
+    EXPECT_EQ(second.result().body, (Bytes{0xEF, 0xBB, 0xBF, 'd', 'e', 'u', 'x'}));
 }
 
 TEST(BluetoothJob, DestroyingARunningJobCancelsAndJoinsIt) {
