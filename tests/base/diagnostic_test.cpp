@@ -51,13 +51,6 @@ TEST(Diagnostic, LeavesUncoveredTextAlone) {
     EXPECT_EQ(diagnostic(L"Impossible de démarrer l’appairage."), L"Could not start pairing.");
 }
 
-TEST(Diagnostic, TranslatesAKeyInsideALongerMessage) {
-    LanguageGuard english(true);
-    EXPECT_EQ(diagnostic(L"Connexion Bluetooth impossible : Le délai d’attente est dépassé (10060)"),
-              L"Bluetooth connection failed: Le délai d’attente est dépassé (10060)");
-    EXPECT_EQ(diagnostic(L"Erreur Windows 5"), L"Windows error 5");
-}
-
 TEST(Diagnostic, ReplacesEveryOccurrence) {
     LanguageGuard english(true);
     EXPECT_EQ(diagnostic(L"Texte trop long. Texte trop long."), L"Text is too long. Text is too long.");
@@ -92,20 +85,6 @@ TEST(Diagnostic, LongerKeyGoesFirstWhereTwoKeysOverlap) {
               L"and try again.");
     EXPECT_EQ(diagnostic(L"Erreur Windows n’a pas pu transmettre la confirmation Bluetooth (87)"),
               L"Windows error could not send the Bluetooth confirmation (87)");
-}
-
-TEST(Diagnostic, SpellingsOfTheEngineMatchExactly) {
-    LanguageGuard english(true);
-    EXPECT_EQ(diagnostic(L"Refus transmis. Fin de la tentative d’appairage…"),
-              L"Refusal sent. Finishing the pairing attempt…");
-    EXPECT_EQ(diagnostic(L"Telephone Android"), L"Android phone");
-    EXPECT_EQ(diagnostic(L"Téléphone Android"), L"Android phone");
-    EXPECT_EQ(diagnostic(L"Connexion au telephone..."), L"Connecting to your phone...");
-    EXPECT_EQ(diagnostic(L"Connexion au téléphone…"), L"Connecting to your phone…");
-    EXPECT_EQ(diagnostic(L"Adresse ou ports 8765 a 8785 indisponibles. Verifiez la connexion reseau."),
-              L"The address or ports 8765 to 8785 are unavailable. Check your network connection.");
-    EXPECT_EQ(diagnostic(L"Le telephone a refuse le transfert OBEX (code 0xC3)"),
-              L"Your phone refused the OBEX transfer (code 0xC3)");
 }
 
 // Every message the interface translates, with its English.
@@ -299,7 +278,9 @@ TEST(Diagnostic, DictionaryKeysNeverMeetEachOther) {
 }
 
 TEST(Diagnostic, FirstUseFromSeveralThreadsAgrees) {
-    // Each test case runs in its own process natively, so this is the first call.
+    // Natively each case runs in a process of its own, so this is the first call and
+    // the TSan build sees a race in building the dictionary. Under Wine the whole
+    // program is one process and the dictionary exists already: the check is native.
     std::vector<std::wstring> results(4);
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < results.size(); ++i)  // NOLINT(modernize-loop-convert): each thread takes its index

@@ -50,6 +50,13 @@ private:
     std::vector<BluetoothTransfer::Snapshot>* seen;
 };
 
+// The job's snapshot once it reached a final state, or after `ms`.
+BluetoothTransfer::Snapshot finalSnapshot(const BluetoothTransfer& job, std::uint64_t ms = 20000) {
+    BluetoothTransfer::Snapshot s;
+    eventually([&] { return (s = job.snapshot()).state >= State::Completed; }, std::chrono::milliseconds(ms));
+    return s;
+}
+
 // A job whose channel is TCP to a loopback receiver, with the product's channel
 // logic (deadlines, cancellation) and optionally shortened time-outs.
 struct Rig {
@@ -77,9 +84,7 @@ struct Rig {
         eventually([&] { return done(s = job.snapshot()); }, std::chrono::milliseconds(ms));
         return s;
     }
-    BluetoothTransfer::Snapshot waitFinal(std::uint64_t ms = 20000) {
-        return waitFor([](const auto& s) { return s.state >= State::Completed; }, ms);
-    }
+    BluetoothTransfer::Snapshot waitFinal(std::uint64_t ms = 20000) { return finalSnapshot(job, ms); }
 };
 
 // The product's FileReader with its handle swapped for the read end of a pipe that
@@ -338,13 +343,24 @@ TEST(BluetoothJob, PhoneRefusalSilenceAndHangUpEndFailedWithTheirMessages) {
 }
 
 TEST(BluetoothJob, CancelAfterCompletionChangesNothingAndANewJobMayStart) {
-    Rig rig(Script{});
-    rig.job.startText(0x42, "un");
-    ASSERT_EQ(rig.waitFinal().state, State::Completed);
-    rig.job.cancel();
-    const auto after = rig.job.snapshot();
+    // Each receiver serves one connection: the first job goes to address 1, the next to 2.
+    LoopbackReceiver first(Script{}), second(Script{});
+    const auto toFirst = receiver::connectorTo(first), toSecond = receiver::connectorTo(second);
+    BluetoothTransfer job([&](unsigned long long address, const std::atomic<bool>& cancel) {
+        return (address == 1 ? toFirst : toSecond)(address, cancel);
+    });
+    job.startText(1, "un");
+    ASSERT_EQ(finalSnapshot(job).state, State::Completed);
+    job.cancel();
+    const auto after = job.snapshot();
     EXPECT_EQ(after.state, State::Completed);
     EXPECT_EQ(after.sent, after.total);
+
+    // The cancel of the finished job must not reach the next one.
+    job.startText(2, "deux");
+    const auto end = finalSnapshot(job);
+    EXPECT_EQ(end.state, State::Completed) << utf8(end.message);
+    EXPECT_EQ(second.result().body, (Bytes{0xEF, 0xBB, 0xBF, 'd', 'e', 'u', 'x'}));
 }
 
 TEST(BluetoothJob, DestroyingARunningJobCancelsAndJoinsIt) {

@@ -192,8 +192,12 @@ TEST(ObexPush, MalformedConnectAnswersAreRefusedBeforeTheOffer) {
 }
 
 TEST(ObexPush, EachRefusalOfTheOfferHasItsMessage) {
-    // 0xA0: Success where Continue is due.
-    for (unsigned char code : {0xC1, 0xC3, 0xCD, 0xCF, 0xD3, 0xC0, 0xA0}) {
+    std::vector<unsigned char> codes;
+    for (const ObexRefusal& refusal : obexRefusals) codes.push_back(refusal.code);
+    // Codes that name themselves: Success where Continue is due, a refusal without a
+    // message of its own, and codes outside the refusal classes.
+    codes.insert(codes.end(), {0xA0, 0xA1, 0xB0, 0xC0, 0xC6, 0xD0, 0x00, 0x10, 0x7F, 0xFF});
+    for (unsigned char code : codes) {
         const std::string message = obexRefusal(code);
         ScriptedChannel ch;
         scriptAnswers(ch, 1024, {code});

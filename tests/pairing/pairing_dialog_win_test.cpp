@@ -16,6 +16,12 @@
 namespace {
 
 constexpr unsigned long long phone = 0x00D1E2F30415ull;
+// Windows did not confirm an authenticated pairing.
+const char* const notAuthenticated =
+    "Windows n\xE2\x80\x99"
+    "a pas confirm\xC3\xA9 une association authentifi\xC3\xA9"
+    "e. "
+    "Annulez la demande sur Android et recommencez depuis le PC.";
 AuthenticationChallenge challengeFor(const AuthenticationParams& params, unsigned long long expiresAt) {
     return AuthenticationChallenge{params, expiresAt};
 }
@@ -197,6 +203,21 @@ TEST_F(PairingModeTest, CodeFromTheStackIsConfirmedAndThePhoneEndsPaired) {
     EXPECT_EQ(inbox().pending(), 0u);
 }
 
+TEST_F(PairingModeTest, ConfirmedPairingThatWindowsDoesNotRecordAsAuthenticatedFails) {
+    devices.deliver = {request(phone, AuthMethod::numericComparison, 908172)};
+    devices.refreshAuthenticated = false;
+    UserScript user({[&](HWND dialog) {
+        if (!confirmEnabled(dialog)) return false;
+        click(dialog, IDC_PAIRING_CONFIRM);
+        return true;
+    }});
+    BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
+    EXPECT_EQ(errorOf([&] { authenticateBluetoothInApp(nullptr, device); }), notAuthenticated);
+    EXPECT_FALSE(user.timedOut());
+    EXPECT_EQ(devices.infoReads, 1) << "the record was read back after the call succeeded";
+    EXPECT_FALSE(device.fAuthenticated);
+}
+
 TEST_F(PairingModeTest, AnotherPhonesRequestIsIgnoredAndRefusingCancelsThePairingCall) {
     // The listener filters by address; the dialog checks it again for requests it takes.
     AuthenticationParams foreign = request(phone + 1, AuthMethod::numericComparison, 111111);
@@ -263,11 +284,7 @@ TEST_F(PairingModeTest, SuccessWithoutOurConfirmationIsNotTrusted) {
     devices.waitForAnswer = false;
     devices.immediateResult = 0;
     BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
-    EXPECT_EQ(errorOf([&] { authenticateBluetoothInApp(nullptr, device); }),
-              "Windows n\xE2\x80\x99"
-              "a pas confirm\xC3\xA9 une association authentifi\xC3\xA9"
-              "e. "
-              "Annulez la demande sur Android et recommencez depuis le PC.");
+    EXPECT_EQ(errorOf([&] { authenticateBluetoothInApp(nullptr, device); }), notAuthenticated);
     EXPECT_EQ(devices.infoReads, 0) << "not even checked";
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "remote/actions.h"
+#include "tests/remote/message_window_win.h"
 #include "tests/support/eventually.h"
 
 namespace {
@@ -22,50 +23,6 @@ using remote::Actions;
 
 // Deadline for anything the test waits on; a healthy run needs milliseconds.
 constexpr ULONGLONG WaitMs = 10000;
-
-class MessageWindow {
-public:
-    MessageWindow() {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"RemoteActionsTest";
-        RegisterClassW(&windowClass);  // already registered by an earlier case: fine
-        window_ = CreateWindowExW(0, L"RemoteActionsTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-    }
-    ~MessageWindow() {
-        if (window_) DestroyWindow(window_);
-    }
-    HWND get() const { return window_; }
-
-    // The keys of the next `count` finished-action messages, waiting at most WaitMs.
-    std::vector<std::uint64_t> keys(std::size_t count) {
-        std::vector<std::uint64_t> found;
-        const ULONGLONG deadline = GetTickCount64() + WaitMs;
-        while (found.size() < count) {
-            MSG message;
-            if (PeekMessageW(&message, window_, remote::ActionFinished, remote::ActionFinished, PM_REMOVE)) {
-                EXPECT_EQ(message.lParam, 0);
-                found.push_back(static_cast<std::uint64_t>(message.wParam));
-                continue;
-            }
-            const ULONGLONG now = GetTickCount64();
-            if (now >= deadline) break;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_POSTMESSAGE);
-        }
-        return found;
-    }
-
-    // Whether a finished-action message is waiting now.
-    bool pending() {
-        MSG message;
-        return PeekMessageW(&message, window_, remote::ActionFinished, remote::ActionFinished, PM_NOREMOVE) != 0;
-    }
-
-private:
-    HWND window_ = nullptr;
-};
 
 // Holds runners back until opened; counts the runners that entered.
 class Gate {

@@ -19,6 +19,7 @@
 #include "remote/like_vote.h"
 #include "remote/remote.h"
 #include "remote/request.h"
+#include "tests/remote/message_window_win.h"
 #include "tests/support/raised.h"
 
 namespace {
@@ -206,44 +207,26 @@ TEST_F(Https, AnUnconfirmedVoteLeavesTheVersionUnliked) {
 
 // The real actions, notified through a message-only window.
 TEST_F(Https, ActionsRunTheRealServices) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"RemoteHttpsTest";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, L"RemoteHttpsTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(window, nullptr);
+    MessageWindow window;
+    ASSERT_NE(window.get(), nullptr);
     answer(L"/versionTolvenaireAndroid.json", 500, L"");
-    {
-        remote::Actions actions(window);
-        ASSERT_TRUE(actions.start(remote::Action::Update));
-        ASSERT_TRUE(actions.start(remote::Action::Like));
-        std::vector<remote::Result> results;
-        const ULONGLONG deadline = GetTickCount64() + 30000;
-        while (results.size() < 2 && GetTickCount64() < deadline) {
-            MSG message;
-            if (PeekMessageW(&message, window, remote::ActionFinished, remote::ActionFinished, PM_REMOVE)) {
-                auto result = actions.take(message.wParam);
-                ASSERT_TRUE(result.has_value());
-                results.push_back(*result);
-            } else {
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_POSTMESSAGE);
-            }
+    remote::Actions actions(window.get());
+    ASSERT_TRUE(actions.start(remote::Action::Update));
+    ASSERT_TRUE(actions.start(remote::Action::Like));
+    const auto keys = window.keys(2, 30000);
+    ASSERT_EQ(keys.size(), 2u);
+    for (const std::uint64_t key : keys) {
+        const auto result = actions.take(key);
+        ASSERT_TRUE(result.has_value());
+        if (result->action == remote::Action::Update) {
+            EXPECT_FALSE(result->ok);
+            EXPECT_EQ(result->message, L"Le service varnix est temporairement indisponible. Réessayez plus tard.");
+        } else {
+            EXPECT_TRUE(result->ok);
+            EXPECT_EQ(result->message, L"Merci ! Votre soutien est enregistré pour cette version.");
         }
-        ASSERT_EQ(results.size(), 2u);
-        for (const auto& result : results) {
-            if (result.action == remote::Action::Update) {
-                EXPECT_FALSE(result.ok);
-                EXPECT_EQ(result.message, L"Le service varnix est temporairement indisponible. Réessayez plus tard.");
-            } else {
-                EXPECT_TRUE(result.ok);
-                EXPECT_EQ(result.message, L"Merci ! Votre soutien est enregistré pour cette version.");
-            }
-        }
-        EXPECT_TRUE(remote::alreadyLiked());
     }
-    DestroyWindow(window);
+    EXPECT_TRUE(remote::alreadyLiked());
 }
 
 }  // namespace

@@ -16,23 +16,16 @@
 #include "remote/like_vote.h"
 #include "remote/remote.h"
 #include "tests/support/raised.h"
+#include "tests/support/registry_win.h"
 
 namespace {
 
 const std::string InvalidId = "L’identifiant de soutien de ce profil est invalide.";
 
-void removeKey() {
-    const LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, remote::RegistryKey);
-    ASSERT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) << status;
-}
+void removeKey() { testing_support::deleteUserKey(remote::RegistryKey); }
 
 void store(const wchar_t* name, DWORD type, const void* data, DWORD size) {
-    HKEY key = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExW(HKEY_CURRENT_USER, remote::RegistryKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-    RegCloseKey(key);
+    testing_support::storeUserValue(remote::RegistryKey, name, type, data, size);
 }
 
 void storeText(const std::wstring& text) {
@@ -41,24 +34,8 @@ void storeText(const std::wstring& text) {
 
 void storeLike(DWORD value) { store(remote::LikeKey, REG_DWORD, &value, sizeof value); }
 
-// The stored value exactly as the registry holds it: type and raw bytes.
-struct Stored {
-    DWORD type = REG_NONE;
-    std::string bytes;
-    bool present = false;
-};
-
-Stored stored(const wchar_t* name) {
-    Stored result;
-    char buffer[1024];
-    DWORD size = sizeof buffer;
-    if (RegGetValueW(HKEY_CURRENT_USER, remote::RegistryKey, name, RRF_RT_ANY | RRF_NOEXPAND, &result.type, buffer,
-                     &size) == ERROR_SUCCESS) {
-        result.present = true;
-        result.bytes.assign(buffer, size);
-    }
-    return result;
-}
+using Stored = testing_support::StoredValue;
+Stored stored(const wchar_t* name) { return testing_support::storedUserValue(remote::RegistryKey, name); }
 
 class VoterId : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "tests/support/language_guard.h"
@@ -194,6 +195,21 @@ TEST(NoticeTable, RefusalsAndBoxTexts) {
         {Ui::Message::chooseFileTitle, L"Choisir un fichier", L"Choose a file"},
         {Ui::Message::allFiles, L"Tous les fichiers", L"All files"},
     });
+}
+
+// Texts of the window's own, which the checks above do not pin down: an English text
+// with a French letter or word in it was left untranslated.
+TEST(NoticeTable, TheWindowsOwnTextsAreTranslated) {
+    for (const Ui::TextPair& pair :
+         {Ui::Refusal::fileNameNotUnicode, Ui::Message::browserUnavailable, Ui::qrWindowHint, Ui::noLocalNetwork}) {
+        const std::wstring english = L" " + std::wstring(pair.english) + L" ";
+        EXPECT_EQ(english.find_first_of(L"\u00e0\u00e2\u00e7\u00e8\u00e9\u00ea\u00ee\u00f4\u00f9\u00fb"),
+                  std::wstring::npos)
+            << english;
+        for (const wchar_t* word : {L" le ", L" la ", L" les ", L" des ", L" du ", L" et ", L" sur ", L" puis "})
+            EXPECT_EQ(english.find(word), std::wstring::npos) << english;
+        EXPECT_STRNE(pair.french, pair.english);
+    }
 }
 
 TEST(PaintedTexts, HeadingsAndHintsFollowTheMode) {

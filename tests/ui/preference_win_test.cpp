@@ -9,44 +9,28 @@
 #include "app/ui/preference.h"
 #include "base/language.h"
 #include "tests/support/language_guard.h"
+#include "tests/support/registry_win.h"
 
 namespace {
 
-bool preferenceKeyExists() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, Ui::preferenceKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
-void forgetPreference() {
-    const LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, Ui::preferenceKey);
-    ASSERT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) << status;
-    ASSERT_FALSE(preferenceKeyExists());
-}
+bool preferenceKeyExists() { return testing_support::userKeyExists(Ui::preferenceKey); }
+void forgetPreference() { testing_support::deleteUserKey(Ui::preferenceKey); }
 
 void store(DWORD type, const void* data, DWORD size) {
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, Ui::preferenceKey, Ui::preferenceValue, type, data, size),
-              ERROR_SUCCESS);
+    testing_support::storeUserValue(Ui::preferenceKey, Ui::preferenceValue, type, data, size);
 }
 
 void storeDword(DWORD value) { store(REG_DWORD, &value, sizeof value); }
 
-// What the program left in the registry, read without any type restriction.
-struct Stored {
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    DWORD value = 0;
-};
-Stored readBack() {
-    Stored stored;
-    unsigned char buffer[16] = {};
-    stored.size = sizeof buffer;
-    const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, Ui::preferenceKey, Ui::preferenceValue, RRF_RT_ANY,
-                                        &stored.type, buffer, &stored.size);
-    EXPECT_EQ(status, ERROR_SUCCESS);
-    if (stored.size >= 4) memcpy(&stored.value, buffer, 4);
-    return stored;
+// What the program left in the registry, read without any type restriction: it must
+// be a REG_DWORD of 4 bytes.
+DWORD storedDword() {
+    const auto stored = testing_support::storedUserValue(Ui::preferenceKey, Ui::preferenceValue);
+    EXPECT_EQ(stored.type, static_cast<DWORD>(REG_DWORD));
+    DWORD value = 0xFFFFFFFF;
+    EXPECT_EQ(stored.bytes.size(), 4u);
+    if (stored.bytes.size() == 4) memcpy(&value, stored.bytes.data(), 4);
+    return value;
 }
 
 bool loaded(bool before) {
@@ -59,16 +43,11 @@ TEST(StoredPreference, SaveAndLoadRoundTrip) {
     LanguageGuard keep(false);
     forgetPreference();
     ASSERT_TRUE(Ui::saveLanguage(true));
-    Stored stored = readBack();
-    EXPECT_EQ(stored.type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(stored.size, 4u);
-    EXPECT_EQ(stored.value, 1u);
+    EXPECT_EQ(storedDword(), 1u);
     EXPECT_TRUE(loaded(false));
 
     ASSERT_TRUE(Ui::saveLanguage(false));
-    stored = readBack();
-    EXPECT_EQ(stored.type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(stored.value, 0u);
+    EXPECT_EQ(storedDword(), 0u);
     EXPECT_FALSE(loaded(true));
 }
 
@@ -87,10 +66,10 @@ TEST(StoredPreference, ChoosingFromTheListSetsTheFlagAndStoresIt) {
     forgetPreference();
     EXPECT_TRUE(Ui::chooseLanguage(1));
     EXPECT_TRUE(Ui::english.load());
-    EXPECT_EQ(readBack().value, 1u);
+    EXPECT_EQ(storedDword(), 1u);
     EXPECT_TRUE(Ui::chooseLanguage(0));
     EXPECT_FALSE(Ui::english.load());
-    EXPECT_EQ(readBack().value, 0u);
+    EXPECT_EQ(storedDword(), 0u);
 }
 
 TEST(StoredPreference, StartingUpWritesNothing) {
@@ -118,7 +97,7 @@ TEST(StoredPreference, UnwritableRegistryStillSwitchesThisSession) {
 
     EXPECT_FALSE(saved);
     EXPECT_TRUE(switched);
-    EXPECT_EQ(readBack().value, 0u);
+    EXPECT_EQ(storedDword(), 0u);
     EXPECT_FALSE(loaded(true));  // the next start keeps the old choice
 }
 
