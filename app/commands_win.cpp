@@ -53,6 +53,7 @@ void startSharing() {
     const LRESULT selected = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
     if (selected < 0 || static_cast<size_t>(selected) >= addresses.size()) fail(Ui::Refusal::noNetwork);
     server->start(addresses[static_cast<size_t>(selected)].second);
+    sharingStarted();
     refreshLink();
     refreshLabels();
 }
@@ -117,6 +118,7 @@ void startOrStop() {
 }
 
 void changeAddress(int notification) {
+    if (notification == CBN_DROPDOWN) return readAddresses(true);  // a network joined since is offered
     if ((notification != CBN_SELCHANGE && notification != CBN_CLOSEUP) || !serverRunning()) return;
     // As with the language list: closed by a click elsewhere, the list may be back on
     // another address than the one it last shared on.
@@ -257,12 +259,8 @@ void onDropFiles(HDROP drop) {
 }
 
 void onTimer() {
-    if (serverRunning() && server->acceptError != 0) {
-        stopServer();
-        refreshLink();
-        refreshLabels();
-        status(Ui::Notice::networkError);
-    }
+    if (serverRunning() && server->acceptError != 0) stopOnNetworkError();
+    watchSharing();
     const RECT line = scaledRect(Area::connectionLine);
     InvalidateRect(windowHandle, &line, FALSE);
     pollBluetooth(false);

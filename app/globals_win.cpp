@@ -44,6 +44,7 @@ bool bluetoothText = false;
 ShownJob shownJob;
 HWND qrWindow = nullptr;
 LocalAddressList (*addressSource)() = localAddresses;
+std::uint64_t (*tickSource)() = [] { return static_cast<std::uint64_t>(GetTickCount64()); };
 
 HWND modeSummary, statusLabel, languageCombo, textEdit, textSendButton, fileLabel, fileSendButton, addressCombo,
     qrButton, linkEdit, copyLinkButton, previewButton, startButton, pairButton, deviceLabel, btPathEdit, btProgress,

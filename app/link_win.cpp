@@ -6,6 +6,7 @@
 #include <qrcodegen.hpp>
 
 #include <algorithm>
+#include <utility>
 
 #include "app/handles_win.h"
 #include "app/layout.h"
@@ -37,18 +38,22 @@ void refreshLink() {
 }
 
 void refreshAdapters() {
+    showAddresses(addressSource());
+    refreshLink();
+}
+
+void showAddresses(LocalAddressList list) {
     std::string remembered;
     const LRESULT selected = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
     if (selected >= 0 && static_cast<size_t>(selected) < addresses.size())
         remembered = addresses[static_cast<size_t>(selected)].second;
 
-    addresses = addressSource();
+    addresses = std::move(list);
     SendMessageW(addressCombo, CB_RESETCONTENT, 0, 0);
     for (const auto& entry : addresses)
         SendMessageW(addressCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.first.c_str()));
     SendMessageW(addressCombo, CB_SETCURSEL, addressToKeep(addresses, remembered), 0);
     labelNoAddress();
-    refreshLink();
 }
 
 void labelNoAddress() {

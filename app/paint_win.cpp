@@ -44,7 +44,7 @@ void paintContent(HDC dc, const RECT& client) {
 
     const bool running = server && server->running;
     const std::uint64_t lastPoll = server ? server->lastStatePoll.load() : 0;
-    for (const PaintedText& painted : paintedTexts(dc, Ui::english, bluetoothMode, running, lastPoll, GetTickCount64()))
+    for (const PaintedText& painted : paintedTexts(dc, Ui::english, bluetoothMode, running, lastPoll, tickSource()))
         text(dc, painted.text, painted.font, painted.colour, scaledRect(painted.box), painted.format);
 }
 

@@ -37,6 +37,11 @@ constexpr UINT pairingRequest = WM_APP + 53;
 constexpr UINT modalWindowClosed = WM_APP + 55;  // posted to itself: boxes that waited may show
 constexpr UINT_PTR refreshTimer = 1;
 constexpr UINT refreshPeriodMs = 250;
+// How often the timer reads the PC's addresses again (the system's change
+// notifications never come under Wine), and how long a share waits for its first
+// phone before the status line says what to check.
+constexpr std::uint64_t addressReadPeriodMs = 2000;
+constexpr std::uint64_t noPhoneAfterMs = 60000;
 
 constexpr COLORREF frameColour = RGB(0x19, 0x2B, 0x36);
 constexpr COLORREF cardColour = RGB(0xF2, 0xF7, 0xF9);
@@ -103,6 +108,8 @@ extern bool authenticationDialogOpen;
 // that let the window start the link server hand in loopback addresses instead,
 // which the system's list never offers.
 extern std::vector<std::pair<std::wstring, std::string>> (*addressSource)();
+// The window's clock in milliseconds (GetTickCount64); tests move it by hand.
+extern std::uint64_t (*tickSource)();
 
 // The Bluetooth job as the status line last showed it. The job number tells two
 // jobs with the same outcome apart, so each one's outcome is shown even when it
@@ -147,6 +154,9 @@ LRESULT controlColour(UINT message, HDC dc, HWND control);
 // Link and QR display (link_win.cpp).
 void refreshLink();
 void refreshAdapters();
+// Fills the address list with `list`, keeping the selected address when it is still
+// there (refreshAdapters without the link).
+void showAddresses(std::vector<std::pair<std::wstring, std::string>> list);
 // The single entry of an address list without addresses, in the current language.
 void labelNoAddress();
 void drawQr(HDC dc, const RECT& area);
@@ -188,6 +198,19 @@ void afterModalWindows(std::function<void()> box);
 void onEnable(bool enabled);
 void onModalWindowClosed();
 void dropWaitingBoxes();
+
+// What a share watches (sharing_watch_win.cpp): the PC's addresses and whether a
+// phone has come.
+// Called when the server has started on a new link.
+void sharingStarted();
+// Reads the PC's addresses: a share on an address the PC no longer has stops as on a
+// network error, and the list shows what is there, unless it is dropped down and
+// `opening` is false (then it waits until the list is closed).
+void readAddresses(bool opening);
+// Stops sharing on a network failure and says so.
+void stopOnNetworkError();
+// Every tick: the addresses every few seconds in Wi-Fi mode, and the no-phone notice.
+void watchSharing();
 
 // Internet results (internet_results_win.cpp).
 void onInternetActionFinished(WPARAM key, LPARAM extra);

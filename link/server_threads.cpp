@@ -39,6 +39,7 @@ void TransferServer::start(const std::string& where) {
     token = randomToken();
     address = where;
     lastStatePoll = 0;
+    reached = false;
     acceptError = 0;
 
     platform::Socket candidateListener(platform::openTcpSocket());
@@ -75,7 +76,9 @@ void TransferServer::acceptLoop() {
         }
         std::uint32_t peer = 0;
         platform::Socket accepted(platform::acceptConnection(listener.get(), peer));
-        if (!accepted.valid() || !platform::setNonBlocking(accepted.get())) continue;
+        if (!accepted.valid()) continue;
+        reached = true;  // also when it is refused below: the peer got through to this PC
+        if (!platform::setNonBlocking(accepted.get())) continue;
 
         std::lock_guard<std::mutex> lock(queueMutex);
         const auto count = perAddress.find(peer);

@@ -46,8 +46,17 @@ inline constexpr TextPair recordingLike{L"Enregistrement du soutien…", L"Recor
 inline constexpr TextPair likeRecorded{L"Merci ! Votre soutien est enregistré.",
                                        L"Thank you! Your like has been recorded."};
 inline constexpr TextPair checkingUpdates{L"Recherche de mise à jour…", L"Checking for updates…"};
+// Shown once a share has waited a minute without any phone getting through to the PC.
+inline constexpr TextPair noPhoneYet{
+    L"Aucun téléphone n’a encore joint ce PC. Même Wi-Fi ? Pare-feu autorisant le programme ici ? Voir i.",
+    L"No phone has reached this PC yet. Same Wi-Fi? Firewall allows the program on this network? See i."};
 inline constexpr TextPair languageNotSaved{L"Langue changée pour cette session ; préférence non enregistrée.",
                                            L"Language changed for this session; preference could not be saved."};
+
+// The notices of a share that waits for its phone: only these give way to noPhoneYet,
+// so that it never hides what an action of the user's has just said.
+inline constexpr std::array<TextPair, 5> awaitingPhone{
+    {readyWifi, textReady, fileReady, sharingActive, networkChanged}};
 }  // namespace Notice
 
 // Notices that announce an action still under way. Each is true only while its

@@ -182,6 +182,32 @@ click_on start
 wait_until 50 link_absent || fail "second stop left the link"
 log "Stop sharing empties the link box and closes the port; after a restart the old link is dead, the new one works and is shown"
 
+# --- 6b. The PC's address changes under a share -------------------------------------
+# A new lease, as after sleep or on another Wi-Fi: the shared address goes, another comes
+# with its gateway. The select on the listening socket does not fail for it.
+new_address=192.168.77.9 joined_address=192.168.77.10
+offered() { in_pc wine "$probe" addresses 2>/dev/null | tr -d '\r' | grep -q " · ${1//./\\.}\$"; }
+click_on start
+wait_until 100 link_present || fail "Start sharing did not start"
+ip -n "$pc" addr del $pc_address/24 dev "$pc_link" && ip -n "$pc" addr add $new_address/24 dev "$pc_link" &&
+  ip -n "$pc" route add default via $phone_address || fail "cannot change the pc's address"
+wait_until 100 link_absent || fail "the link to a removed address stayed on screen"
+[ "$(status_text)" = "Network error. Check your connection and restart sharing." ] ||
+  fail "after the shared address went, the status says '$(status_text)'"
+wait_until 50 offered $new_address || fail "the list does not offer the new address"
+offered $pc_address && fail "the list still offers the removed address"
+# Not sharing, a network joined a moment ago is offered when the list is opened.
+ip -n "$pc" addr add $joined_address/24 dev "$pc_link" || fail "cannot add an address"
+windows_before=$(app_windows)
+click_on addressList 130 10  # the list's field
+list_dropped() { [ "$(app_windows)" -gt "$windows_before" ]; }
+wait_until 50 list_dropped || fail "the address list did not open"
+offered $joined_address || fail "the opened list does not offer the address joined a moment ago"
+keys Escape
+ip -4 -n "$pc" addr flush dev "$pc_link" && ip -n "$pc" addr add $pc_address/24 dev "$pc_link" &&
+  ip -n "$pc" route add default via $phone_address || fail "cannot give the pc its address back"
+log "a removed address stops the share with the network error; the list follows the PC's addresses"
+
 # --- 7. Empty text in English, screenshot, close ----------------------------------
 click_on clearText
 [ "$(status_text)" = "Text cleared and removed from sharing." ] || fail "clear status '$(status_text)'"

@@ -14,6 +14,7 @@
 #include "app/window_win.h"
 #include "base/language.h"
 #include "bluetooth/bluetooth_transfer.h"
+#include "link/local_addresses.h"
 #include "link/transfer_server.h"
 #include "platform/socket.h"
 #include "remote/actions.h"
@@ -55,7 +56,9 @@ protected:
         window = harness->get();
         ShowWindow(window, SW_SHOWNOACTIVATE);
         // A running server gives a link and a QR code to draw, on a loopback address of
-        // its own so that it needs no port the server tests hold on 127.0.0.1.
+        // its own so that it needs no port the server tests hold on 127.0.0.1. The PC
+        // has that address, or the timer would end the share.
+        addressSource = [] { return LocalAddressList{{L"Boucle \u00b7 127.0.0.21", "127.0.0.21"}}; };
         server->start("127.0.0.21");
         ASSERT_TRUE(server->running.load());
     }

@@ -343,7 +343,8 @@ TEST_F(WindowModule, PhoneSelectionNoticeGivesWayAfterItsFailureBox) {
 }
 
 TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {
-    addresses.clear();
+    addressSource = [] { return LocalAddressList{}; };  // the timer reads it again behind the boxes
+    refreshAdapters();
     SendMessageW(languageCombo, CB_SETCURSEL, 1, 0);
     harness->command(ControlId::languageList, CBN_SELCHANGE);
     EXPECT_EQ(readText(addressCombo), L"No local network");
@@ -367,6 +368,7 @@ TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {
     SendMessageW(languageCombo, CB_SETCURSEL, 0, 0);
     harness->command(ControlId::languageList, CBN_SELCHANGE);
     EXPECT_EQ(readText(addressCombo), L"Aucun r\u00e9seau local");
+    addressSource = localAddresses;
 }
 
 // Every text the window paints is whole in its rectangle, in both languages, in

@@ -108,6 +108,12 @@ TEST(ServerLifecycle, StartIsIdempotentAndEveryRestartDrawsANewToken) {
     server.start("127.0.0.1");
     EXPECT_EQ(server.token, token);
     EXPECT_EQ(server.port, port);
+    // A connection that sends nothing still shows the way to this PC is open.
+    EXPECT_FALSE(server.reached.load());
+    {
+        Client silent("127.0.0.1", port);
+        EXPECT_TRUE(eventually([&] { return server.reached.load(); }));
+    }
 
     const std::string oldRequest = stateRequest(server);
     server.stop();
@@ -117,6 +123,7 @@ TEST(ServerLifecycle, StartIsIdempotentAndEveryRestartDrawsANewToken) {
     ASSERT_TRUE(server.running.load());
     EXPECT_NE(server.token, token);
     EXPECT_EQ(server.lastStatePoll.load(), 0u);
+    EXPECT_FALSE(server.reached.load());
     EXPECT_EQ(*server.snapshot().text, "kept");
     EXPECT_EQ(server.snapshot().revision, 1u);
     // The restart may take the same port or, where the system keeps it a while after

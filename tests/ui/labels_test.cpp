@@ -155,6 +155,10 @@ TEST(NoticeTable, StatusLineTextsInBothLanguages) {
         {recordingLike, L"Enregistrement du soutien\u2026", L"Recording your like\u2026"},
         {likeRecorded, L"Merci ! Votre soutien est enregistr\u00e9.", L"Thank you! Your like has been recorded."},
         {checkingUpdates, L"Recherche de mise \u00e0 jour\u2026", L"Checking for updates\u2026"},
+        {noPhoneYet,
+         L"Aucun t\u00e9l\u00e9phone n\u2019a encore joint ce PC. M\u00eame Wi-Fi ? Pare-feu autorisant le programme "
+         L"ici ? Voir i.",
+         L"No phone has reached this PC yet. Same Wi-Fi? Firewall allows the program on this network? See i."},
         {languageNotSaved, L"Langue chang\u00e9e pour cette session ; pr\u00e9f\u00e9rence non enregistr\u00e9e.",
          L"Language changed for this session; preference could not be saved."},
     });

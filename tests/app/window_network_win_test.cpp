@@ -1,0 +1,172 @@
+// The window and the network around a share, in process: the address list follows
+// the PC's addresses, and a share that no phone reaches says what to check. The
+// PC's addresses (loopback ones, which the system's list never offers) and the
+// window's clock are the test's. Needs a display.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/window_win.h"
+#include "link/local_addresses.h"
+#include "link/transfer_server.h"
+#include "tests/support/eventually.h"
+#include "tests/support/loopback.h"
+#include "tests/support/main_window_win.h"
+
+namespace {
+
+using namespace app;
+
+const std::pair<std::wstring, std::string> first{L"Wi-Fi \u00b7 127.0.0.21", "127.0.0.21"};
+const std::pair<std::wstring, std::string> second{L"Hotspot \u00b7 127.0.0.22", "127.0.0.22"};
+const std::pair<std::wstring, std::string> third{L"VPN \u00b7 127.0.0.23", "127.0.0.23"};
+
+const std::wstring sharingActive = L"Partage actif. Scannez le QR code.";
+
+LocalAddressList pcAddresses;
+std::uint64_t clockNow = 0;
+
+class WindowNetwork : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        harness = std::make_unique<testing_support::MainWindow>();
+        window = harness->get();
+    }
+    static void TearDownTestSuite() { harness.reset(); }
+    void SetUp() override {
+        realClock = tickSource;
+        clockNow = GetTickCount64();
+        tickSource = [] { return clockNow; };
+        addressSource = [] { return pcAddresses; };
+        pcAddresses = {first};
+        refreshAdapters();
+    }
+    void TearDown() override {
+        if (server->running) harness->command(ControlId::start);
+        addressSource = localAddresses;
+        tickSource = realClock;
+    }
+    // The timer's tick, `later` milliseconds on.
+    static void tick(std::uint64_t later) {
+        clockNow += later;
+        SendMessageW(window, WM_TIMER, refreshTimer, 0);
+    }
+    static std::vector<std::wstring> listed() {
+        std::vector<std::wstring> labels;
+        const LRESULT count = SendMessageW(addressCombo, CB_GETCOUNT, 0, 0);
+        for (LRESULT index = 0; index < count; ++index) {
+            std::wstring label(static_cast<size_t>(SendMessageW(addressCombo, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
+            label.resize(static_cast<size_t>(
+                SendMessageW(addressCombo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(label.data()))));
+            labels.push_back(label);
+        }
+        return labels;
+    }
+    static std::wstring chosen() { return readText(addressCombo); }
+
+    static std::unique_ptr<testing_support::MainWindow> harness;
+    static HWND window;
+    std::uint64_t (*realClock)() = nullptr;
+};
+std::unique_ptr<testing_support::MainWindow> WindowNetwork::harness;
+HWND WindowNetwork::window = nullptr;
+
+TEST_F(WindowNetwork, TheListFollowsThePcsAddressesAndADeadAddressStopsTheShare) {
+    harness->command(ControlId::start);
+    ASSERT_TRUE(server->running);
+    const std::wstring link = readText(linkEdit);
+    harness->command(ControlId::qr);
+    ASSERT_NE(qrWindow, nullptr);
+
+    // A network joined while sharing is offered; the share stays where it was, its
+    // enlarged code still open.
+    pcAddresses = {second, first};
+    tick(addressReadPeriodMs);
+    EXPECT_EQ(listed(), (std::vector<std::wstring>{second.first, first.first}));
+    EXPECT_EQ(chosen(), first.first);
+    EXPECT_EQ(server->address, first.second);
+    EXPECT_EQ(readText(linkEdit), link);
+    EXPECT_NE(qrWindow, nullptr) << "reading the addresses closed the enlarged code";
+
+    // The shared address goes away: no dead link or code stays on screen.
+    pcAddresses = {second};
+    tick(addressReadPeriodMs);
+    EXPECT_FALSE(server->running);
+    EXPECT_EQ(readText(linkEdit), L"");
+    EXPECT_EQ(qrWindow, nullptr);
+    EXPECT_EQ(readText(statusLabel), L"Erreur r\u00e9seau. V\u00e9rifiez la connexion puis red\u00e9marrez.");
+    EXPECT_EQ(listed(), std::vector<std::wstring>{second.first});
+
+    // Not sharing, a network joined a moment ago is there as soon as the list opens.
+    pcAddresses = {second, third};
+    harness->command(ControlId::addressList, CBN_DROPDOWN);
+    EXPECT_EQ(listed(), (std::vector<std::wstring>{second.first, third.first}));
+    EXPECT_EQ(chosen(), second.first);
+    EXPECT_FALSE(server->running) << "reading the addresses started sharing";
+}
+
+TEST_F(WindowNetwork, AnOpenListIsRefilledOnlyOnceClosed) {
+    ShowWindow(window, SW_SHOW);
+    SendMessageW(addressCombo, CB_SHOWDROPDOWN, TRUE, 0);
+    ASSERT_TRUE(SendMessageW(addressCombo, CB_GETDROPPEDSTATE, 0, 0));
+    pcAddresses = {first, third};
+    tick(addressReadPeriodMs);
+    EXPECT_EQ(listed(), std::vector<std::wstring>{first.first});
+    SendMessageW(addressCombo, CB_SHOWDROPDOWN, FALSE, 0);
+    tick(addressReadPeriodMs);
+    EXPECT_EQ(listed(), (std::vector<std::wstring>{first.first, third.first}));
+    ShowWindow(window, SW_HIDE);
+}
+
+TEST_F(WindowNetwork, AShareNoPhoneReachesSaysWhatToCheckUntilOneDoes) {
+    const std::wstring noPhone =
+        L"Aucun t\u00e9l\u00e9phone n\u2019a encore joint ce PC. M\u00eame Wi-Fi ? Pare-feu "
+        L"autorisant le programme ici ? Voir i.";
+    harness->command(ControlId::start);
+    ASSERT_EQ(readText(statusLabel), sharingActive);
+    tick(noPhoneAfterMs - 1);
+    EXPECT_EQ(readText(statusLabel), sharingActive);
+    tick(1);
+    EXPECT_EQ(readText(statusLabel), noPhone);
+
+    // Any connection shows the way is open: the share's own notice comes back.
+    const platform::Socket phone = testing_support::connectFrom("127.0.0.1", first.second, server->port);
+    ASSERT_TRUE(eventually([] { return server->reached.load(); }));
+    tick(refreshPeriodMs);
+    EXPECT_EQ(readText(statusLabel), sharingActive);
+
+    // It never hides what an action has just said.
+    harness->command(ControlId::start);
+    harness->command(ControlId::start);
+    harness->command(ControlId::removeFile);
+    tick(noPhoneAfterMs);
+    EXPECT_EQ(readText(statusLabel), L"Fichier retir\u00e9 des prochains t\u00e9l\u00e9chargements.");
+}
+
+// Whole in the status line's two lines, in both languages, at the usual scales.
+TEST_F(WindowNetwork, TheNoPhoneNoticeFitsTheStatusLine) {
+    HDC dc = GetDC(statusLabel);
+    const HFONT windowFonts[] = {normalFont, titleFont, smallFont, brandFont};
+    for (double each : {1.0, 1.25, 1.5, 2.0}) {
+        scale = each;
+        createFonts();
+        const RECT line = scaledRect(Place::statusLabel);
+        const HGDIOBJ previous = SelectObject(dc, smallFont);
+        for (const wchar_t* text : {Ui::Notice::noPhoneYet.french, Ui::Notice::noPhoneYet.english}) {
+            RECT needed{0, 0, line.right - line.left, 0};
+            DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            EXPECT_LE(needed.bottom, line.bottom - line.top) << "at scale " << each;
+        }
+        SelectObject(dc, previous);
+        for (HFONT font : {normalFont, titleFont, smallFont, brandFont}) DeleteObject(font);
+    }
+    scale = 1.0;
+    normalFont = windowFonts[0], titleFont = windowFonts[1], smallFont = windowFonts[2], brandFont = windowFonts[3];
+    ReleaseDC(statusLabel, dc);
+}
+
+}  // namespace
