@@ -13,9 +13,9 @@
 #include "app/window_win.h"
 #include "link/local_addresses.h"
 #include "link/transfer_server.h"
+#include "tests/app/window_module_win.h"
 #include "tests/support/eventually.h"
 #include "tests/support/loopback.h"
-#include "tests/support/main_window_win.h"
 
 namespace {
 
@@ -30,13 +30,8 @@ const std::wstring sharingActive = L"Partage actif. Scannez le QR code.";
 LocalAddressList pcAddresses;
 std::uint64_t clockNow = 0;
 
-class WindowNetwork : public ::testing::Test {
+class WindowNetwork : public WindowModule {
 protected:
-    static void SetUpTestSuite() {
-        harness = std::make_unique<testing_support::MainWindow>();
-        window = harness->get();
-    }
-    static void TearDownTestSuite() { harness.reset(); }
     void SetUp() override {
         realClock = tickSource;
         clockNow = GetTickCount64();
@@ -68,12 +63,8 @@ protected:
     }
     static std::wstring chosen() { return readText(addressCombo); }
 
-    static std::unique_ptr<testing_support::MainWindow> harness;
-    static HWND window;
     std::uint64_t (*realClock)() = nullptr;
 };
-std::unique_ptr<testing_support::MainWindow> WindowNetwork::harness;
-HWND WindowNetwork::window = nullptr;
 
 TEST_F(WindowNetwork, TheListFollowsThePcsAddressesAndADeadAddressStopsTheShare) {
     harness->command(ControlId::start);
