@@ -107,10 +107,6 @@ protected:
         harness.reset();
         Ui::english = false;
     }
-    // Ticks the window's timer until the job reaches `state` (bounded).
-    bool pollUntil(BluetoothTransfer::State state, std::chrono::milliseconds within = std::chrono::seconds(20)) {
-        return harness->tickedUntil(state, within);
-    }
     void useReceiver(receiver::LoopbackReceiver& receiver, std::atomic<bool>* holdDisconnect = nullptr) {
         app::bluetoothTransfer =
             std::make_unique<BluetoothTransfer>(receiver::connectorTo(receiver, {}, holdDisconnect));
@@ -137,13 +133,13 @@ protected:
 TEST_F(BluetoothWindowTest, ControlsFollowTheJobAndProgressReachesCompletion) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
     const TempFile& file = send(receiver, "file.bin", 5000);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
     EXPECT_TRUE(controlsLockedForJob(window));
     EXPECT_EQ(progress(), 0);
     EXPECT_EQ(windowText(app::statusLabel), L"Acceptez le fichier sur Android\u2026");
     EXPECT_NE(windowText(app::btPathEdit).find(file.wpath()), std::wstring::npos);
     receiver.release();
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Completed));
     EXPECT_TRUE(controlsFreeAfterJob(window));
     EXPECT_EQ(progress(), 100);
     EXPECT_EQ(windowText(app::statusLabel),
@@ -154,11 +150,11 @@ TEST_F(BluetoothWindowTest, ControlsFollowTheJobAndProgressReachesCompletion) {
 TEST_F(BluetoothWindowTest, CancelButtonSaysSoUntilTheJobEnds) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
     send(receiver, "cancelled.bin", 100);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
     harness->command(ControlId::cancelBluetooth);
     EXPECT_EQ(windowText(app::statusLabel), L"Annulation du transfert\u2026");
     EXPECT_EQ(app::noticeEn, L"Cancelling the transfer\u2026");
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::UserCancelled));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::UserCancelled));
     EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
 }
 
@@ -166,7 +162,7 @@ TEST_F(BluetoothWindowTest, CancelButtonSaysSoUntilTheJobEnds) {
 TEST_F(BluetoothWindowTest, CancelNoticeGivesWayToAFailureBoxOnceTheJobHasEnded) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
     send(receiver, "cancelled.bin", 100);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
     KillTimer(window, app::refreshTimer);  // the ended job is not polled before the box
     harness->command(ControlId::cancelBluetooth);
     ASSERT_TRUE(eventually([] { return !BluetoothTransfer::busy(app::bluetoothTransfer->snapshot().state); }));
@@ -186,7 +182,7 @@ TEST_F(BluetoothWindowTest, ProgressBarIsTealWhileSending) {
     receiver::LoopbackReceiver receiver(receiver::Script{});
     std::atomic<bool> release{false};
     send(receiver, "teal.bin", 100, &release);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Sending));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Sending));
     ASSERT_EQ(progress(), 100);
     ShowWindow(window, SW_SHOWNOACTIVATE);
     UpdateWindow(window);
@@ -204,7 +200,7 @@ TEST_F(BluetoothWindowTest, ProgressBarIsTealWhileSending) {
     ReleaseDC(app::btProgress, screen);
     release = true;
     EXPECT_EQ(middle, app::accentColour) << std::hex << "bar drawn in 0x" << middle;
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Completed));
 }
 
 TEST_F(BluetoothWindowTest, EveryFailedJobIsReportedEvenWhenItFailsBeforeItsFirstPoll) {
@@ -212,7 +208,7 @@ TEST_F(BluetoothWindowTest, EveryFailedJobIsReportedEvenWhenItFailsBeforeItsFirs
     {
         receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});
         send(receiver, "refused.bin", 100);
-        ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Failed));
+        ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Failed));
     }
     ASSERT_EQ(boxes.texts.size(), 1u);
     app::status(L"autre", L"other");
@@ -230,13 +226,13 @@ TEST_F(BluetoothWindowTest, EmptyJobShowsZeroWhileSendingAndHundredOnlyWhenCompl
     receiver::LoopbackReceiver receiver(receiver::Script{});
     std::atomic<bool> releaseDisconnect{false};
     send(receiver, "empty.bin", 0, &releaseDisconnect);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Sending));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Sending));
     EXPECT_EQ(app::bluetoothTransfer->snapshot().total, 0u);
     EXPECT_EQ(progress(), 0);
     EXPECT_EQ(windowText(app::statusLabel), L"Envoi Bluetooth en cours\u2026 0 %");
     EXPECT_TRUE(controlsLockedForJob(window));
     releaseDisconnect = true;
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Completed));
     EXPECT_EQ(progress(), 100);
     EXPECT_TRUE(controlsFreeAfterJob(window));
 }
@@ -245,7 +241,7 @@ TEST_F(BluetoothWindowTest, FailureBoxIsShownOnceAndALanguageSwitchReShowsTheNot
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});  // the phone refuses the offer
     BoxWatcher boxes;
     send(receiver, "refused.bin", 100);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Failed));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Failed));
     std::wstring french = app::bluetoothTransfer->snapshot().message;
     for (int i = 0; i < 10; ++i) app::pollBluetooth(false);
     ASSERT_EQ(boxes.texts.size(), 1u);
@@ -266,14 +262,14 @@ TEST_F(BluetoothWindowTest, SelectingAPhoneWhileAJobRunsIsRefused) {
     send(receiver, "busy.bin", 100);
     app::authenticationListener =
         std::make_unique<BluetoothAuthListener>(window, deviceRecord(*app::bluetoothDevice), app::pairingRequest);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
     std::wstring before = windowText(app::statusLabel);
     EXPECT_EQ(errorOf([&] { app::selectBluetoothPhone(); }), "Attendez la fin du transfert ou annulez-le.");
     EXPECT_EQ(windowText(app::statusLabel), before);
     EXPECT_TRUE(app::authenticationListener) << "the phone's listener stays";
     EXPECT_EQ(devices.seenParams.dwSize, 0u) << "no picker";
     receiver.release();
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::Completed));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Completed));
 }
 
 TEST_F(BluetoothWindowTest, NoRadioKeepsThePreviousPhoneAndItsListener) {
@@ -346,7 +342,7 @@ TEST_F(BluetoothWindowTest, RequestForTheSelectedPhoneIsShownAndConfirmed) {
 TEST_F(BluetoothWindowTest, RefusedRequestCancelsTheRunningJob) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
     send(receiver, "pairing.bin", 100);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
     UserScript refuse({[](HWND dialog) {
         click(dialog, IDC_PAIRING_REFUSE);
         return true;
@@ -357,7 +353,7 @@ TEST_F(BluetoothWindowTest, RefusedRequestCancelsTheRunningJob) {
     EXPECT_EQ(windowText(app::statusLabel), L"Appairage refus\u00e9 ou annul\u00e9.");
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_TRUE(platform.responses[0].negative);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::UserCancelled, std::chrono::seconds(5)));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::UserCancelled, std::chrono::seconds(5)));
     EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
 }
 
