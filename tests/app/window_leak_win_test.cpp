@@ -24,25 +24,17 @@
 namespace {
 
 using namespace app;
-using testing_support::gdiObjectCount;
-using testing_support::handleCount;
-using testing_support::userObjectCount;
+using Counts = testing_support::WindowCounts;
 
 constexpr int tolerance = 8;
-
-struct Counts {
-    int gdi, user, handles;
-};
-
-Counts counts() { return Counts{gdiObjectCount(), userObjectCount(), handleCount()}; }
 
 // The counts once the process's other threads (the link server's, just started, and
 // Wine's) have settled: two readings in a row agree (bounded).
 Counts settledCounts() {
-    Counts now = counts();
+    Counts now = Counts::now();
     for (int i = 0; i < 5; ++i) {
         Sleep(100);
-        const Counts again = counts();
+        const Counts again = Counts::now();
         if (again.gdi == now.gdi && again.user == now.user && again.handles == now.handles) break;
         now = again;
     }
@@ -76,11 +68,10 @@ protected:
     template <class F>
     static void expectFlat(const char* what, int cycles, F cycle) {
         for (int i = 0; i < 4; ++i) cycle(i);
-        const Counts before = counts();
+        const Counts before = Counts::now();
         for (int i = 0; i < cycles && !HasFatalFailure(); ++i) cycle(i);
-        const Counts after = counts();
-        std::printf("%d %s: GDI %d -> %d, USER %d -> %d, handles %d -> %d\n", cycles, what, before.gdi, after.gdi,
-                    before.user, after.user, before.handles, after.handles);
+        const Counts after = Counts::now();
+        std::printf("%d %s: %s\n", cycles, what, after.since(before).c_str());
         EXPECT_LE(after.gdi - before.gdi, tolerance) << what;
         EXPECT_LE(after.user - before.user, tolerance) << what;
         EXPECT_LE(after.handles - before.handles, tolerance) << what;
@@ -105,14 +96,14 @@ TEST_F(WindowLeaks, CountersSeeEveryObject) {
         menus[i] = CreateMenu();
         events[i] = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     }
-    const Counts during = counts();
+    const Counts during = Counts::now();
     for (int i = 0; i < 20; ++i) {
         DeleteObject(brushes[i]);
         DestroyWindow(windows[i]);
         DestroyMenu(menus[i]);
         CloseHandle(events[i]);
     }
-    const Counts after = counts();
+    const Counts after = Counts::now();
     EXPECT_GE(during.gdi - before.gdi, 20);
     EXPECT_GE(during.user - before.user, 40);
     EXPECT_GE(during.handles - before.handles, 20);

@@ -221,17 +221,14 @@ std::string Monkey::resourcesWithinMargin() {
     // The counts are probed handle by handle under Wine (seconds each): after a first
     // hundred actions, then every thousand and at the end.
     if (number_ != 100 && number_ % 1000 != 0 && number_ != count_) return {};
-    const Counts now{testing_support::gdiObjectCount(), testing_support::userObjectCount(),
-                     testing_support::handleCount()};
+    const auto now = testing_support::WindowCounts::now();
     if (counted_ < 0) {
         baseline_ = now;
         counted_ = number_;
         return {};
     }
     if (now.gdi - baseline_.gdi > 24 || now.user - baseline_.user > 24 || now.handles - baseline_.handles > 64)
-        return "GDI " + std::to_string(baseline_.gdi) + " -> " + std::to_string(now.gdi) + ", USER " +
-               std::to_string(baseline_.user) + " -> " + std::to_string(now.user) + ", handles " +
-               std::to_string(baseline_.handles) + " -> " + std::to_string(now.handles);
+        return now.since(baseline_);
     return {};
 }
 

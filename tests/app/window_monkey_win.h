@@ -289,9 +289,7 @@ private:
     bool tickAction_ = false;
     bool busyBefore_ = false, cancelEnabledBefore_ = false;
     int counted_ = -1;
-    struct Counts {
-        int gdi, user, handles;
-    } baseline_{};
+    testing_support::WindowCounts baseline_;
 
     // Record.
     int number_ = 0, count_ = 0;

@@ -37,12 +37,6 @@ constexpr unsigned long long phone = 0x00F00D00BEEFull;
 const int lockedWhileBusy[] = {ControlId::wifiMode,   ControlId::textSend,   ControlId::fileSend,
                                ControlId::chooseFile, ControlId::removeFile, ControlId::pair};
 
-std::wstring windowText(HWND window) {
-    wchar_t text[1024] = {};
-    GetWindowTextW(window, text, 1024);
-    return text;
-}
-
 bool controlsLockedForJob(HWND window) {
     for (int id : lockedWhileBusy)
         if (IsWindowEnabled(GetDlgItem(window, id))) return false;
@@ -75,7 +69,7 @@ Ink inkOf(HWND control) {
     for (int x = 0; x < area.right; ++x)
         for (int y = 0; y < area.bottom; ++y)
             if (GetPixel(dc, x, y) != background) ink.drawn = x + 1;
-    const std::wstring text = windowText(control);
+    const std::wstring text = app::readText(control);
     HGDIOBJ font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
     SIZE size{};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
@@ -136,13 +130,13 @@ TEST_F(BluetoothWindowTest, ControlsFollowTheJobAndProgressReachesCompletion) {
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
     EXPECT_TRUE(controlsLockedForJob(window));
     EXPECT_EQ(progress(), 0);
-    EXPECT_EQ(windowText(app::statusLabel), L"Acceptez le fichier sur Android\u2026");
-    EXPECT_NE(windowText(app::btPathEdit).find(file.wpath()), std::wstring::npos);
+    EXPECT_EQ(app::readText(app::statusLabel), L"Acceptez le fichier sur Android\u2026");
+    EXPECT_NE(app::readText(app::btPathEdit).find(file.wpath()), std::wstring::npos);
     receiver.release();
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Completed));
     EXPECT_TRUE(controlsFreeAfterJob(window));
     EXPECT_EQ(progress(), 100);
-    EXPECT_EQ(windowText(app::statusLabel),
+    EXPECT_EQ(app::readText(app::statusLabel),
               L"Fichier re\u00e7u : le t\u00e9l\u00e9phone a confirm\u00e9 la fin du transfert.");
     EXPECT_EQ(receiver.result().body.size(), 5000u);
 }
@@ -152,10 +146,10 @@ TEST_F(BluetoothWindowTest, CancelButtonSaysSoUntilTheJobEnds) {
     send(receiver, "cancelled.bin", 100);
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
     harness->command(ControlId::cancelBluetooth);
-    EXPECT_EQ(windowText(app::statusLabel), L"Annulation du transfert\u2026");
+    EXPECT_EQ(app::readText(app::statusLabel), L"Annulation du transfert\u2026");
     EXPECT_EQ(app::noticeEn, L"Cancelling the transfer\u2026");
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::UserCancelled));
-    EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
+    EXPECT_EQ(app::readText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
 }
 
 // Once the job has ended, the cancel notice gives way to the next command's box.
@@ -166,16 +160,16 @@ TEST_F(BluetoothWindowTest, CancelNoticeGivesWayToAFailureBoxOnceTheJobHasEnded)
     KillTimer(window, app::refreshTimer);  // the ended job is not polled before the box
     harness->command(ControlId::cancelBluetooth);
     ASSERT_TRUE(eventually([] { return !BluetoothTransfer::busy(app::bluetoothTransfer->snapshot().state); }));
-    ASSERT_EQ(windowText(app::statusLabel), L"Annulation du transfert\u2026");
+    ASSERT_EQ(app::readText(app::statusLabel), L"Annulation du transfert\u2026");
     BoxWatcher boxes;
     SetWindowTextW(app::textEdit, L"");
     harness->command(ControlId::textSend);  // nothing to send: a box
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], L"Saisissez un texte \u00e0 envoyer.");
-    EXPECT_NE(windowText(app::statusLabel), L"Annulation du transfert\u2026");
+    EXPECT_NE(app::readText(app::statusLabel), L"Annulation du transfert\u2026");
     // Once the message loop has run after the box, the status line shows the job's outcome.
     testing_support::MainWindow::pump();
-    EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
+    EXPECT_EQ(app::readText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
 }
 
 TEST_F(BluetoothWindowTest, ProgressBarIsTealWhileSending) {
@@ -229,7 +223,7 @@ TEST_F(BluetoothWindowTest, EmptyJobShowsZeroWhileSendingAndHundredOnlyWhenCompl
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Sending));
     EXPECT_EQ(app::bluetoothTransfer->snapshot().total, 0u);
     EXPECT_EQ(progress(), 0);
-    EXPECT_EQ(windowText(app::statusLabel), L"Envoi Bluetooth en cours\u2026 0 %");
+    EXPECT_EQ(app::readText(app::statusLabel), L"Envoi Bluetooth en cours\u2026 0 %");
     EXPECT_TRUE(controlsLockedForJob(window));
     releaseDisconnect = true;
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Completed));
@@ -247,14 +241,14 @@ TEST_F(BluetoothWindowTest, FailureBoxIsShownOnceAndALanguageSwitchReShowsTheNot
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], french);
     EXPECT_EQ(boxes.captions[0], L"Tolvenaire Android");
-    EXPECT_EQ(windowText(app::statusLabel), french);
+    EXPECT_EQ(app::readText(app::statusLabel), french);
     EXPECT_TRUE(controlsFreeAfterJob(window));
 
     Ui::english = true;
     app::refreshLabels();
     EXPECT_EQ(boxes.texts.size(), 1u) << "no second box for the same failure";
-    EXPECT_EQ(windowText(app::statusLabel), Ui::diagnostic(french, true));
-    EXPECT_NE(windowText(app::statusLabel), french) << "the refusal text has an English twin";
+    EXPECT_EQ(app::readText(app::statusLabel), Ui::diagnostic(french, true));
+    EXPECT_NE(app::readText(app::statusLabel), french) << "the refusal text has an English twin";
 }
 
 TEST_F(BluetoothWindowTest, SelectingAPhoneWhileAJobRunsIsRefused) {
@@ -263,9 +257,9 @@ TEST_F(BluetoothWindowTest, SelectingAPhoneWhileAJobRunsIsRefused) {
     app::authenticationListener =
         std::make_unique<BluetoothAuthListener>(window, deviceRecord(*app::bluetoothDevice), app::pairingRequest);
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
-    std::wstring before = windowText(app::statusLabel);
+    std::wstring before = app::readText(app::statusLabel);
     EXPECT_EQ(errorOf([&] { app::selectBluetoothPhone(); }), "Attendez la fin du transfert ou annulez-le.");
-    EXPECT_EQ(windowText(app::statusLabel), before);
+    EXPECT_EQ(app::readText(app::statusLabel), before);
     EXPECT_TRUE(app::authenticationListener) << "the phone's listener stays";
     EXPECT_EQ(devices.seenParams.dwSize, 0u) << "no picker";
     receiver.release();
@@ -293,12 +287,12 @@ TEST_F(BluetoothWindowTest, ChosenPhoneIsKeptWithAListener) {
     ASSERT_TRUE(app::bluetoothDevice);
     EXPECT_STREQ(app::bluetoothDevice->szName, L"Pixel 9");
     EXPECT_EQ(platform.registeredAddress, phone);
-    EXPECT_EQ(windowText(app::statusLabel), L"T\u00e9l\u00e9phone associ\u00e9. Vous pouvez envoyer le fichier.");
+    EXPECT_EQ(app::readText(app::statusLabel), L"T\u00e9l\u00e9phone associ\u00e9. Vous pouvez envoyer le fichier.");
     devices.picked.clear();
     devices.pickerError = ERROR_CANCELLED;
     EXPECT_FALSE(app::selectBluetoothPhone());
     EXPECT_TRUE(app::authenticationListener) << "re-created for the phone kept";
-    EXPECT_EQ(windowText(app::statusLabel), L"S\u00e9lection ou appairage annul\u00e9.");
+    EXPECT_EQ(app::readText(app::statusLabel), L"S\u00e9lection ou appairage annul\u00e9.");
 }
 
 TEST_F(BluetoothWindowTest, RequestsForAnotherPhoneOrDuringSelectionAreRefusedWithoutADialog) {
@@ -335,7 +329,7 @@ TEST_F(BluetoothWindowTest, RequestForTheSelectedPhoneIsShownAndConfirmed) {
     harness->pumpedUntil([&] { return !platform.responses.empty(); }, std::chrono::seconds(10));
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_FALSE(platform.responses[0].negative);
-    EXPECT_EQ(windowText(app::statusLabel), L"Confirmation transmise. Confirmez aussi sur Android.");
+    EXPECT_EQ(app::readText(app::statusLabel), L"Confirmation transmise. Confirmez aussi sur Android.");
     EXPECT_FALSE(app::authenticationDialogOpen);
 }
 
@@ -350,11 +344,11 @@ TEST_F(BluetoothWindowTest, RefusedRequestCancelsTheRunningJob) {
     unsigned long long key = inbox().post(window, request(phone), platform.now());
     app::onPairingRequest(key, 0);
     EXPECT_EQ(refuse.dialogsSeen(), 1);
-    EXPECT_EQ(windowText(app::statusLabel), L"Appairage refus\u00e9 ou annul\u00e9.");
+    EXPECT_EQ(app::readText(app::statusLabel), L"Appairage refus\u00e9 ou annul\u00e9.");
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_TRUE(platform.responses[0].negative);
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::UserCancelled, std::chrono::seconds(5)));
-    EXPECT_EQ(windowText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
+    EXPECT_EQ(app::readText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
 }
 
 // Names are shown whole: "&" is no mnemonic prefix in the file and phone labels or
@@ -366,10 +360,10 @@ TEST_F(BluetoothWindowTest, NamesWithAmpersandsAreShownWhole) {
     app::refreshLabels();
     for (HWND label : {app::fileLabel, app::deviceLabel}) {
         const Ink ink = inkOf(label);
-        EXPECT_NEAR(ink.drawn, ink.whole, 3) << "label '" << utf8(windowText(label)) << "' drawn shorter";
+        EXPECT_NEAR(ink.drawn, ink.whole, 3) << "label '" << utf8(app::readText(label)) << "' drawn shorter";
     }
-    EXPECT_EQ(windowText(app::fileLabel), L"Q&A && notes&");
-    EXPECT_NE(windowText(app::deviceLabel).find(L"Max & Co && sons&"), std::wstring::npos);
+    EXPECT_EQ(app::readText(app::fileLabel), L"Q&A && notes&");
+    EXPECT_NE(app::readText(app::deviceLabel).find(L"Max & Co && sons&"), std::wstring::npos);
 
     Ink inDialog;
     std::wstring shownName;
@@ -440,13 +434,13 @@ TEST_F(BluetoothWindowTest, AJobFailingWhileThePairingDialogIsOpenIsShownWhenItC
                      [&](HWND dialog) {
                          if (app::shownJob.state != BluetoothTransfer::State::Failed) return false;
                          dialogsAfterFailure = testing_support::visibleDialogs();
-                         statusAfterFailure = windowText(app::statusLabel);
+                         statusAfterFailure = app::readText(app::statusLabel);
                          click(dialog, IDC_PAIRING_CONFIRM);
                          return true;
                      },
                      [&](HWND box) {
                          failureBox = textOf(box, 0xFFFF);
-                         statusWithBox = windowText(app::statusLabel);
+                         statusWithBox = app::readText(app::statusLabel);
                          SendMessageW(box, WM_COMMAND, IDOK, 0);
                          return true;
                      }});
@@ -457,7 +451,7 @@ TEST_F(BluetoothWindowTest, AJobFailingWhileThePairingDialogIsOpenIsShownWhenItC
     EXPECT_EQ(statusAfterFailure, failure);
     EXPECT_EQ(failureBox, failure);
     EXPECT_EQ(statusWithBox, failure);
-    EXPECT_EQ(windowText(app::statusLabel), failure) << "the confirmation's notice hid the failure";
+    EXPECT_EQ(app::readText(app::statusLabel), failure) << "the confirmation's notice hid the failure";
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_FALSE(platform.responses[0].negative);
     EXPECT_TRUE(controlsFreeAfterJob(window));
@@ -491,7 +485,7 @@ TEST_F(BluetoothWindowTest, AJobFailingDuringTheFileDialogIsShownWhenItCloses) {
     const std::wstring failure = app::bluetoothTransfer->snapshot().message;
     EXPECT_EQ(dialogsAfterFailure, 1) << "the failure box opened over the file dialog";
     EXPECT_EQ(failureBox, failure);
-    EXPECT_EQ(windowText(app::statusLabel), failure);
+    EXPECT_EQ(app::readText(app::statusLabel), failure);
     EXPECT_TRUE(controlsFreeAfterJob(window));
 }
 

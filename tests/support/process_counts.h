@@ -5,6 +5,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <tlhelp32.h>
+
+#include <string>
 #else
 #include <filesystem>
 #endif
@@ -82,6 +84,19 @@ inline int userObjectCount() {
     for (ULONG_PTR slot = 0x20; slot < 0x10000; slot += 2) count += IsMenu(reinterpret_cast<HMENU>(slot)) ? 1 : 0;
     return count;
 }
+
+// The GDI objects, USER objects and handles of this process at one moment.
+struct WindowCounts {
+    int gdi = 0, user = 0, handles = 0;
+
+    static WindowCounts now() { return {gdiObjectCount(), userObjectCount(), handleCount()}; }
+    // "GDI a -> b, USER c -> d, handles e -> f", from `before` to these.
+    std::string since(const WindowCounts& before) const {
+        return "GDI " + std::to_string(before.gdi) + " -> " + std::to_string(gdi) + ", USER " +
+               std::to_string(before.user) + " -> " + std::to_string(user) + ", handles " +
+               std::to_string(before.handles) + " -> " + std::to_string(handles);
+    }
+};
 #endif
 
 }  // namespace testing_support
