@@ -424,7 +424,7 @@ TEST_F(BluetoothWindowTest, AnUpdateFailureWaitsUntilTheHelpBoxIsClosed) {
 TEST_F(BluetoothWindowTest, AJobFailingWhileThePairingDialogIsOpenIsShownWhenItCloses) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, true});  // refuses once released
     send(receiver, "paired.bin", 100);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
     int dialogsAfterFailure = 0;
     std::wstring statusAfterFailure, failureBox, statusWithBox;
     UserScript user({[&](HWND) {
@@ -462,7 +462,7 @@ TEST_F(BluetoothWindowTest, AJobFailingWhileThePairingDialogIsOpenIsShownWhenItC
 TEST_F(BluetoothWindowTest, AJobFailingDuringTheFileDialogIsShownWhenItCloses) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, true});
     send(receiver, "chosen.bin", 100);
-    ASSERT_TRUE(pollUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
     int dialogsAfterFailure = 0;
     std::wstring failureBox;
     UserScript user({[&](HWND) {
