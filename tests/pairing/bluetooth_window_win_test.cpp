@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <optional>
 #include <thread>
@@ -83,6 +84,12 @@ Ink inkOf(HWND control) {
 
 int progress() { return static_cast<int>(SendMessageW(app::btProgress, PBM_GETPOS, 0, 0)); }
 
+// What the window showed when a job failed under a modal window, and its box after.
+struct FailureUnderModal {
+    int dialogs = 0;
+    std::wstring statusThen, box, statusWithBox;
+};
+
 class BluetoothWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -114,6 +121,33 @@ protected:
         file.emplace(name, patterned(size));
         app::sendBluetooth(file->wpath());
         return *file;
+    }
+    // A job that fails while a modal window is up (shown by `open`, ended by `close`).
+    FailureUnderModal failJobUnder(const std::function<void()>& open, const std::function<void(HWND)>& close) {
+        receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, true});  // refuses once released
+        send(receiver, "refused.bin", 100);
+        EXPECT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
+        FailureUnderModal seen;
+        UserScript user({[&](HWND) {
+                             receiver.release();
+                             return true;
+                         },
+                         [&](HWND dialog) {
+                             if (app::shownJob.state != BluetoothTransfer::State::Failed) return false;
+                             seen.dialogs = testing_support::visibleDialogs();
+                             seen.statusThen = app::readText(app::statusLabel);
+                             close(dialog);
+                             return true;
+                         },
+                         [&](HWND box) {
+                             seen.box = textOf(box, 0xFFFF);
+                             seen.statusWithBox = app::readText(app::statusLabel);
+                             SendMessageW(box, WM_COMMAND, IDOK, 0);
+                             return true;
+                         }});
+        open();
+        testing_support::MainWindow::pumpedUntil([&] { return user.finished(); });
+        return seen;
     }
 
     std::optional<TempFile> file;
@@ -421,71 +455,26 @@ TEST_F(BluetoothWindowTest, AnUpdateFailureWaitsUntilTheHelpBoxIsClosed) {
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, ControlId::updateCheck)));
 }
 
-TEST_F(BluetoothWindowTest, AJobFailingWhileThePairingDialogIsOpenIsShownWhenItCloses) {
-    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, true});  // refuses once released
-    send(receiver, "paired.bin", 100);
-    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
-    int dialogsAfterFailure = 0;
-    std::wstring statusAfterFailure, failureBox, statusWithBox;
-    UserScript user({[&](HWND) {
-                         receiver.release();
-                         return true;
-                     },
-                     [&](HWND dialog) {
-                         if (app::shownJob.state != BluetoothTransfer::State::Failed) return false;
-                         dialogsAfterFailure = testing_support::visibleDialogs();
-                         statusAfterFailure = app::readText(app::statusLabel);
-                         click(dialog, IDC_PAIRING_CONFIRM);
-                         return true;
-                     },
-                     [&](HWND box) {
-                         failureBox = textOf(box, 0xFFFF);
-                         statusWithBox = app::readText(app::statusLabel);
-                         SendMessageW(box, WM_COMMAND, IDOK, 0);
-                         return true;
-                     }});
-    app::onPairingRequest(inbox().post(window, request(phone), platform.now()), 0);
-    testing_support::MainWindow::pumpedUntil([&] { return user.finished(); });
+// The file dialog cannot be opened from the window while a job runs; the command is
+// sent directly, to have the system's own modal window open when the job fails.
+TEST_F(BluetoothWindowTest, AJobFailingUnderThePairingDialogOrTheFileDialogIsShownWhenItCloses) {
+    const FailureUnderModal underPairing =
+        failJobUnder([&] { app::onPairingRequest(inbox().post(window, request(phone), platform.now()), 0); },
+                     [](HWND dialog) { click(dialog, IDC_PAIRING_CONFIRM); });
     const std::wstring failure = app::bluetoothTransfer->snapshot().message;
-    EXPECT_EQ(dialogsAfterFailure, 1) << "the failure box opened beside the pairing dialog";
-    EXPECT_EQ(statusAfterFailure, failure);
-    EXPECT_EQ(failureBox, failure);
-    EXPECT_EQ(statusWithBox, failure);
     EXPECT_EQ(app::readText(app::statusLabel), failure) << "the confirmation's notice hid the failure";
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_FALSE(platform.responses[0].negative);
-    EXPECT_TRUE(controlsFreeAfterJob(window));
-}
-
-// The file dialog cannot be opened from the window while a job runs; the command is
-// sent directly, to have the system's own modal window open when the job fails.
-TEST_F(BluetoothWindowTest, AJobFailingDuringTheFileDialogIsShownWhenItCloses) {
-    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, true});
-    send(receiver, "chosen.bin", 100);
-    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
-    int dialogsAfterFailure = 0;
-    std::wstring failureBox;
-    UserScript user({[&](HWND) {
-                         receiver.release();
-                         return true;
-                     },
-                     [&](HWND dialog) {
-                         if (app::shownJob.state != BluetoothTransfer::State::Failed) return false;
-                         dialogsAfterFailure = testing_support::visibleDialogs();
-                         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-                         return true;
-                     },
-                     [&](HWND box) {
-                         failureBox = textOf(box, 0xFFFF);
-                         SendMessageW(box, WM_COMMAND, IDOK, 0);
-                         return true;
-                     }});
-    harness->command(ControlId::chooseFile);
-    testing_support::MainWindow::pumpedUntil([&] { return user.finished(); });
-    const std::wstring failure = app::bluetoothTransfer->snapshot().message;
-    EXPECT_EQ(dialogsAfterFailure, 1) << "the failure box opened over the file dialog";
-    EXPECT_EQ(failureBox, failure);
+    const FailureUnderModal underFileDialog =
+        failJobUnder([&] { harness->command(ControlId::chooseFile); },
+                     [](HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0); });
     EXPECT_EQ(app::readText(app::statusLabel), failure);
+    for (const FailureUnderModal& seen : {underPairing, underFileDialog}) {
+        EXPECT_EQ(seen.dialogs, 1) << "the failure box opened over the other modal window";
+        EXPECT_EQ(seen.statusThen, failure);
+        EXPECT_EQ(seen.box, failure);
+        EXPECT_EQ(seen.statusWithBox, failure);
+    }
     EXPECT_TRUE(controlsFreeAfterJob(window));
 }
 
