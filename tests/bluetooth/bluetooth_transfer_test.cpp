@@ -315,30 +315,26 @@ TEST(BluetoothJob, SecondStartWhileRunningIsRefusedAndTheFirstCompletes) {
 }
 
 TEST(BluetoothJob, PhoneRefusalSilenceAndHangUpEndFailedWithTheirMessages) {
-    {
-        Rig rig(Script{1024, {}, 0xC3});
+    Script hangUp;
+    hangUp.closeAfterOffer = true;
+    ChannelTimeouts quick;
+    quick.readMs = 300;  // stands for the 90 s the user has to accept
+    const struct {
+        Script script;
+        ChannelTimeouts timeouts;
+        const wchar_t* message;
+    } cases[] = {
+        {Script{1024, {}, 0xC3}, {}, L"Reception refusee par le telephone. Acceptez la notification sur Android."},
+        {Script{1024, {}, 0x90, true}, quick,
+         L"Delai Bluetooth depasse. Deverrouillez le telephone et acceptez le transfert."},
+        {hangUp, {}, L"Le telephone a ferme la connexion Bluetooth."},
+    };
+    for (const auto& c : cases) {
+        Rig rig(c.script, c.timeouts);
         rig.job.startText(0x42, "non");
         const auto end = rig.waitFinal();
         EXPECT_EQ(end.state, State::Failed);
-        EXPECT_EQ(end.message, L"Reception refusee par le telephone. Acceptez la notification sur Android.");
-    }
-    {
-        ChannelTimeouts quick;
-        quick.readMs = 300;  // stands for the 90 s the user has to accept
-        Rig rig(Script{1024, {}, 0x90, true}, quick);
-        rig.job.startText(0x42, "silence");
-        const auto end = rig.waitFinal();
-        EXPECT_EQ(end.state, State::Failed);
-        EXPECT_EQ(end.message, L"Delai Bluetooth depasse. Deverrouillez le telephone et acceptez le transfert.");
-    }
-    {
-        Script script;
-        script.closeAfterOffer = true;
-        Rig rig(script);
-        rig.job.startText(0x42, "coupure");
-        const auto end = rig.waitFinal();
-        EXPECT_EQ(end.state, State::Failed);
-        EXPECT_EQ(end.message, L"Le telephone a ferme la connexion Bluetooth.");
+        EXPECT_EQ(end.message, c.message);
     }
 }
 

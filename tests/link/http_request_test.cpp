@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <string>
 
+// Many more heads, both sides of the limits of 16,384 bytes, 2,048-byte targets,
+// 16-byte methods and 64 lines among them, are seeds of the request fuzzer, which
+// HttpCorpus.SeedsParseAsTheirNamesSayAndPastCrashersStayHarmless replays in both builds.
+
 namespace {
 
 const std::string ok = "GET / HTTP/1.1\r\nHost: a\r\n\r\n";
@@ -18,12 +22,6 @@ std::string withMethod(const std::string& method) { return method + " / HTTP/1.1
 bool parses(const std::string& head) {
     HttpRequest request;
     return parseHttpRequest(head, request);
-}
-
-std::string headerLines(int count) {
-    std::string lines;
-    for (int i = 0; i < count; ++i) lines += "X-" + std::to_string(i) + ": v\r\n";
-    return lines;
 }
 
 }  // namespace
@@ -41,40 +39,22 @@ TEST(HttpRequest, ParsesAMinimalRequestAndLowersFieldNames) {
     EXPECT_EQ(request.header("accept"), "");
 }
 
-TEST(HttpRequest, KeepsTheMethodsCaseAndAcceptsBothVersions) {
+TEST(HttpRequest, MethodIsATokenInItsOwnCaseAndTheVersionExact) {
     HttpRequest request;
     ASSERT_TRUE(parseHttpRequest(withMethod("get"), request));
     EXPECT_EQ(request.method, "get");
-    EXPECT_TRUE(parses("HEAD / HTTP/1.0\r\nHost: a\r\n\r\n"));
-    EXPECT_FALSE(parses("GET / HTTP/2.0\r\nHost: a\r\n\r\n"));
-    EXPECT_FALSE(parses("GET / http/1.1\r\nHost: a\r\n\r\n"));
-    EXPECT_FALSE(parses("GET / HTTP/1.1 \r\nHost: a\r\n\r\n"));
     EXPECT_FALSE(parses("GET / HTTP/1.10\r\nHost: a\r\n\r\n"));
     EXPECT_FALSE(parses("GET /  HTTP/1.1\r\nHost: a\r\n\r\n"));
     EXPECT_FALSE(parses("GET /\r\nHost: a\r\n\r\n"));
-}
-
-TEST(HttpRequest, MethodIsOneToSixteenTokenCharacters) {
-    EXPECT_TRUE(parses(withMethod(std::string(16, 'M'))));
-    EXPECT_FALSE(parses(withMethod(std::string(17, 'M'))));
     EXPECT_TRUE(parses(withMethod("M-!#$%&'*+.^_`|~")));
-    EXPECT_FALSE(parses(withMethod("")));
-    EXPECT_FALSE(parses(withMethod("GE(T")));
     EXPECT_FALSE(parses(withMethod("GE\"T")));
 }
 
 TEST(HttpRequest, TargetIsAnAbsolutePathOfVisibleAsciiUpTo2048Bytes) {
-    EXPECT_TRUE(parses(withTarget("/" + std::string(2047, 'a'))));
-    EXPECT_FALSE(parses(withTarget("/" + std::string(2048, 'a'))));
     EXPECT_TRUE(parses(withTarget("/a%20b?c=d&e=~!")));
-    EXPECT_FALSE(parses(withTarget("/a#b")));
-    EXPECT_FALSE(parses(withTarget("/a\\b")));
-    EXPECT_FALSE(parses(withTarget("/caf\xC3\xA9")));
     EXPECT_FALSE(parses(withTarget("/a\x7F")));
     EXPECT_FALSE(parses(withTarget("/a\tb")));
-    EXPECT_FALSE(parses(withTarget("a/b")));
     EXPECT_FALSE(parses(withTarget("*")));
-    EXPECT_FALSE(parses(withTarget("http://a/")));
 }
 
 TEST(HttpRequest, ValuesAreTrimmedOfSpacesAndTabsOnly) {
@@ -92,27 +72,13 @@ TEST(HttpRequest, ValuesAreTrimmedOfSpacesAndTabsOnly) {
 }
 
 TEST(HttpRequest, RefusesControlBytesBareLineEndsAndFolding) {
-    EXPECT_FALSE(parses(withHeaders("X: a\rb\r\n")));
     EXPECT_FALSE(parses(withHeaders("X: ab\r\r\n")));
-    EXPECT_FALSE(parses(withHeaders("X: a\nY: b\r\n")));
-    EXPECT_FALSE(parses("GET / HTTP/1.1\nHost: a\r\n\r\n"));
-    EXPECT_FALSE(
-        parses(withHeaders("X: a\x01"
-                           "b\r\n")));
-    EXPECT_FALSE(
-        parses(withHeaders("X: a\x7F"
-                           "b\r\n")));
     EXPECT_FALSE(parses(withHeaders(std::string("X: a\0b\r\n", 8))));
-    EXPECT_FALSE(parses(withHeaders("X: one\r\n\ttwo\r\n")));
-    EXPECT_FALSE(parses(withHeaders("X: one\r\n two\r\n")));
     EXPECT_FALSE(parses("GET / HTTP/1.1\r\n Host: a\r\n\r\n"));
 }
 
 TEST(HttpRequest, FieldNamesAreTokensBeforeAColon) {
-    EXPECT_FALSE(parses(withHeaders("Host : a\r\n")));
     EXPECT_FALSE(parses(withHeaders("X Y: a\r\n")));
-    EXPECT_FALSE(parses(withHeaders(": a\r\n")));
-    EXPECT_FALSE(parses(withHeaders("NoColon\r\n")));
     EXPECT_FALSE(parses(withHeaders("X(: a\r\n")));
     HttpRequest request;
     ASSERT_TRUE(parseHttpRequest(withHeaders("X-ODD-~name: a:b\r\n"), request));
@@ -120,38 +86,22 @@ TEST(HttpRequest, FieldNamesAreTokensBeforeAColon) {
 }
 
 TEST(HttpRequest, RepeatedNamesAreRefusedWhateverTheirCaseOrValue) {
-    EXPECT_FALSE(parses(withHeaders("Accept: */*\r\nAccept: */*\r\n")));
     EXPECT_FALSE(parses(withHeaders("Accept: a\r\naccept: b\r\n")));
-    EXPECT_FALSE(parses(withHeaders("HOST: a\r\n")));
-}
-
-TEST(HttpRequest, AtMostSixtyFourHeaderLines) {
-    EXPECT_TRUE(parses(withHeaders(headerLines(63))));  // with Host: 64 lines
-    EXPECT_FALSE(parses(withHeaders(headerLines(64))));
 }
 
 TEST(HttpRequest, NeedsANonEmptyHostAndNoBody) {
-    EXPECT_FALSE(parses("GET / HTTP/1.1\r\nAccept: */*\r\n\r\n"));
     EXPECT_FALSE(parses("GET / HTTP/1.1\r\nHost:\r\n\r\n"));
     EXPECT_FALSE(parses("GET / HTTP/1.1\r\nHost: \t \r\n\r\n"));
-    EXPECT_FALSE(parses("GET / HTTP/1.1\r\n\r\n"));
-    EXPECT_TRUE(parses(withHeaders("Content-Length: 0\r\n")));
     EXPECT_TRUE(parses(withHeaders("Content-Length:  0 \r\n")));
-    EXPECT_FALSE(parses(withHeaders("Content-Length: 00\r\n")));
-    EXPECT_FALSE(parses(withHeaders("Content-Length: 5\r\n")));
     EXPECT_FALSE(parses(withHeaders("Content-Length:\r\n")));
     EXPECT_FALSE(parses(withHeaders("Transfer-Encoding: identity\r\n")));
     EXPECT_FALSE(parses(withHeaders("Transfer-Encoding:\r\n")));
-    EXPECT_FALSE(parses(withHeaders("Expect: 100-continue\r\n")));
     EXPECT_FALSE(parses(withHeaders("Expect:\r\n")));
 }
 
 TEST(HttpRequest, TheHeadMustEndExactlyAtItsBlankLine) {
-    EXPECT_FALSE(parses(ok + "X"));
     EXPECT_FALSE(parses(ok + "\r\n"));
-    EXPECT_FALSE(parses("GET / HTTP/1.1\r\nHost: a\r\n\r\nX: b\r\n\r\n"));
     EXPECT_FALSE(parses("GET / HTTP/1.1\r\n\r\nHost: a\r\n\r\n"));
-    EXPECT_FALSE(parses("\r\n\r\n"));
     EXPECT_FALSE(parses(""));
     // No prefix of a valid head is itself a valid head.
     const std::string full = "GET /tok/ HTTP/1.1\r\nHost: a\r\nAccept: */*\r\n\r\n";
