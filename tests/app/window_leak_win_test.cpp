@@ -13,11 +13,8 @@
 #include "app/ui/control_ids.h"
 #include "app/window_win.h"
 #include "base/language.h"
-#include "bluetooth/bluetooth_transfer.h"
 #include "link/local_addresses.h"
 #include "link/transfer_server.h"
-#include "platform/socket.h"
-#include "remote/actions.h"
 #include "tests/support/main_window_win.h"
 #include "tests/support/process_counts.h"
 

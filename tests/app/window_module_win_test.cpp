@@ -3,13 +3,10 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
-#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -18,10 +15,8 @@
 #include "base/diagnostic.h"
 #include "base/language.h"
 #include "base/text.h"
-#include "bluetooth/bluetooth_transfer.h"
 #include "link/local_addresses.h"
 #include "link/transfer_server.h"
-#include "platform/socket.h"
 #include "remote/actions.h"
 #include "tests/app/window_module_win.h"
 #include "tests/pairing/fake_devices_win.h"
@@ -41,23 +36,12 @@ using testing_support::dropOf;
 class Drawn {
 public:
     Drawn(HWND window, int id, UINT state) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+        BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};  // top-down
         dc_ = CreateCompatibleDC(nullptr);
         bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
         previous_ = SelectObject(dc_, bitmap_);
-        DRAWITEMSTRUCT item{};
-        item.CtlType = ODT_BUTTON;
-        item.CtlID = static_cast<UINT>(id);
-        item.itemAction = ODA_DRAWENTIRE;
-        item.itemState = state;
-        item.hwndItem = GetDlgItem(window, id);
-        item.hDC = dc_;
-        item.rcItem = RECT{0, 0, width, height};
+        DRAWITEMSTRUCT item{ODT_BUTTON, static_cast<UINT>(id),     0, ODA_DRAWENTIRE, state, GetDlgItem(window, id),
+                            dc_,        RECT{0, 0, width, height}, 0};
         SendMessageW(window, WM_DRAWITEM, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&item));
         GdiFlush();
     }
@@ -86,6 +70,9 @@ private:
 };
 
 constexpr COLORREF white = RGB(0xFF, 0xFF, 0xFF);
+// The ready notices of the two modes.
+const wchar_t* const readyWifi = L"Cliquez sur Envoyer, puis scannez le QR code sur Android.";
+const wchar_t* const readyBluetooth = L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.";
 
 TEST_F(WindowModule, PrimaryButtonFaceFollowsItsState) {
     const Drawn normal(window, ControlId::textSend, 0);
@@ -130,7 +117,7 @@ TEST_F(WindowModule, ModeButtonsSwapOnModeChange) {
     };
     harness->command(ControlId::bluetoothMode);
     expectMode(true, L"Envoyer en .txt");
-    EXPECT_EQ(noticeFr, L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.");
+    EXPECT_EQ(noticeFr, readyBluetooth);
     harness->command(ControlId::wifiMode);
     expectMode(false, L"Envoyer le texte");
 }
@@ -264,10 +251,6 @@ TEST_F(WindowModule, StoppedServerLeavesTheLinkControlsOff) {
     harness->command(ControlId::qr);  // no code: no QR window
     EXPECT_EQ(qrWindow, nullptr);
 }
-
-// The ready notices of the two modes.
-const wchar_t* const readyWifi = L"Cliquez sur Envoyer, puis scannez le QR code sur Android.";
-const wchar_t* const readyBluetooth = L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android.";
 
 // Answers each message box, keeping its text and the status line seen behind it.
 struct FailureBoxes : BoxWatcher {

@@ -9,9 +9,7 @@
 
 #include <chrono>
 #include <functional>
-#include <cstdio>
 #include <optional>
-#include <thread>
 
 #include "app/ui/control_ids.h"
 #include "app/window_win.h"
@@ -19,8 +17,6 @@
 #include "base/language.h"
 #include "base/text.h"
 #include "bluetooth/bluetooth_transfer.h"
-#include "bluetooth/socket_channel.h"
-#include "platform/system.h"
 #include "remote/actions.h"
 #include "tests/bluetooth/loopback_receiver.h"
 #include "tests/pairing/fake_devices_win.h"
@@ -38,16 +34,11 @@ constexpr unsigned long long phone = 0x00F00D00BEEFull;
 const int lockedWhileBusy[] = {ControlId::wifiMode,   ControlId::textSend,   ControlId::fileSend,
                                ControlId::chooseFile, ControlId::removeFile, ControlId::pair};
 
-bool controlsLockedForJob(HWND window) {
+// While a job runs only Cancel is on; after it, Cancel alone is off.
+bool controlsLocked(HWND window, bool locked) {
     for (int id : lockedWhileBusy)
-        if (IsWindowEnabled(GetDlgItem(window, id))) return false;
-    return IsWindowEnabled(app::cancelBluetoothButton) != FALSE;
-}
-
-bool controlsFreeAfterJob(HWND window) {
-    for (int id : lockedWhileBusy)
-        if (!IsWindowEnabled(GetDlgItem(window, id))) return false;
-    return IsWindowEnabled(app::cancelBluetoothButton) == FALSE;
+        if ((IsWindowEnabled(GetDlgItem(window, id)) != FALSE) == locked) return false;
+    return (IsWindowEnabled(app::cancelBluetoothButton) != FALSE) == locked;
 }
 
 // Where the ink of a static control's text ends, and where its text ends drawn whole
@@ -162,31 +153,20 @@ TEST_F(BluetoothWindowTest, ControlsFollowTheJobAndProgressReachesCompletion) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
     const TempFile& file = send(receiver, "file.bin", 5000);
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
-    EXPECT_TRUE(controlsLockedForJob(window));
+    EXPECT_TRUE(controlsLocked(window, true));
     EXPECT_EQ(progress(), 0);
     EXPECT_EQ(app::readText(app::statusLabel), L"Acceptez le fichier sur Android\u2026");
     EXPECT_NE(app::readText(app::btPathEdit).find(file.wpath()), std::wstring::npos);
     receiver.release();
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Completed));
-    EXPECT_TRUE(controlsFreeAfterJob(window));
+    EXPECT_TRUE(controlsLocked(window, false));
     EXPECT_EQ(progress(), 100);
     EXPECT_EQ(app::readText(app::statusLabel),
               L"Fichier re\u00e7u : le t\u00e9l\u00e9phone a confirm\u00e9 la fin du transfert.");
     EXPECT_EQ(receiver.result().body.size(), 5000u);
 }
 
-TEST_F(BluetoothWindowTest, CancelButtonSaysSoUntilTheJobEnds) {
-    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
-    send(receiver, "cancelled.bin", 100);
-    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
-    harness->command(ControlId::cancelBluetooth);
-    EXPECT_EQ(app::readText(app::statusLabel), L"Annulation du transfert\u2026");
-    EXPECT_EQ(app::noticeEn, L"Cancelling the transfer\u2026");
-    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::UserCancelled));
-    EXPECT_EQ(app::readText(app::statusLabel), L"Transfert Bluetooth annul\u00e9.");
-}
-
-// Once the job has ended, the cancel notice gives way to the next command's box.
+// The cancel notice lasts until the job has ended, then gives way to the next command's box.
 TEST_F(BluetoothWindowTest, CancelNoticeGivesWayToAFailureBoxOnceTheJobHasEnded) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
     send(receiver, "cancelled.bin", 100);
@@ -195,6 +175,7 @@ TEST_F(BluetoothWindowTest, CancelNoticeGivesWayToAFailureBoxOnceTheJobHasEnded)
     harness->command(ControlId::cancelBluetooth);
     ASSERT_TRUE(eventually([] { return !BluetoothTransfer::busy(app::bluetoothTransfer->snapshot().state); }));
     ASSERT_EQ(app::readText(app::statusLabel), L"Annulation du transfert\u2026");
+    EXPECT_EQ(app::noticeEn, L"Cancelling the transfer\u2026");
     BoxWatcher boxes;
     SetWindowTextW(app::textEdit, L"");
     harness->command(ControlId::textSend);  // nothing to send: a box
@@ -258,11 +239,11 @@ TEST_F(BluetoothWindowTest, EmptyJobShowsZeroWhileSendingAndHundredOnlyWhenCompl
     EXPECT_EQ(app::bluetoothTransfer->snapshot().total, 0u);
     EXPECT_EQ(progress(), 0);
     EXPECT_EQ(app::readText(app::statusLabel), L"Envoi Bluetooth en cours\u2026 0 %");
-    EXPECT_TRUE(controlsLockedForJob(window));
+    EXPECT_TRUE(controlsLocked(window, true));
     releaseDisconnect = true;
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Completed));
     EXPECT_EQ(progress(), 100);
-    EXPECT_TRUE(controlsFreeAfterJob(window));
+    EXPECT_TRUE(controlsLocked(window, false));
 }
 
 TEST_F(BluetoothWindowTest, FailureBoxIsShownOnceAndALanguageSwitchReShowsTheNoticeInEnglish) {
@@ -276,7 +257,7 @@ TEST_F(BluetoothWindowTest, FailureBoxIsShownOnceAndALanguageSwitchReShowsTheNot
     EXPECT_EQ(boxes.texts[0], french);
     EXPECT_EQ(boxes.captions[0], L"Tolvenaire Android");
     EXPECT_EQ(app::readText(app::statusLabel), french);
-    EXPECT_TRUE(controlsFreeAfterJob(window));
+    EXPECT_TRUE(controlsLocked(window, false));
 
     Ui::english = true;
     app::refreshLabels();
@@ -475,7 +456,7 @@ TEST_F(BluetoothWindowTest, AJobFailingUnderThePairingDialogOrTheFileDialogIsSho
         EXPECT_EQ(seen.box, failure);
         EXPECT_EQ(seen.statusWithBox, failure);
     }
-    EXPECT_TRUE(controlsFreeAfterJob(window));
+    EXPECT_TRUE(controlsLocked(window, false));
 }
 
 }  // namespace
