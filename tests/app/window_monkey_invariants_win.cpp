@@ -234,26 +234,9 @@ std::string Monkey::resourcesWithinMargin() {
 
 std::optional<Violation> Monkey::checkAll() {
     using Check = std::string (Monkey::*)();
-    static const std::pair<const char*, Check> invariants[] = {
-        {"windowAnswers", &Monkey::windowAnswers},
-        {"windowClosesOnlyWhenAsked", &Monkey::windowClosesOnlyWhenAsked},
-        {"typedTextKept", &Monkey::typedTextKept},
-        {"focusOnAUsableControl", &Monkey::focusOnAUsableControl},
-        {"focusBackAfterBox", &Monkey::focusBackAfterBox},
-        {"oneModalWindowAtATime", &Monkey::oneModalWindowAtATime},
-        {"clickActsOnce", &Monkey::clickActsOnce},
-        {"noExceptionEscapes", &Monkey::noExceptionEscapes},
-        {"sharingShownWhileRunning", &Monkey::sharingShownWhileRunning},
-        {"oldLinkAnswersNothing", &Monkey::oldLinkAnswersNothing},
-        {"phoneGetsWhatIsShared", &Monkey::phoneGetsWhatIsShared},
-        {"onlyCurrentModeShown", &Monkey::onlyCurrentModeShown},
-        {"noticeInInterfaceLanguage", &Monkey::noticeInInterfaceLanguage},
-        {"noStaleNotice", &Monkey::noStaleNotice},
-        {"bluetoothControlsFollowJob", &Monkey::bluetoothControlsFollowJob},
-        {"jobOutcomeShownOnce", &Monkey::jobOutcomeShownOnce},
-        {"boxesInInterfaceLanguage", &Monkey::boxesInInterfaceLanguage},
-        {"resourcesWithinMargin", &Monkey::resourcesWithinMargin},
-    };
+#define TOLVENAIRE_ENTRY(name) {#name, &Monkey::name},
+    static const std::pair<const char*, Check> invariants[] = {TOLVENAIRE_MONKEY_INVARIANTS(TOLVENAIRE_ENTRY)};
+#undef TOLVENAIRE_ENTRY
     for (const auto& [name, check] : invariants) {
         ++checks_[name];
         const auto start = Clock::now();

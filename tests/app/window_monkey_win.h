@@ -5,8 +5,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -160,6 +158,16 @@ struct Violation {
     std::string invariant, detail;
 };
 
+// Every invariant, checked after each action in this order.
+// clang-format off
+#define TOLVENAIRE_MONKEY_INVARIANTS(X)                                                                   \
+    X(windowAnswers) X(windowClosesOnlyWhenAsked) X(typedTextKept) X(focusOnAUsableControl)               \
+    X(focusBackAfterBox) X(oneModalWindowAtATime) X(clickActsOnce) X(noExceptionEscapes)                  \
+    X(sharingShownWhileRunning) X(oldLinkAnswersNothing) X(phoneGetsWhatIsShared) X(onlyCurrentModeShown) \
+    X(noticeInInterfaceLanguage) X(noStaleNotice) X(bluetoothControlsFollowJob) X(jobOutcomeShownOnce)    \
+    X(boxesInInterfaceLanguage) X(resourcesWithinMargin)
+// clang-format on
+
 class Monkey;
 extern Monkey* active;
 
@@ -217,24 +225,9 @@ private:
 
     // --- invariants -------------------------------------------------------
     std::optional<Violation> checkAll();
-    std::string windowAnswers();
-    std::string windowClosesOnlyWhenAsked();
-    std::string typedTextKept();
-    std::string focusOnAUsableControl();
-    std::string focusBackAfterBox();
-    std::string oneModalWindowAtATime();
-    std::string clickActsOnce();
-    std::string noExceptionEscapes();
-    std::string sharingShownWhileRunning();
-    std::string oldLinkAnswersNothing();
-    std::string phoneGetsWhatIsShared();
-    std::string onlyCurrentModeShown();
-    std::string noticeInInterfaceLanguage();
-    std::string noStaleNotice();
-    std::string bluetoothControlsFollowJob();
-    std::string jobOutcomeShownOnce();
-    std::string boxesInInterfaceLanguage();
-    std::string resourcesWithinMargin();
+#define TOLVENAIRE_DECLARE(name) std::string name();
+    TOLVENAIRE_MONKEY_INVARIANTS(TOLVENAIRE_DECLARE)
+#undef TOLVENAIRE_DECLARE
 
     unsigned below(unsigned n) { return static_cast<unsigned>(random_() % n); }
     bool chance(unsigned percent) { return below(100) < percent; }

@@ -16,52 +16,35 @@ struct NamedBox {
     int id;
 };
 
+// Each entry is named as in the window's code, so a name cannot drift from its box.
+#define TOLVENAIRE_CONTROL(name) \
+    { #name, app::Place::name, ControlId::name }
+#define TOLVENAIRE_LABEL(name) \
+    { #name, app::Place::name, 0 }
+#define TOLVENAIRE_AREA(name) \
+    { #name, app::Area::name, 0 }
+
 inline constexpr NamedBox places[] = {
-    {"languageList", app::Place::languageList, ControlId::languageList},
-    {"like", app::Place::like, ControlId::like},
-    {"help", app::Place::help, ControlId::help},
-    {"updateCheck", app::Place::updateCheck, ControlId::updateCheck},
-    {"minimize", app::Place::minimize, ControlId::minimize},
-    {"close", app::Place::close, ControlId::close},
-    {"wifiMode", app::Place::wifiMode, ControlId::wifiMode},
-    {"bluetoothMode", app::Place::bluetoothMode, ControlId::bluetoothMode},
-    {"modeSummary", app::Place::modeSummary, 0},
-    {"textEdit", app::Place::textEdit, ControlId::textEdit},
-    {"textSend", app::Place::textSend, ControlId::textSend},
-    {"clearText", app::Place::clearText, ControlId::clearText},
-    {"fileLabel", app::Place::fileLabel, 0},
-    {"chooseFile", app::Place::chooseFile, ControlId::chooseFile},
-    {"fileSend", app::Place::fileSend, ControlId::fileSend},
-    {"removeFile", app::Place::removeFile, ControlId::removeFile},
-    {"addressList", app::Place::addressList, ControlId::addressList},
-    {"qr", app::Place::qr, ControlId::qr},
-    {"linkEdit", app::Place::linkEdit, ControlId::linkEdit},
-    {"copyLink", app::Place::copyLink, ControlId::copyLink},
-    {"preview", app::Place::preview, ControlId::preview},
-    {"start", app::Place::start, ControlId::start},
-    {"pair", app::Place::pair, ControlId::pair},
-    {"deviceLabel", app::Place::deviceLabel, 0},
-    {"bluetoothPath", app::Place::bluetoothPath, ControlId::bluetoothPath},
-    {"progress", app::Place::progress, 0},
-    {"cancelBluetooth", app::Place::cancelBluetooth, ControlId::cancelBluetooth},
-    {"statusLabel", app::Place::statusLabel, 0},
-};
+    TOLVENAIRE_CONTROL(languageList),  TOLVENAIRE_CONTROL(like),          TOLVENAIRE_CONTROL(help),
+    TOLVENAIRE_CONTROL(updateCheck),   TOLVENAIRE_CONTROL(minimize),      TOLVENAIRE_CONTROL(close),
+    TOLVENAIRE_CONTROL(wifiMode),      TOLVENAIRE_CONTROL(bluetoothMode), TOLVENAIRE_LABEL(modeSummary),
+    TOLVENAIRE_CONTROL(textEdit),      TOLVENAIRE_CONTROL(textSend),      TOLVENAIRE_CONTROL(clearText),
+    TOLVENAIRE_LABEL(fileLabel),       TOLVENAIRE_CONTROL(chooseFile),    TOLVENAIRE_CONTROL(fileSend),
+    TOLVENAIRE_CONTROL(removeFile),    TOLVENAIRE_CONTROL(addressList),   TOLVENAIRE_CONTROL(qr),
+    TOLVENAIRE_CONTROL(linkEdit),      TOLVENAIRE_CONTROL(copyLink),      TOLVENAIRE_CONTROL(preview),
+    TOLVENAIRE_CONTROL(start),         TOLVENAIRE_CONTROL(pair),          TOLVENAIRE_LABEL(deviceLabel),
+    TOLVENAIRE_CONTROL(bluetoothPath), TOLVENAIRE_LABEL(progress),        TOLVENAIRE_CONTROL(cancelBluetooth),
+    TOLVENAIRE_LABEL(statusLabel)};
 
 inline constexpr NamedBox areas[] = {
-    {"card", app::Area::card, 0},
-    {"bottomBar", app::Area::bottomBar, 0},
-    {"title", app::Area::title, 0},
-    {"version", app::Area::version, 0},
-    {"connectionLine", app::Area::connectionLine, 0},
-    {"textPanel", app::Area::textPanel, 0},
-    {"filePanel", app::Area::filePanel, 0},
-    {"thirdPanel", app::Area::thirdPanel, 0},
-    {"textHeading", app::Area::textHeading, 0},
-    {"fileHeading", app::Area::fileHeading, 0},
-    {"thirdHeading", app::Area::thirdHeading, 0},
-    {"bluetoothHint", app::Area::bluetoothHint, 0},
-    {"linkHint", app::Area::linkHint, 0},
-    {"dragBand", app::Area::dragBand, 0},
-};
+    TOLVENAIRE_AREA(card),        TOLVENAIRE_AREA(bottomBar),      TOLVENAIRE_AREA(title),
+    TOLVENAIRE_AREA(version),     TOLVENAIRE_AREA(connectionLine), TOLVENAIRE_AREA(textPanel),
+    TOLVENAIRE_AREA(filePanel),   TOLVENAIRE_AREA(thirdPanel),     TOLVENAIRE_AREA(textHeading),
+    TOLVENAIRE_AREA(fileHeading), TOLVENAIRE_AREA(thirdHeading),   TOLVENAIRE_AREA(bluetoothHint),
+    TOLVENAIRE_AREA(linkHint),    TOLVENAIRE_AREA(dragBand)};
+
+#undef TOLVENAIRE_CONTROL
+#undef TOLVENAIRE_LABEL
+#undef TOLVENAIRE_AREA
 
 }  // namespace testing_support
