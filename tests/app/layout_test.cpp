@@ -200,11 +200,9 @@ TEST(QrModules, PaintedPixelsReproduceTheCodeExactly) {
 }
 
 TEST(AddressList, KeepsThePreviousAddressWhenStillPresent) {
-    const std::vector<std::pair<std::wstring, std::string>> now{
-        {L"Wi-Fi \u00b7 192.168.1.20", "192.168.1.20"},
-        {L"Ethernet \u00b7 10.0.0.5", "10.0.0.5"},
-        {L"VPN \u00b7 10.8.0.2", "10.8.0.2"},
-    };
+    const std::vector<std::pair<std::wstring, std::string>> now{{L"Wi-Fi \u00b7 192.168.1.20", "192.168.1.20"},
+                                                                {L"Ethernet \u00b7 10.0.0.5", "10.0.0.5"},
+                                                                {L"VPN \u00b7 10.8.0.2", "10.8.0.2"}};
     EXPECT_EQ(app::addressToKeep(now, "10.0.0.5"), 1);  // moved from first to second place
     EXPECT_EQ(app::addressToKeep(now, "10.8.0.2"), 2);
     EXPECT_EQ(app::addressToKeep(now, "172.16.0.9"), 0);  // gone: the likeliest entry

@@ -212,25 +212,6 @@ TEST_F(BluetoothWindowTest, ProgressBarIsTealWhileSending) {
     ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Completed));
 }
 
-TEST_F(BluetoothWindowTest, EveryFailedJobIsReportedEvenWhenItFailsBeforeItsFirstPoll) {
-    BoxWatcher boxes;
-    {
-        receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});
-        send(receiver, "refused.bin", 100);
-        ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::Failed));
-    }
-    ASSERT_EQ(boxes.texts.size(), 1u);
-    app::status(L"autre", L"other");
-    // The same failure again, ended before the window polls it.
-    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});
-    useReceiver(receiver);
-    app::bluetoothTransfer->start(phone, file->share());
-    eventually([] { return app::bluetoothTransfer->snapshot().state == BluetoothTransfer::State::Failed; });
-    SendMessageW(window, WM_TIMER, app::refreshTimer, 0);
-    EXPECT_EQ(boxes.texts.size(), 2u) << "the second failure was not shown";
-    EXPECT_EQ(app::noticeFr, app::bluetoothTransfer->snapshot().message);
-}
-
 TEST_F(BluetoothWindowTest, EmptyJobShowsZeroWhileSendingAndHundredOnlyWhenCompleted) {
     receiver::LoopbackReceiver receiver(receiver::Script{});
     std::atomic<bool> releaseDisconnect{false};
@@ -246,7 +227,7 @@ TEST_F(BluetoothWindowTest, EmptyJobShowsZeroWhileSendingAndHundredOnlyWhenCompl
     EXPECT_TRUE(controlsLocked(window, false));
 }
 
-TEST_F(BluetoothWindowTest, FailureBoxIsShownOnceAndALanguageSwitchReShowsTheNoticeInEnglish) {
+TEST_F(BluetoothWindowTest, EachFailedJobHasOneBoxEvenBeforeItsFirstPollAndTheNoticeFollowsTheLanguage) {
     receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0xC3, false});  // the phone refuses the offer
     BoxWatcher boxes;
     send(receiver, "refused.bin", 100);
@@ -264,6 +245,16 @@ TEST_F(BluetoothWindowTest, FailureBoxIsShownOnceAndALanguageSwitchReShowsTheNot
     EXPECT_EQ(boxes.texts.size(), 1u) << "no second box for the same failure";
     EXPECT_EQ(app::readText(app::statusLabel), Ui::diagnostic(french, true));
     EXPECT_NE(app::readText(app::statusLabel), french) << "the refusal text has an English twin";
+
+    // The same failure again, ended before the window polls it, has a box of its own.
+    app::status(L"autre", L"other");
+    receiver::LoopbackReceiver again(receiver::Script{1024, {}, 0xC3, false});
+    useReceiver(again);
+    app::bluetoothTransfer->start(phone, file->share());
+    eventually([] { return app::bluetoothTransfer->snapshot().state == BluetoothTransfer::State::Failed; });
+    SendMessageW(window, WM_TIMER, app::refreshTimer, 0);
+    EXPECT_EQ(boxes.texts.size(), 2u) << "the second failure was not shown";
+    EXPECT_EQ(app::noticeFr, app::bluetoothTransfer->snapshot().message);
 }
 
 TEST_F(BluetoothWindowTest, SelectingAPhoneWhileAJobRunsIsRefused) {

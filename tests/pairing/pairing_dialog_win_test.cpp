@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <functional>
 #include <vector>
 
 #include "base/language.h"
@@ -57,17 +57,12 @@ TEST_F(DialogTest, ConfirmationShowsTheCodeAndSendsThePositiveAnswer) {
         nullptr, challengeFor(request(phone, AuthMethod::numericComparison, 42), platform.clock + 60000));
     EXPECT_FALSE(user.timedOut());
     EXPECT_EQ(seen, (std::vector<std::wstring>{
-                        L"Confirmation sur le PC et sur Android",
-                        L"Pixel",
-                        L"000042",
+                        L"Confirmation sur le PC et sur Android", L"Pixel", L"000042",
                         // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one text, in two pieces for the width
                         L"V\u00e9rifiez que ces six chiffres sont identiques sur votre t\u00e9l\u00e9phone. Confirmez "
                         L"aussi la demande sur Android.",
-                        L"Votre confirmation est n\u00e9cessaire sur les deux appareils.",
-                        L"Les codes correspondent",
-                        L"Refuser",
-                        L"Appairage Bluetooth - Tolvenaire",
-                    }));
+                        L"Votre confirmation est n\u00e9cessaire sur les deux appareils.", L"Les codes correspondent",
+                        L"Refuser", L"Appairage Bluetooth - Tolvenaire"}));
     EXPECT_TRUE(enabled);
     EXPECT_TRUE(confirmed);
     ASSERT_EQ(platform.responses.size(), 1u);
@@ -89,30 +84,33 @@ TEST_F(DialogTest, EnglishInterfaceShowsEveryTextInEnglishAndEscapeRefuses) {
         nullptr, challengeFor(request(phone, AuthMethod::passkeyNotification, 7), platform.clock + 60000));
     EXPECT_FALSE(user.timedOut());
     EXPECT_EQ(seen, (std::vector<std::wstring>{
-                        L"Confirm on the PC and on Android",
-                        L"000007",
+                        L"Confirm on the PC and on Android", L"000007",
                         L"Enter these six digits on your phone, then confirm here after entering them.",
-                        L"Your confirmation is required on both devices.",
-                        L"Code entered on Android",
-                        L"Reject",
-                        L"Bluetooth pairing - Tolvenaire",
-                    }));
+                        L"Your confirmation is required on both devices.", L"Code entered on Android", L"Reject",
+                        L"Bluetooth pairing - Tolvenaire"}));
     EXPECT_FALSE(confirmed);
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_TRUE(platform.responses[0].negative);
     EXPECT_EQ(platform.responses[0].passkey, 7u);
 }
 
-TEST_F(DialogTest, CloseBoxRefuses) {
-    UserScript user({[&](HWND dialog) {
-        PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return true;
-    }});
-    EXPECT_FALSE(confirmBluetoothChallenge(nullptr, challengeFor(request(phone), platform.clock + 60000)));
-    EXPECT_FALSE(user.timedOut());
-    EXPECT_TRUE(user.finished());
-    ASSERT_EQ(platform.responses.size(), 1u) << "one answer, not a second one after the dialog";
-    EXPECT_TRUE(platform.responses[0].negative);
+// The close box, and the timer once the request has expired: one negative answer each.
+TEST_F(DialogTest, CloseBoxAndExpiryRefuse) {
+    const unsigned long long expiry = platform.clock + 60000;
+    const std::function<void(HWND)> ends[] = {[](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
+                                              [&](HWND) { platform.setClock(expiry + 1); }};
+    for (const auto& end : ends) {
+        platform.responses.clear();
+        UserScript user({[&](HWND dialog) {
+            end(dialog);
+            return true;
+        }});
+        EXPECT_FALSE(confirmBluetoothChallenge(nullptr, challengeFor(request(phone), expiry)));
+        EXPECT_FALSE(user.timedOut());
+        EXPECT_TRUE(user.finished());
+        ASSERT_EQ(platform.responses.size(), 1u) << "one answer, not a second one after the dialog";
+        EXPECT_TRUE(platform.responses[0].negative);
+    }
 }
 
 TEST_F(DialogTest, ConfirmationAfterExpiryGoesOutNegative) {
@@ -131,43 +129,28 @@ TEST_F(DialogTest, ConfirmationAfterExpiryGoesOutNegative) {
     EXPECT_TRUE(platform.responses[0].negative);
 }
 
-TEST_F(DialogTest, ExpiredRequestIsRefusedByTheTimer) {
-    unsigned long long expiry = platform.clock + 60000;
-    UserScript user({[&](HWND) {
-        platform.setClock(expiry + 1);
-        return true;
-    }});
-    EXPECT_FALSE(confirmBluetoothChallenge(nullptr, challengeFor(request(phone), expiry)));
-    EXPECT_FALSE(user.timedOut());
-    ASSERT_EQ(platform.responses.size(), 1u);
-    EXPECT_TRUE(platform.responses[0].negative);
-}
-
 TEST_F(DialogTest, RequestWithoutComparableCodeShowsADashAndCannotBeConfirmed) {
-    std::wstring code, progress, caption, phoneName;
+    std::vector<std::wstring> seen;
     bool enabled = true;
-    UserScript user({[&](HWND dialog) {
-                         code = textOf(dialog, IDC_PAIRING_CODE);
-                         progress = textOf(dialog, IDC_PAIRING_PROGRESS);
-                         caption = textOf(dialog, IDC_PAIRING_CONFIRM);
-                         phoneName = textOf(dialog, IDC_PAIRING_PHONE);
-                         enabled = confirmEnabled(dialog);
-                         click(dialog, IDC_PAIRING_CONFIRM);  // as if the disabled button got through
-                         return true;
-                     },
-                     [&](HWND dialog) {
-                         EXPECT_TRUE(platform.responses.empty());
-                         click(dialog, IDC_PAIRING_REFUSE);
-                         return true;
-                     }});
+    UserScript user(
+        {[&](HWND dialog) {
+             seen = textsOf(dialog, {IDC_PAIRING_CODE, IDC_PAIRING_PROGRESS, IDC_PAIRING_CONFIRM, IDC_PAIRING_PHONE});
+             enabled = confirmEnabled(dialog);
+             click(dialog, IDC_PAIRING_CONFIRM);  // as if the disabled button got through
+             return true;
+         },
+         [&](HWND dialog) {
+             EXPECT_TRUE(platform.responses.empty());
+             click(dialog, IDC_PAIRING_REFUSE);
+             return true;
+         }});
     AuthenticationParams params = request(phone, AuthMethod::numericComparison, 1234, IoCapability::noInputNoOutput);
     params.device.name.clear();
     EXPECT_FALSE(confirmBluetoothChallenge(nullptr, challengeFor(params, platform.clock + 60000)));
     EXPECT_FALSE(user.timedOut());
-    EXPECT_EQ(code, L"\u2014");
-    EXPECT_EQ(progress, L"Appairage \u00e0 terminer dans les param\u00e8tres Windows.");
-    EXPECT_EQ(caption, L"Confirmer");
-    EXPECT_EQ(phoneName, L"T\u00e9l\u00e9phone Android");
+    EXPECT_EQ(seen, (std::vector<std::wstring>{
+                        L"\u2014", L"Appairage \u00e0 terminer dans les param\u00e8tres Windows.", L"Confirmer",
+                        L"T\u00e9l\u00e9phone Android", L"Appairage Bluetooth - Tolvenaire"}));
     EXPECT_FALSE(enabled);
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_TRUE(platform.responses[0].negative);
@@ -178,18 +161,14 @@ class PairingModeTest : public DialogTest {};
 TEST_F(PairingModeTest, CodeFromTheStackIsConfirmedAndThePhoneEndsPaired) {
     devices.deliver = {request(phone, AuthMethod::numericComparison, 908172)};
     devices.refreshedName = L"Pixel (paired)";
-    std::wstring before, code, progress;
+    std::wstring code, progress;
     UserScript user({[&](HWND dialog) {
-                         before = textOf(dialog, IDC_PAIRING_CODE);  // may already show the code
-                         return true;
-                     },
-                     [&](HWND dialog) {
-                         if (!confirmEnabled(dialog)) return false;
-                         code = textOf(dialog, IDC_PAIRING_CODE);
-                         click(dialog, IDC_PAIRING_CONFIRM);
-                         progress = textOf(dialog, IDC_PAIRING_PROGRESS);
-                         return true;
-                     }});
+        if (!confirmEnabled(dialog)) return false;
+        code = textOf(dialog, IDC_PAIRING_CODE);
+        click(dialog, IDC_PAIRING_CONFIRM);
+        progress = textOf(dialog, IDC_PAIRING_PROGRESS);
+        return true;
+    }});
     BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
     EXPECT_TRUE(authenticateBluetoothInApp(nullptr, device));
     EXPECT_FALSE(user.timedOut());
@@ -257,16 +236,11 @@ TEST_F(PairingModeTest, EnglishInterfaceShowsTheWaitingTextsInEnglish) {
     BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"", false);
     EXPECT_FALSE(authenticateBluetoothInApp(nullptr, device));
     EXPECT_FALSE(user.timedOut());
-    EXPECT_EQ(seen, (std::vector<std::wstring>{
-                        L"Confirm on the PC and on Android",
-                        L"Android phone",
-                        L"Waiting for the code...",
-                        L"Wait for the code from Windows. Keep your phone on its pairing request.",
-                        L"Connecting to your phone...",
-                        L"The codes match",
-                        L"Reject",
-                        L"Bluetooth pairing - Tolvenaire",
-                    }));
+    EXPECT_EQ(seen,
+              (std::vector<std::wstring>{
+                  L"Confirm on the PC and on Android", L"Android phone", L"Waiting for the code...",
+                  L"Wait for the code from Windows. Keep your phone on its pairing request.",
+                  L"Connecting to your phone...", L"The codes match", L"Reject", L"Bluetooth pairing - Tolvenaire"}));
 }
 
 TEST_F(PairingModeTest, AttemptIsCancelledAfterNinetySeconds) {
