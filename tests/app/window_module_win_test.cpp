@@ -206,8 +206,8 @@ TEST_F(WindowModule, FoldersMissingPathsAndNamesThatAreNotUnicodeAreRefusedWitho
         {folder, unreadable},
         {folder + L"\\missing.bin", unreadable},
         {folder + L"\\photo" + wchar_t(0xD800) + L".jpg", Ui::Refusal::fileNameNotUnicode.french}};
-    for (const auto& [bad, why] : refused) {
-        EXPECT_EQ(wide(errorOf([&] { setSelectedFile(bad); })), why);
+    for (const auto& entry : refused) {  // a lambda takes no structured binding before C++20
+        EXPECT_EQ(wide(errorOf([&] { setSelectedFile(entry.first); })), entry.second);
         EXPECT_EQ(selectedPath, kept);
         EXPECT_EQ(readText(fileLabel), L"kept.bin");
     }
