@@ -62,6 +62,11 @@ async function launchPlainBrowser(downloads) {
     if (message.error) waiter.reject(new Error(`${waiter.method}: ${message.error.message}`));
     else waiter.resolve(message.result);
   };
+  // A browser that goes answers nothing more: what still waits must not wait forever.
+  socket.onclose = () => {
+    for (const waiter of pending.values()) waiter.reject(new Error(`${waiter.method}: the browser closed`));
+    pending.clear();
+  };
   const send = (method, params = {}, sessionId = undefined) => new Promise((resolve, reject) => {
     lastId += 1;
     pending.set(lastId, { resolve, reject, method });
@@ -101,7 +106,8 @@ async function launchPlainBrowser(downloads) {
       return page;
     },
     async close() {
-      await send('Browser.close').catch(() => {});
+      // Its answer may never come: the browser leaves as it is asked to.
+      send('Browser.close').catch(() => {});
       const timer = setTimeout(() => child.kill('SIGKILL'), 10000);
       await exited;
       clearTimeout(timer);
