@@ -23,6 +23,8 @@ void status(const std::wstring& french, const std::wstring& english) {
     showNotice();
 }
 
+bool showing(const Ui::TextPair& notice) { return noticeFr == notice.french && noticeEn == notice.english; }
+
 void showNotice() {
     if (statusLabel) SetWindowTextW(statusLabel, Ui::current({noticeFr.c_str(), noticeEn.c_str()}));
 }
@@ -47,7 +49,7 @@ void error(const std::wstring& message) {
     MessageBoxW(windowHandle, shown.c_str(), productTitle, MB_OK | MB_ICONWARNING);
     // Whatever failed, the status line must not go on announcing an action that is over.
     for (const Ui::InProgressNotice& notice : Ui::inProgressNotices) {
-        if (noticeFr == notice.text.french && noticeEn == notice.text.english && !underWay(notice.action)) {
+        if (showing(notice.text) && !underWay(notice.action)) {
             readyNotice();
             break;
         }

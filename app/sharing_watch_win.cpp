@@ -21,16 +21,14 @@ Ui::TextPair replaced = Ui::Notice::sharingActive;  // what the no-phone notice 
 
 bool sharing() { return server && server->running; }
 
-bool shows(const Ui::TextPair& notice) { return noticeFr == notice.french && noticeEn == notice.english; }
-
 void watchForPhone(std::uint64_t now) {
     if (!sharing()) return;
     if (server->reached) {
-        if (shows(Ui::Notice::noPhoneYet)) status(replaced);
+        if (showing(Ui::Notice::noPhoneYet)) status(replaced);
         return;
     }
     if (noPhoneShown || now - sharingSince < noPhoneAfterMs) return;
-    const auto waiting = std::find_if(Ui::Notice::awaitingPhone.begin(), Ui::Notice::awaitingPhone.end(), shows);
+    const auto waiting = std::find_if(Ui::Notice::awaitingPhone.begin(), Ui::Notice::awaitingPhone.end(), showing);
     if (waiting == Ui::Notice::awaitingPhone.end()) return;
     replaced = *waiting;
     noPhoneShown = true;

@@ -231,6 +231,8 @@ void status(const Ui::TextPair& notice);
 // A notice made at run time (the Bluetooth job's message and progress).
 void status(const std::wstring& french, const std::wstring& english);
 void showNotice();
+// Whether the status line holds `notice`.
+bool showing(const Ui::TextPair& notice);
 void readyNotice();
 // Shows the notice that `action` is under way.
 void status(Ui::Pending action);
