@@ -148,36 +148,45 @@ void sendFile(NetworkConnection& connection, const FileShare& file, bool headOnl
     }
 }
 
+// The text as a file: the UTF-8 byte order mark, then the text.
+void sendText(NetworkConnection& connection, const std::string& text, bool english, bool headOnly) {
+    const std::string body = "\xEF\xBB\xBF" + text;
+    response(connection, 200, "text/plain; charset=utf-8", body, headOnly,
+             english ? "Content-Disposition: attachment; filename=\"text.txt\"\r\n"
+                     : "Content-Disposition: attachment; filename=\"texte.txt\"\r\n");
+}
+
 }  // namespace
 
-void TransferServer::serve(const Client& client) {
+TransferServer::Download TransferServer::serve(const Client& client) {
     NetworkConnection connection{client.socket, &running, client.acceptedAt + connectionLifetimeMs};
     HttpRequest request;
     const Refusal* refusal = nullptr;
-    if (!readRequest(connection, running, client.acceptedAt, request, refusal)) return;
+    if (!readRequest(connection, running, client.acceptedAt, request, refusal)) return {};
     std::string path;
     if (!refusal) refusal = refusalFor(request, address + ":" + std::to_string(port), token, path);
     if (refusal) {
         refuse(connection, *refusal, request.method == "HEAD");
-        return;
+        return {};
     }
-    route(connection, request, path);
+    return route(connection, request, path);
 }
 
-void TransferServer::route(NetworkConnection& connection, const HttpRequest& request, const std::string& path) {
+TransferServer::Download TransferServer::route(NetworkConnection& connection, const HttpRequest& request,
+                                               const std::string& path) {
     const bool headOnly = request.method == "HEAD";
     if (path.empty()) {
         lastStatePoll = platform::tickCount();
         response(connection, 200, "text/html; charset=utf-8", page, headOnly, "");
-        return;
+        return {};
     }
     if (path == "style.css") {
         response(connection, 200, "text/css; charset=utf-8", style, headOnly, "");
-        return;
+        return {};
     }
     if (path == "app.js") {
         response(connection, 200, "text/javascript; charset=utf-8", script, headOnly, "");
-        return;
+        return {};
     }
 
     // One snapshot answers the rest, whatever the user changes meanwhile.
@@ -189,22 +198,33 @@ void TransferServer::route(NetworkConnection& connection, const HttpRequest& req
         const std::string etagLine = "ETag: " + etag + "\r\n";
         if (request.header("if-none-match") == etag) {
             headers(connection, 304, "application/json", 0, etagLine);
-            return;
+            return {};
         }
         response(connection, 200, "application/json; charset=utf-8", stateDocument(content, english), headOnly,
                  etagLine);
-        return;
+        return {};
     }
+    // A download runs as long as the phone takes to receive it: the lane sends it, and
+    // a HEAD, which ends at once, is answered here.
     if (path == "text") {
-        std::string body = "\xEF\xBB\xBF" + *content.text;
-        response(connection, 200, "text/plain; charset=utf-8", body, headOnly,
-                 english ? "Content-Disposition: attachment; filename=\"text.txt\"\r\n"
-                         : "Content-Disposition: attachment; filename=\"texte.txt\"\r\n");
-        return;
+        if (!headOnly) return Download{{}, nullptr, content.text, english};
+        sendText(connection, *content.text, english, true);
+        return {};
     }
     if (content.file && path == "file/" + content.file->id) {
-        sendFile(connection, *content.file, headOnly, running);
-        return;
+        if (!headOnly) return Download{{}, content.file, nullptr, english};
+        sendFile(connection, *content.file, true, running);
+        return {};
     }
     refuse(connection, unavailable, headOnly);
+    return {};
+}
+
+void TransferServer::stream(const Download& download) {
+    NetworkConnection connection{download.client.socket, &running, download.client.acceptedAt + connectionLifetimeMs};
+    if (download.file) {
+        sendFile(connection, *download.file, false, running);
+    } else {
+        sendText(connection, *download.text, download.english, false);
+    }
 }

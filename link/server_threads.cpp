@@ -1,4 +1,5 @@
-// Lifecycle of the link server: listening, the accept thread, the four workers and stop.
+// Lifecycle of the link server: listening, the accept thread, the workers, the download
+// lane and stop.
 
 #include "base/random_token.h"
 #include "link/transfer_server.h"
@@ -11,11 +12,20 @@ namespace {
 
 constexpr std::uint16_t firstPort = 8765;
 constexpr std::uint16_t lastPort = 8785;
-constexpr int backlog = 8;
-constexpr std::size_t queueLimit = 8;
+// A classroom opening the link at once arrives as a burst: the system holds it until
+// the accept thread takes it in.
+constexpr int backlog = 64;
+// Connections queued, served or downloading, in all; socket handles are cheap, and
+// thirty phones each loading the page over three connections stay under it.
+constexpr std::size_t connectionLimit = 128;
 constexpr std::uint32_t perAddressLimit = 3;
 constexpr int acceptPollMs = 200;
-constexpr int workerCount = 4;
+// Workers read heads and answer from memory. A silent connection holds one for up to
+// the head time-out, so there are more than one stranger's three.
+constexpr int workerCount = 8;
+// Each streaming download holds a thread and a 64 KiB buffer; beyond this many, a
+// download waits its turn with nothing sent.
+constexpr std::size_t downloaderLimit = 32;
 
 const char* const badAddress = "Adresse IPv4 locale invalide. Selectionnez une interface du PC.";
 const char* const noPort = "Adresse ou ports 8765 a 8785 indisponibles. Verifiez la connexion reseau.";
@@ -82,7 +92,7 @@ void TransferServer::acceptLoop() {
 
         std::lock_guard<std::mutex> lock(queueMutex);
         const auto count = perAddress.find(peer);
-        if (!running.load() || queue.size() >= queueLimit ||
+        if (!running.load() || queue.size() + active.size() >= connectionLimit ||
             (count != perAddress.end() && count->second >= perAddressLimit)) {
             continue;  // closed without an answer
         }
@@ -109,6 +119,12 @@ void TransferServer::releaseAddress(std::uint32_t peer) {
     if (count != perAddress.end() && --count->second == 0) perAddress.erase(count);
 }
 
+void TransferServer::finish(const Client& client) {
+    active.erase(client.socket);
+    platform::closeSocket(client.socket);
+    releaseAddress(client.address);
+}
+
 void TransferServer::worker() {
     for (;;) {
         Client client;
@@ -126,26 +142,72 @@ void TransferServer::worker() {
                 continue;
             }
         }
+        Download download;
         try {
-            serve(client);
+            download = serve(client);
         } catch (...) {
             // A failed request costs only its own connection.
         }
         std::lock_guard<std::mutex> lock(queueMutex);
-        active.erase(client.socket);
-        platform::closeSocket(client.socket);
-        releaseAddress(client.address);
+        download.client = client;
+        if ((!download.file && !download.text) || !handOver(std::move(download))) finish(client);
+    }
+}
+
+bool TransferServer::handOver(Download download) {
+    if (!running.load()) return false;
+    try {
+        downloads.push_back(std::move(download));
+    } catch (...) {
+        return false;
+    }
+    // Idle downloaders each take one; a thread is added only for what they leave.
+    if (downloads.size() > idleDownloaders && downloaders.size() < downloaderLimit) {
+        try {
+            downloaders.emplace_back([this] { downloader(); });
+        } catch (...) {
+            if (downloaders.empty()) {
+                downloads.pop_back();
+                return false;
+            }
+            // Those that run take it in turn.
+        }
+    }
+    downloadReady.notify_one();
+    return true;
+}
+
+void TransferServer::downloader() {
+    for (;;) {
+        Download download;
+        {
+            std::unique_lock<std::mutex> lock(queueMutex);
+            ++idleDownloaders;
+            downloadReady.wait(lock, [this] { return !running.load() || !downloads.empty(); });
+            --idleDownloaders;
+            if (!running.load()) return;
+            download = std::move(downloads.front());
+            downloads.pop_front();
+        }
+        try {
+            stream(download);
+        } catch (...) {
+            // An unreadable file cuts only this download.
+        }
+        std::lock_guard<std::mutex> lock(queueMutex);
+        finish(download.client);
     }
 }
 
 void TransferServer::stop() {
     if (!running.exchange(false)) return;
     {
-        // A worker between its look at the flag and its wait holds this lock, so taking
-        // it here keeps the wake-up below from being lost.
+        // A thread between its look at the flag and its wait holds this lock, so taking
+        // it here keeps the wake-ups below from being lost.
         std::lock_guard<std::mutex> lock(queueMutex);
     }
     queueReady.notify_all();
+    downloadReady.notify_all();
     if (acceptThread.joinable()) acceptThread.join();
     listener.reset();
     {
@@ -155,14 +217,24 @@ void TransferServer::stop() {
             releaseAddress(waiting.address);
         }
         queue.clear();
-        // The serving worker closes its socket itself; this only ends its waits.
+        // No worker hands a download over from here on: it sees the flag under this lock.
+        for (const Download& waiting : downloads) finish(waiting.client);
+        downloads.clear();
+        // The serving thread closes its socket itself; this only ends its waits.
         for (const auto& serving : active) platform::shutdownSocket(serving.first);
     }
     queueReady.notify_all();
-    // A worker may sit in a file read; cutting it lets the joins below return promptly.
+    downloadReady.notify_all();
+    // A thread may sit in a file read; cutting it lets the joins below return promptly.
+    // Workers first: once they are gone, nobody adds a downloader.
     for (std::thread& thread : workers) platform::cancelThreadIo(thread);
     for (std::thread& thread : workers) {
         if (thread.joinable()) thread.join();
     }
     workers.clear();
+    for (std::thread& thread : downloaders) platform::cancelThreadIo(thread);
+    for (std::thread& thread : downloaders) {
+        if (thread.joinable()) thread.join();
+    }
+    downloaders.clear();
 }

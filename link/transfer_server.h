@@ -27,8 +27,11 @@ struct SharedContent {
 
 // The HTTP server the phone reaches over the local network. It listens on one local
 // IPv4 address, on the first free port from 8765 to 8785, under a fresh token per
-// start. One accept thread queues connections (at most 8 waiting, at most 3 per peer
-// address, queued or served); four workers answer one request per connection.
+// start. One accept thread queues connections (at most 3 per peer address and 128 in
+// all, queued, served or downloading). Eight workers read each request and answer the
+// short ones (page, assets, state, refusals); a download (file or text) is handed to
+// a lane of its own, at most 32 streaming at once and the rest waiting their turn,
+// so a phone's page and polls never queue behind other phones' downloads.
 // The shared content and the link are in transfer_server.cpp, start, stop and the
 // threads in server_threads.cpp, and the answer to one connection (serve) in serve.cpp.
 class TransferServer {
@@ -90,27 +93,51 @@ private:
         std::uint64_t acceptedAt = 0;  // tick count at acceptance
     };
 
+    // A download taken off the workers: its connection, whose head is read and checked
+    // and which has been sent nothing yet, and what it streams.
+    struct Download {
+        Client client;
+        std::shared_ptr<FileShare> file;          // the file to stream, or
+        std::shared_ptr<const std::string> text;  // the text; both empty: nothing to stream
+        bool english = false;                     // the text's file name
+    };
+
     void acceptLoop();
     void worker();
+    void downloader();
+    // Under queueMutex: queues a download for the lane, adding a downloader when all
+    // are busy and fewer than the limit run. False when it cannot be taken (stopped,
+    // no thread at all); the caller then closes the connection.
+    bool handOver(Download download);
+    void finish(const Client& client);        // under queueMutex: closes and uncounts
     void releaseAddress(std::uint32_t peer);  // under queueMutex
-    // Answers the one request of `client` (the worker closes the socket afterwards).
-    // Raises only from file access or memory exhaustion.
-    void serve(const Client& client);
+    // Answers the one request of `client` (the worker closes the socket afterwards),
+    // or returns the download to stream. Raises only from memory exhaustion.
+    Download serve(const Client& client);
     // The routes of a request that passed the checks: the page, its style and script,
-    // the state, the text and the file; 404 for anything else.
-    void route(NetworkConnection& connection, const HttpRequest& request, const std::string& path);
+    // the state and 404 answered here; the text and the file returned as a download.
+    Download route(NetworkConnection& connection, const HttpRequest& request, const std::string& path);
+    // Sends a download's answer. Raises only from file access or memory exhaustion.
+    void stream(const Download& download);
 
     platform::Socket listener;
     std::thread acceptThread;
     std::vector<std::thread> workers;
+    std::vector<std::thread> downloaders;  // grown on demand up to the limit; added to only by workers
     // Held only to swap pointers and bump the counter, never during I/O.
     mutable std::mutex contentMutex;
-    // Guards queue, active and perAddress; never held together with contentMutex.
+    // Guards queue, active, perAddress, downloads, downloaders and idleDownloaders;
+    // never held together with contentMutex.
     std::mutex queueMutex;
     std::condition_variable queueReady;
+    std::condition_variable downloadReady;
     std::deque<Client> queue;
-    std::unordered_map<platform::SocketHandle, std::uint32_t> active;  // socket to peer address
-    std::unordered_map<std::uint32_t, std::uint32_t> perAddress;       // queued or served, per peer
+    std::deque<Download> downloads;  // waiting for a downloader
+    std::size_t idleDownloaders = 0;
+    // Socket to peer address, from a worker's pick-up to the close: served, waiting to
+    // download or downloading.
+    std::unordered_map<platform::SocketHandle, std::uint32_t> active;
+    std::unordered_map<std::uint32_t, std::uint32_t> perAddress;  // queued or served, per peer
     std::shared_ptr<const std::string> text;
     std::shared_ptr<FileShare> file;
     std::uint64_t revision = 0;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <initializer_list>
 #include <memory>
@@ -183,25 +184,63 @@ TEST_F(ServerLimits, FourthConnectionFromOneAddressIsClosedWhileAnotherAddressIs
     EXPECT_TRUE(answeredWithin(server, seconds(3), "127.0.0.2"));
 }
 
-TEST_F(ServerLimits, NinthWaitingConnectionIsClosed) {
-    TempFile big("big.bin", std::uint64_t{256} * 1024 * 1024);
-    // Four downloads the clients do not read keep the four workers busy.
-    auto busy = stalledDownloads(server, big, {"127.0.0.2", "127.0.0.2", "127.0.0.2", "127.0.0.3"});
-    // Eight silent connections wait in the queue.
-    std::vector<std::unique_ptr<Client>> waiting;
-    for (const char* source :
-         {"127.0.0.3", "127.0.0.3", "127.0.0.4", "127.0.0.4", "127.0.0.4", "127.0.0.5", "127.0.0.5", "127.0.0.5"}) {
-        waiting.push_back(std::make_unique<Client>("127.0.0.1", server.port, source));
+// Downloads from `count` sources, three per address from 127.0.0.`first` on, that the
+// clients do not read: none ends while the test holds it.
+std::vector<std::unique_ptr<Client>> unreadDownloads(const TransferServer& server, const std::string& id, int count,
+                                                     int first) {
+    std::vector<std::unique_ptr<Client>> clients;
+    for (int i = 0; i < count; ++i) {
+        const std::string source = "127.0.0." + std::to_string(first + i / 3);
+        clients.push_back(std::make_unique<Client>("127.0.0.1", server.port, source, true));
+        clients.back()->send(
+            request("GET", "/" + server.token + "/file/" + id, server.address + ":" + std::to_string(server.port)));
     }
-    Client ninth("127.0.0.1", server.port, "127.0.0.6");
-    ninth.send(stateRequest(server));
-    EXPECT_TRUE(ninth.closedWithoutAnswer(seconds(3)));
-    // The waiting ones were kept: each is still open.
-    for (auto& client : waiting) EXPECT_FALSE(client->closedWithoutAnswer(milliseconds(50)));
+    return clients;
+}
 
-    busy.clear();
-    waiting.clear();
-    EXPECT_TRUE(answeredWithin(server, seconds(10), "127.0.0.6"));
+// Takes the first byte of each download that has one; how many have started in all.
+std::size_t started(std::vector<std::unique_ptr<Client>>& downloads, std::vector<bool>& begun) {
+    begun.resize(downloads.size());
+    for (std::size_t i = 0; i < downloads.size(); ++i) {
+        if (!begun[i]) begun[i] = downloads[i]->receive(1, milliseconds(3)) == "H";
+    }
+    return static_cast<std::size_t>(std::count(begun.begin(), begun.end(), true));
+}
+
+TEST_F(ServerLimits, DownloadsBeyondTheLaneWaitTheirTurnPagesDoNotAndTheTotalIsBounded) {
+    constexpr std::size_t streamed = 32;  // downloads sent at once
+    constexpr std::size_t total = 128;    // connections open at once
+    TempFile big("big.bin", std::uint64_t{256} * 1024 * 1024);
+    auto share = big.share();
+    server.setFile(share);
+    auto downloads = unreadDownloads(server, share->id, streamed + 1, 20);
+    std::vector<bool> begun;
+    ASSERT_TRUE(eventually([&] { return started(downloads, begun) == streamed; }, seconds(20)))
+        << started(downloads, begun) << " downloads started";
+    // One more waits with nothing sent, neither refused nor reset.
+    EXPECT_EQ(started(downloads, begun), streamed);
+    const auto waiting = static_cast<std::size_t>(std::find(begun.begin(), begun.end(), false) - begun.begin());
+    EXPECT_FALSE(downloads[waiting]->closedWithoutAnswer(milliseconds(300)));
+
+    // A phone's poll does not queue behind them.
+    const auto before = Clock::now();
+    Client poll("127.0.0.1", server.port, "127.0.0.2");
+    poll.send(stateRequest(server));
+    EXPECT_EQ(parseAnswer(poll.receiveAll(seconds(1))).status, 200);
+    EXPECT_LT(Clock::now() - before, seconds(1));
+
+    // Waiting downloads count: with the total open, one more connection is closed.
+    auto more = unreadDownloads(server, share->id, static_cast<int>(total - streamed - 1), 40);
+    Client beyond("127.0.0.1", server.port, "127.0.0.3");
+    beyond.send(stateRequest(server));
+    EXPECT_TRUE(beyond.closedWithoutAnswer(seconds(5)));
+
+    // A download that ends gives its turn to the first one waiting.
+    downloads[waiting == 0 ? 1 : 0].reset();
+    EXPECT_TRUE(eventually([&] { return downloads[waiting]->receive(1, milliseconds(3)) == "H"; }, seconds(10)));
+    downloads.clear();
+    more.clear();
+    EXPECT_TRUE(answeredWithin(server, seconds(10), "127.0.0.3"));
 }
 
 TEST_F(ServerLimits, StopDuringFourDownloadsReturnsPromptlyAndCutsThem) {
@@ -229,11 +268,11 @@ TEST_F(ServerLimits, TlsClientHelloIsRefusedAtOnceAndItsWorkerServesAgain) {
     // stands as the clock: every hello must be answered while it is still open.
     Client silent("127.0.0.1", server.port, "127.0.0.2");
     std::vector<std::unique_ptr<Client>> hellos;
-    for (int address = 3; address <= 7; ++address) {
+    for (int address = 3; address <= 11; ++address) {
         hellos.push_back(std::make_unique<Client>("127.0.0.1", server.port, "127.0.0." + std::to_string(address)));
         hellos.back()->send(hello);
     }
-    // Five hellos on the three other workers: the last two are served only by a worker
+    // Nine hellos on the seven other workers: the last two are served only by a worker
     // freed from an earlier one.
     for (auto& client : hellos) {
         bool closed = false;
