@@ -6,6 +6,7 @@
 #   3. state polls per second answered 304, from 3 source addresses x 3 connections,
 #      against the native linkhost and linkhost.exe under Wine, with p50/p99 latency.
 # Usage: bash bench/run.sh [download|polls|all]   (ROUNDS=5 POLL_SECONDS=10 by default)
+# LINKHOST names another native linkhost to measure (for example a build of main).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 what=${1:-all}
@@ -84,7 +85,7 @@ CONF
   pids+=($!)
   (cd "$data" && exec python3 -m http.server 18792 --bind 127.0.0.1 >/dev/null 2>&1) &
   pids+=($!)
-  start_host "$bench/tools/linkhost/linkhost" --address 127.0.0.1 --file "$data/big.bin"
+  start_host "${LINKHOST:-$bench/tools/linkhost/linkhost}" --address 127.0.0.1 --file "$data/big.bin"
   local state id
   state=$(curl -s "${link}state")
   id=$(printf '%s' "$state" | sed -n 's/.*"id":"\([0-9a-f]*\)".*/\1/p')
