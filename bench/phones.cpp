@@ -138,8 +138,7 @@ bool openPage(const Target& target, const std::string& source, std::string& etag
 }
 
 // The file at `rate` bytes per second; true when the whole body came with a 200.
-bool download(const Target& target, const std::string& source, const std::string& id, std::uint64_t size,
-              double rate) {
+bool download(const Target& target, const std::string& source, const std::string& id, std::uint64_t size, double rate) {
     const int s = connectFrom(target, source, true);
     if (s < 0) return false;
     bool whole = false;
@@ -267,9 +266,10 @@ int main(int argc, char** argv) {
     const auto count = results.polls.size();
     const double slowest = count ? results.polls.back() : 0.0;
     const double p99 = count ? results.polls[std::min(count - 1, count * 99 / 100)] : 0.0;
-    std::printf("phones %d: pages refused %d, downloads whole %d/%d, polls lost %d of %zu, "
-                "slowest poll %.0f ms, p99 %.0f ms, %.0f s\n",
-                phones, results.pagesRefused, results.downloadsWhole, phones, results.pollsLost,
-                count + static_cast<std::size_t>(results.pollsLost), slowest, p99, elapsed);
+    std::printf(
+        "phones %d: pages refused %d, downloads whole %d/%d, polls lost %d of %zu, "
+        "slowest poll %.0f ms, p99 %.0f ms, %.0f s\n",
+        phones, results.pagesRefused, results.downloadsWhole, phones, results.pollsLost,
+        count + static_cast<std::size_t>(results.pollsLost), slowest, p99, elapsed);
     return 0;
 }
