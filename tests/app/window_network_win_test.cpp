@@ -14,8 +14,6 @@
 #include "link/local_addresses.h"
 #include "link/transfer_server.h"
 #include "tests/app/window_module_win.h"
-#include "tests/support/eventually.h"
-#include "tests/support/loopback.h"
 
 namespace {
 
@@ -124,9 +122,9 @@ TEST_F(WindowNetwork, AShareNoPhoneReachesSaysWhatToCheckUntilOneDoes) {
     tick(1);
     EXPECT_EQ(readText(statusLabel), noPhone);
 
-    // Any connection shows the way is open: the share's own notice comes back.
-    const platform::Socket phone = testing_support::connectFrom("127.0.0.1", first.second, server->port);
-    ASSERT_TRUE(eventually([] { return server->reached.load(); }));
+    // A phone's connection shows the way is open: the share's own notice comes back.
+    // (Who counts as a phone is the server's rule: linkserver_peers_tests.)
+    server->reached = true;
     tick(refreshPeriodMs);
     EXPECT_EQ(readText(statusLabel), sharingActive);
 
