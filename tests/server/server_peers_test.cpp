@@ -42,8 +42,8 @@ bool stateAnswered(const TransferServer& server, const std::string& source) {
     if (!source.empty() && (!platform::parseIPv4(source, from) || !platform::bindIPv4(client.get(), from, 0)))
         return false;
     if (!platform::connectIPv4(client.get(), to, server.port)) return false;
-    testing_support::sendAll(client.get(), "GET /" + server.token + "/state HTTP/1.1\r\nHost: " + server.address +
-                                               ":" + std::to_string(server.port) + "\r\n\r\n");
+    testing_support::sendAll(client.get(), "GET /" + server.token + "/state HTTP/1.1\r\nHost: " + server.address + ":" +
+                                               std::to_string(server.port) + "\r\n\r\n");
     return testing_support::receiveFor(client.get(), 12, std::chrono::seconds(5)).rfind("HTTP/1.1 200", 0) == 0;
 }
 
