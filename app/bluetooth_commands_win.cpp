@@ -6,7 +6,9 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "app/ui/labels.h"
 #include "app/ui/notices.h"
@@ -33,13 +35,24 @@ unsigned long long phoneAddress() { return bluetoothDevice->Address.ullLong & 0x
 // job behind the dialog the user is still answering.
 static_assert(ChannelTimeouts{}.connectMs > requestLifetimeMs, "the connection outlasts a pairing request");
 
-// The confirmation of a pairing request, once no other modal window is open.
-void confirmPairing(const AuthenticationChallenge& request) {
+// The request whose confirmation waits for the modal windows open now to close;
+// a newer one from the phone takes its place.
+std::optional<AuthenticationChallenge> waitingRequest;
+
+// The confirmation of the waiting request, once no other modal window is open.
+void confirmPairing() {
     struct Closed {
         ~Closed() { authenticationDialogOpen = false; }
     } closed;
-    if (!bluetoothDevice || request.params.device.address != phoneAddress()) {
-        rejectBluetoothChallenge(request.params);  // another phone was chosen meanwhile
+    if (!waitingRequest) return;
+    const AuthenticationChallenge request = *waitingRequest;
+    waitingRequest.reset();
+    // Another phone chosen meanwhile, or a code that can no longer be confirmed: the
+    // phone gets its no, and neither the job nor the status line hears of it, since
+    // the user refused nothing.
+    if (!bluetoothDevice || request.params.device.address != phoneAddress() ||
+        authenticationPlatform().now() >= request.expiresAt) {
+        rejectBluetoothChallenge(request.params);
         return;
     }
     // A job that failed meanwhile shows its box after this, and its notice again.
@@ -85,21 +98,27 @@ bool selectBluetoothPhone() {
 void onPairingRequest(WPARAM key, LPARAM extra) {
     if (extra != 0) return;
     std::optional<AuthenticationChallenge> request = takeBluetoothChallenge(windowHandle, key);
-    if (!request || authenticationDialogOpen) return;
+    if (!request) return;
     if (selectingBluetoothPhone || !bluetoothDevice || request->params.device.address != phoneAddress()) {
         rejectBluetoothChallenge(request->params);
         return;
     }
-    // From here until the confirmation closes, further requests are dropped: the
-    // phone asks again if it still wants to pair.
+    // While a confirmation is on screen further requests are dropped: the phone asks
+    // again if it still wants to pair. One still waiting is the phone's older request.
+    if (authenticationDialogOpen) {
+        if (waitingRequest) waitingRequest = std::move(request);
+        return;
+    }
     authenticationDialogOpen = true;
-    afterModalWindows([request = *request] { confirmPairing(request); });
+    waitingRequest = std::move(request);
+    afterModalWindows(confirmPairing);
 }
 
 void stopListening() { authenticationListener.reset(); }
 
 void discardPairingRequests() {
     discardBluetoothChallenges(windowHandle);
+    waitingRequest.reset();
     authenticationDialogOpen = false;  // also a request whose confirmation was still waiting
 }
 

@@ -52,7 +52,8 @@ void startSharing() {
     refreshAdapters();
     const LRESULT selected = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
     if (selected < 0 || static_cast<size_t>(selected) >= addresses.size()) fail(Ui::Refusal::noNetwork);
-    server->start(addresses[static_cast<size_t>(selected)].second);
+    chosenAddress = addresses[static_cast<size_t>(selected)].second;
+    server->start(chosenAddress);
     sharingStarted();
     refreshLink();
     refreshLabels();
@@ -119,10 +120,13 @@ void startOrStop() {
 
 void changeAddress(int notification) {
     if (notification == CBN_DROPDOWN) return readAddresses(true);  // a network joined since is offered
-    if ((notification != CBN_SELCHANGE && notification != CBN_CLOSEUP) || !serverRunning()) return;
+    if (notification != CBN_SELCHANGE && notification != CBN_CLOSEUP) return;
+    const LRESULT selected = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
+    if (selected >= 0 && static_cast<size_t>(selected) < addresses.size())
+        chosenAddress = addresses[static_cast<size_t>(selected)].second;
+    if (!serverRunning()) return;
     // As with the language list: closed by a click elsewhere, the list may be back on
     // another address than the one it last shared on.
-    const LRESULT selected = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
     if (notification == CBN_CLOSEUP && (selected < 0 || static_cast<size_t>(selected) >= addresses.size() ||
                                         addresses[static_cast<size_t>(selected)].second == server->address))
         return;

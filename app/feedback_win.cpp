@@ -20,6 +20,7 @@ void status(const Ui::TextPair& notice) { status(notice.french, notice.english);
 void status(const std::wstring& french, const std::wstring& english) {
     noticeFr = french;
     noticeEn = english;
+    noticeSetAt = tickSource();
     showNotice();
 }
 

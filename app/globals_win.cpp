@@ -24,6 +24,7 @@ std::wstring currentLink;
 std::wstring bluetoothPath;
 std::wstring noticeFr;
 std::wstring noticeEn;
+std::uint64_t noticeSetAt = 0;
 std::unique_ptr<BluetoothTransfer> bluetoothTransfer;
 std::unique_ptr<BluetoothAuthListener> authenticationListener;
 
@@ -43,7 +44,8 @@ std::optional<BLUETOOTH_DEVICE_INFO> bluetoothDevice;
 bool bluetoothText = false;
 ShownJob shownJob;
 HWND qrWindow = nullptr;
-LocalAddressList (*addressSource)() = localAddresses;
+std::optional<LocalAddressList> (*addressSource)() = readLocalAddresses;
+std::string chosenAddress;
 std::uint64_t (*tickSource)() = [] { return static_cast<std::uint64_t>(GetTickCount64()); };
 
 HWND modeSummary, statusLabel, languageCombo, textEdit, textSendButton, fileLabel, fileSendButton, addressCombo,

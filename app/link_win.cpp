@@ -6,6 +6,7 @@
 #include <qrcodegen.hpp>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "app/handles_win.h"
@@ -38,21 +39,26 @@ void refreshLink() {
 }
 
 void refreshAdapters() {
-    showAddresses(addressSource());
+    if (std::optional<LocalAddressList> read = addressSource()) showAddresses(std::move(*read));
     refreshLink();
 }
 
 void showAddresses(LocalAddressList list) {
-    std::string remembered;
+    std::string remembered = chosenAddress;
     const LRESULT selected = SendMessageW(addressCombo, CB_GETCURSEL, 0, 0);
-    if (selected >= 0 && static_cast<size_t>(selected) < addresses.size())
+    if (remembered.empty() && selected >= 0 && static_cast<size_t>(selected) < addresses.size())
         remembered = addresses[static_cast<size_t>(selected)].second;
 
     addresses = std::move(list);
     SendMessageW(addressCombo, CB_RESETCONTENT, 0, 0);
     for (const auto& entry : addresses)
         SendMessageW(addressCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.first.c_str()));
-    SendMessageW(addressCombo, CB_SETCURSEL, addressToKeep(addresses, remembered), 0);
+    int index = addressToKeep(addresses, remembered);
+    // The chosen network gone, nothing is chosen in its place: Send then asks for a
+    // network instead of sharing on one the phone may not be on.
+    if (!chosenAddress.empty() && (addresses.empty() || addresses[static_cast<size_t>(index)].second != chosenAddress))
+        index = -1;
+    SendMessageW(addressCombo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     labelNoAddress();
 }
 

@@ -5,6 +5,7 @@
 #include "app/window_win.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "app/ui/notices.h"
@@ -16,7 +17,7 @@ namespace {
 
 std::uint64_t addressesReadAt = 0;
 std::uint64_t sharingSince = 0;
-bool noPhoneShown = false;                          // at most once per link
+std::optional<std::uint64_t> sharedMissingSince;    // the first read without the shared address
 Ui::TextPair replaced = Ui::Notice::sharingActive;  // what the no-phone notice took the place of
 
 bool sharing() { return server && server->running; }
@@ -27,19 +28,32 @@ void watchForPhone(std::uint64_t now) {
         if (showing(Ui::Notice::noPhoneYet)) status(replaced);
         return;
     }
-    if (noPhoneShown || now - sharingSince < noPhoneAfterMs) return;
-    const auto waiting = std::find_if(Ui::Notice::awaitingPhone.begin(), Ui::Notice::awaitingPhone.end(), showing);
-    if (waiting == Ui::Notice::awaitingPhone.end()) return;
-    replaced = *waiting;
-    noPhoneShown = true;
+    if (now - sharingSince < noPhoneAfterMs || !watchNoticeMayReplace(now)) return;
+    replaced = *std::find_if(Ui::Notice::awaitingPhone.begin(), Ui::Notice::awaitingPhone.end(), showing);
     status(Ui::Notice::noPhoneYet);
+}
+
+// Whether the share has lost its address for good; a shorter absence changes nothing.
+bool sharedAddressGone(const LocalAddressList& now) {
+    const auto shared = [](const auto& entry) { return entry.second == server->address; };
+    if (std::any_of(now.begin(), now.end(), shared)) {
+        sharedMissingSince.reset();
+        return false;
+    }
+    if (!sharedMissingSince) sharedMissingSince = addressesReadAt;
+    return addressesReadAt - *sharedMissingSince >= addressGoneAfterMs;
 }
 
 }  // namespace
 
 void sharingStarted() {
     sharingSince = tickSource();
-    noPhoneShown = false;
+    sharedMissingSince.reset();
+}
+
+bool watchNoticeMayReplace(std::uint64_t now) {
+    return now - noticeSetAt >= userNoticeHoldMs &&
+           std::any_of(Ui::Notice::awaitingPhone.begin(), Ui::Notice::awaitingPhone.end(), showing);
 }
 
 void stopOnNetworkError() {
@@ -50,15 +64,20 @@ void stopOnNetworkError() {
 }
 
 void readAddresses(bool opening) {
-    LocalAddressList now = addressSource();
+    std::optional<LocalAddressList> read = addressSource();
     addressesReadAt = tickSource();
+    if (!read) return;  // a failed enumeration: the addresses are unknown, not gone
     // A removed address does not fail the listening socket: the link would stay on
-    // screen, dead.
-    const auto shared = [](const auto& entry) { return entry.second == server->address; };
-    if (sharing() && std::none_of(now.begin(), now.end(), shared)) stopOnNetworkError();
+    // screen, dead. While it is only briefly missing nothing on screen changes.
+    if (sharing()) {
+        if (sharedAddressGone(*read))
+            stopOnNetworkError();
+        else if (sharedMissingSince)
+            return;
+    }
     // Refilled under the user's eyes, an open list would lose its highlight.
     if (!opening && SendMessageW(addressCombo, CB_GETDROPPEDSTATE, 0, 0)) return;
-    if (now != addresses) showAddresses(std::move(now));
+    if (*read != addresses) showAddresses(std::move(*read));
 }
 
 void watchSharing() {

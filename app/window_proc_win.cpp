@@ -22,6 +22,7 @@ LRESULT onCreate(HWND window) {
     remoteActions = std::make_unique<remote::Actions>(window);
     createFonts();
     createControls(window);
+    chosenAddress.clear();  // a new window: no network chosen yet
     refreshAdapters();
     refreshLabels();
     readyNotice();

@@ -42,6 +42,14 @@ constexpr UINT refreshPeriodMs = 250;
 // phone before the status line says what to check.
 constexpr std::uint64_t addressReadPeriodMs = 2000;
 constexpr std::uint64_t noPhoneAfterMs = 60000;
+// A share stops only when its address has been missing from every read for this
+// long: a roam between access points, a second without signal or the minute after
+// waking from sleep take it away for about a second, and the phone's page goes on
+// when it comes back.
+constexpr std::uint64_t addressGoneAfterMs = 10000;
+// How long what an action of the user's has just said stays before a notice of the
+// watch may take its place.
+constexpr std::uint64_t userNoticeHoldMs = 10000;
 
 constexpr COLORREF frameColour = RGB(0x19, 0x2B, 0x36);
 constexpr COLORREF cardColour = RGB(0xF2, 0xF7, 0xF9);
@@ -100,6 +108,7 @@ extern std::wstring bluetoothPath;
 extern bool bluetoothText;
 extern std::wstring noticeFr;
 extern std::wstring noticeEn;
+extern std::uint64_t noticeSetAt;  // tickSource when status() last set the notice
 extern bool bluetoothMode;
 extern bool likedThisSession;
 extern bool selectingBluetoothPhone;
@@ -107,7 +116,11 @@ extern bool authenticationDialogOpen;
 // Where the address list comes from: the system's adapters (localAddresses). Tests
 // that let the window start the link server hand in loopback addresses instead,
 // which the system's list never offers.
-extern std::vector<std::pair<std::wstring, std::string>> (*addressSource)();
+// Empty when the enumeration failed: that says nothing about the addresses.
+extern std::optional<std::vector<std::pair<std::wstring, std::string>>> (*addressSource)();
+// The address the user chose in the list, or last shared on; empty for none yet. It
+// stays chosen while it is gone from the PC, and is selected again when it is back.
+extern std::string chosenAddress;
 // The window's clock in milliseconds (GetTickCount64); tests move it by hand.
 extern std::uint64_t (*tickSource)();
 
@@ -209,6 +222,10 @@ void sharingStarted();
 void readAddresses(bool opening);
 // Stops sharing on a network failure and says so.
 void stopOnNetworkError();
+// Whether a notice of the watch (no phone yet, ...) may replace what the status line
+// says now: only a notice of a share waiting for its phone, and only once it has
+// stood for userNoticeHoldMs, so that it never hides what the user's action said.
+bool watchNoticeMayReplace(std::uint64_t now);
 // Every tick: the addresses every few seconds in Wi-Fi mode, and the no-phone notice.
 void watchSharing();
 

@@ -87,3 +87,5 @@ LocalAddressList usableAddresses(const std::vector<AdapterInfo>& adapters) {
         result.emplace_back(std::move(candidate.label), std::move(candidate.address));
     return result;
 }
+
+LocalAddressList localAddresses() { return readLocalAddresses().value_or(LocalAddressList{}); }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,10 @@ using LocalAddressList = std::vector<std::pair<std::wstring, std::string>>;
 // Windows, getifaddrs and the kernel's route table natively) and returns usableAddresses() of them. Never raises for
 // platform failures: an enumeration that fails gives an empty list.
 LocalAddressList localAddresses();
+// The same, with a failed enumeration (the system's error, three buffer overflows while
+// adapters change, no memory) told apart from "no address": it says nothing about
+// which addresses the PC has.
+std::optional<LocalAddressList> readLocalAddresses();
 
 // One adapter as the system reports it, reduced to what the choice depends on.
 struct AdapterInfo {

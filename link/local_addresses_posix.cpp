@@ -44,10 +44,10 @@ std::vector<std::string> interfacesWithGateway() {
 
 // getifaddrs lists one entry per (interface, address); they are grouped back
 // into adapters in the order the interfaces first appear.
-LocalAddressList localAddresses() {
+std::optional<LocalAddressList> readLocalAddresses() {
     try {
         ifaddrs* raw = nullptr;
-        if (getifaddrs(&raw) != 0) return {};
+        if (getifaddrs(&raw) != 0) return std::nullopt;
         std::unique_ptr<ifaddrs, InterfaceListDeleter> list(raw);
 
         std::vector<AdapterInfo> adapters;
@@ -85,6 +85,6 @@ LocalAddressList localAddresses() {
                 std::find(withGateway.begin(), withGateway.end(), names[index]) != withGateway.end();
         return usableAddresses(adapters);
     } catch (...) {
-        return {};  // memory exhaustion: no list rather than a failure
+        return std::nullopt;  // memory exhaustion: nothing known
     }
 }

@@ -23,7 +23,7 @@ bool hasIpv4Gateway(const IP_ADAPTER_GATEWAY_ADDRESS_LH* gateway) {
 
 }  // namespace
 
-LocalAddressList localAddresses() {
+std::optional<LocalAddressList> readLocalAddresses() {
     try {
         const ULONG flags =
             GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER | GAA_FLAG_INCLUDE_GATEWAYS;
@@ -37,7 +37,8 @@ LocalAddressList localAddresses() {
             if (status != ERROR_BUFFER_OVERFLOW) break;
             buffer.assign((size + 7) / 8, 0);  // the size the system asked for, zeroed
         }
-        if (status != NO_ERROR) return {};
+        if (status == ERROR_NO_DATA) return LocalAddressList{};  // no adapter with an IPv4 address
+        if (status != NO_ERROR) return std::nullopt;
 
         std::vector<AdapterInfo> adapters;
         for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter; adapter = adapter->Next) {
@@ -61,6 +62,6 @@ LocalAddressList localAddresses() {
         }
         return usableAddresses(adapters);
     } catch (...) {
-        return {};  // memory exhaustion: no list rather than a failure
+        return std::nullopt;  // memory exhaustion: nothing known
     }
 }

@@ -36,6 +36,14 @@ std::uint32_t hostOrder(std::uint32_t networkOrder) {
            std::uint32_t{bytes[3]};
 }
 
+// Preview in the PC's own browser comes from loopback or from the shared address
+// itself; such a connection crosses neither the Wi-Fi nor the firewall, so it tells
+// nothing about a phone's way to this PC.
+bool fromThisPc(std::uint32_t peer, const std::string& shared) {
+    std::uint32_t own = 0;
+    return (hostOrder(peer) >> 24) == 127 || (platform::parseIPv4(shared, own) && own == peer);
+}
+
 }  // namespace
 
 TransferServer::~TransferServer() { stop(); }
@@ -87,7 +95,8 @@ void TransferServer::acceptLoop() {
         std::uint32_t peer = 0;
         platform::Socket accepted(platform::acceptConnection(listener.get(), peer));
         if (!accepted.valid()) continue;
-        reached = true;  // also when it is refused below: the peer got through to this PC
+        // Also when it is refused below: the peer got through to this PC.
+        if (!fromThisPc(peer, address)) reached = true;
         if (!platform::setNonBlocking(accepted.get())) continue;
 
         std::lock_guard<std::mutex> lock(queueMutex);

@@ -75,9 +75,10 @@ public:
 
     std::atomic<bool> running{false};
     std::atomic<std::uint64_t> lastStatePoll{0};  // tick of the last page or state request; 0 for none
-    // Whether any connection has come in since start, whatever it then sent or not:
-    // the way from a phone to this PC is open (Wi-Fi, firewall), which is what the
-    // window asks when no phone shows up.
+    // Whether a connection from another host has come in since start, whatever it
+    // then sent or not: the way from a phone to this PC is open (Wi-Fi, firewall),
+    // which is what the window asks when no phone shows up. The PC's own connections
+    // (loopback, the shared address) do not count.
     std::atomic<bool> reached{false};
     std::atomic<std::uint32_t> acceptError{0};  // socket error that ended the accept thread
     // Set by start, read by the window and the workers.

@@ -183,19 +183,38 @@ wait_until 50 link_absent || fail "second stop left the link"
 log "Stop sharing empties the link box and closes the port; after a restart the old link is dead, the new one works and is shown"
 
 # --- 6b. The PC's address changes under a share -------------------------------------
-# A new lease, as after sleep or on another Wi-Fi: the shared address goes, another comes
-# with its gateway. The select on the listening socket does not fail for it.
+# A blip, as a roam between access points or a lost second of signal: the shared address
+# gone for 3 s and back. Nothing on screen changes, and the link the phone holds goes on
+# (same address, port and token): the listening socket accepts again under Wine.
 new_address=192.168.77.9 joined_address=192.168.77.10
 offered() { in_pc wine "$probe" addresses 2>/dev/null | tr -d '\r' | grep -q " · ${1//./\\.}\$"; }
+chosen_entry() { in_pc wine "$probe" addresses 2>/dev/null | tr -d '\r' | awk -F'\t' '$2 == "*" { print $3 }'; }
 click_on start
 wait_until 100 link_present || fail "Start sharing did not start"
+link=$(link_text)
+ip -n "$pc" addr del $pc_address/24 dev "$pc_link" || fail "cannot remove the pc's address"
+sleep 3  # the blip's own length, two reads of the addresses
+[ "$(link_text)" = "$link" ] || fail "the link changed while the address was briefly gone: '$(link_text)'"
+ip -n "$pc" addr add $pc_address/24 dev "$pc_link" && ip -n "$pc" route replace default via $phone_address ||
+  fail "cannot give the pc its address back"
+code=$(fetch "${link}state" "$work/state.json")
+[ "$code" = 200 ] || fail "after a 3 s blip the phone's link answered $code"
+[ "$(link_text)" = "$link" ] || fail "after a 3 s blip the link box shows '$(link_text)'"
+log "the shared address gone for 3 s and back: the same link goes on answering"
+
+# A new lease, as after sleep or on another Wi-Fi: the shared address goes for good,
+# another comes with its gateway. The share stops once the address has been missing
+# for 10 s, and no other network is chosen in its place.
 ip -n "$pc" addr del $pc_address/24 dev "$pc_link" && ip -n "$pc" addr add $new_address/24 dev "$pc_link" &&
   ip -n "$pc" route add default via $phone_address || fail "cannot change the pc's address"
-wait_until 100 link_absent || fail "the link to a removed address stayed on screen"
+gone_at=$SECONDS
+wait_until 200 link_absent || fail "the link to a removed address stayed on screen"
+(( SECONDS - gone_at >= 9 )) || fail "the share stopped $((SECONDS - gone_at)) s after its address went, before 10 s"
 [ "$(status_text)" = "Network error. Check your connection and restart sharing." ] ||
   fail "after the shared address went, the status says '$(status_text)'"
 wait_until 50 offered $new_address || fail "the list does not offer the new address"
 offered $pc_address && fail "the list still offers the removed address"
+[ -z "$(chosen_entry)" ] || fail "another network was chosen in place of the removed one: $(chosen_entry)"
 # Not sharing, a network joined a moment ago is offered when the list is opened.
 ip -n "$pc" addr add $joined_address/24 dev "$pc_link" || fail "cannot add an address"
 windows_before=$(app_windows)
@@ -206,7 +225,27 @@ offered $joined_address || fail "the opened list does not offer the address join
 keys Escape
 ip -4 -n "$pc" addr flush dev "$pc_link" && ip -n "$pc" addr add $pc_address/24 dev "$pc_link" &&
   ip -n "$pc" route add default via $phone_address || fail "cannot give the pc its address back"
-log "a removed address stops the share with the network error; the list follows the PC's addresses"
+chosen_is() { [ "$(chosen_entry)" = "$1" ]; }
+wait_until 50 chosen_is "$pc_link · $pc_address" || fail "the network back is not chosen again: '$(chosen_entry)'"
+log "a removed address stops the share after 10 s with the network error; the list follows the PC's addresses"
+
+# The user's choice is kept by what it is: the second network, chosen, missing from a
+# read and back, is chosen again.
+click_on addressList 130 10
+wait_until 50 list_dropped || fail "the address list did not open"
+keys Down Return
+wait_until 50 chosen_is "vmnet8 · $vmware_address" || fail "choosing the second network gave '$(chosen_entry)'"
+ip -n "$pc" addr del $vmware_address/24 dev vmnet8 || fail "cannot remove the second network's address"
+missing() { ! offered $vmware_address; }
+wait_until 50 missing || fail "the list still offers the removed second network"
+ip -n "$pc" addr add $vmware_address/24 dev vmnet8 || fail "cannot give the second network its address back"
+wait_until 50 offered $vmware_address || fail "the list does not offer the second network back"
+chosen_is "vmnet8 · $vmware_address" || fail "after a blip the list chose '$(chosen_entry)', not the second network"
+click_on addressList 130 10
+wait_until 50 list_dropped || fail "the address list did not open"
+keys Up Return
+wait_until 50 chosen_is "$pc_link · $pc_address" || fail "choosing the first network again gave '$(chosen_entry)'"
+log "the chosen second network, missing from a read and back, is chosen again"
 
 # --- 7. Empty text in English, screenshot, close ----------------------------------
 click_on clearText

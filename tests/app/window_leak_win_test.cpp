@@ -47,7 +47,7 @@ protected:
         // A running server gives a link and a QR code to draw, on a loopback address of
         // its own so that it needs no port the server tests hold on 127.0.0.1. The PC
         // has that address, or the timer would end the share.
-        addressSource = [] { return LocalAddressList{{L"Boucle \u00b7 127.0.0.21", "127.0.0.21"}}; };
+        addressSource = [] { return std::optional<LocalAddressList>({{L"Boucle \u00b7 127.0.0.21", "127.0.0.21"}}); };
         server->start("127.0.0.21");
         ASSERT_TRUE(server->running.load());
     }

@@ -324,7 +324,9 @@ TEST_F(WindowModule, PhoneSelectionNoticeGivesWayAfterItsFailureBox) {
 }
 
 TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {
-    addressSource = [] { return LocalAddressList{}; };  // the timer reads it again behind the boxes
+    addressSource = [] {
+        return std::optional<LocalAddressList>(LocalAddressList{});
+    };  // the timer reads it again behind the boxes
     refreshAdapters();
     SendMessageW(languageCombo, CB_SETCURSEL, 1, 0);
     harness->command(ControlId::languageList, CBN_SELCHANGE);
@@ -349,7 +351,7 @@ TEST_F(WindowModule, EnglishInterfaceShowsNoFrenchPlaceholderOrBrowserSilence) {
     SendMessageW(languageCombo, CB_SETCURSEL, 0, 0);
     harness->command(ControlId::languageList, CBN_SELCHANGE);
     EXPECT_EQ(readText(addressCombo), L"Aucun r\u00e9seau local");
-    addressSource = localAddresses;
+    addressSource = readLocalAddresses;
 }
 
 // Every text the window paints is whole in its rectangle, in both languages, in
@@ -421,7 +423,8 @@ TEST(ComApartment, SingleThreadedForItsLifeOnly) {
 class WindowInput : public WindowModule {
 protected:
     void SetUp() override {
-        addressSource = [] { return LocalAddressList{{L"Boucle \u00b7 127.0.0.21", "127.0.0.21"}}; };
+        addressSource = [] { return std::optional<LocalAddressList>({{L"Boucle \u00b7 127.0.0.21", "127.0.0.21"}}); };
+        chosenAddress.clear();
         refreshAdapters();
         ShowWindow(window, SW_SHOW);
         ASSERT_TRUE(testing_support::foreground(window));
@@ -431,7 +434,7 @@ protected:
         if (server->running) harness->command(ControlId::start);
         ShowWindow(window, SW_HIDE);
         testing_support::settle();
-        addressSource = localAddresses;
+        addressSource = readLocalAddresses;
     }
     static POINT at(const app::Box& place) {
         const RECT pixels = scaledRect(place);
@@ -520,8 +523,8 @@ TEST_F(WindowInput, FocusMovesOnFromAControlThatGoesAway) {
 // its earlier entry: the language and the shared address follow it back.
 TEST_F(WindowInput, AListClosedByAClickElsewhereIsWhatTheWindowUses) {
     addressSource = [] {
-        return LocalAddressList{{L"Boucle \u00b7 127.0.0.21", "127.0.0.21"},
-                                {L"Boucle \u00b7 127.0.0.22", "127.0.0.22"}};
+        return std::optional<LocalAddressList>(
+            {{L"Boucle \u00b7 127.0.0.21", "127.0.0.21"}, {L"Boucle \u00b7 127.0.0.22", "127.0.0.22"}});
     };
     refreshAdapters();
     harness->command(ControlId::start);

@@ -117,6 +117,6 @@ std::vector<std::pair<std::wstring, std::string>> offeredAddresses;
 const std::pair<std::wstring, std::string> allAddresses[] = {{L"Boucle A \u00b7 127.0.0.11", "127.0.0.11"},
                                                              {L"Boucle B \u00b7 127.0.0.12", "127.0.0.12"},
                                                              {L"Boucle C \u00b7 127.0.0.13", "127.0.0.13"}};
-std::vector<std::pair<std::wstring, std::string>> loopbackAddresses() { return offeredAddresses; }
+std::optional<std::vector<std::pair<std::wstring, std::string>>> loopbackAddresses() { return offeredAddresses; }
 
 }  // namespace window_monkey

@@ -299,7 +299,7 @@ extern const Ui::TextPair interfaceTexts[9];
 // The addresses the fake adapters offer now, out of all three.
 extern std::vector<std::pair<std::wstring, std::string>> offeredAddresses;
 extern const std::pair<std::wstring, std::string> allAddresses[3];
-std::vector<std::pair<std::wstring, std::string>> loopbackAddresses();
+std::optional<std::vector<std::pair<std::wstring, std::string>>> loopbackAddresses();
 std::wstring limitText(std::size_t size, bool units);
 
 }  // namespace window_monkey

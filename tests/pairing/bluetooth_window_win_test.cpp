@@ -427,6 +427,53 @@ TEST_F(BluetoothWindowTest, AnUpdateFailureWaitsUntilTheHelpBoxIsClosed) {
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, ControlId::updateCheck)));
 }
 
+// A pairing request waits behind the help box. The phone's newer request takes the
+// place of its older one; one that expired meanwhile gets its no without a dialog, a
+// cancelled job or a rejection the user never made.
+TEST_F(BluetoothWindowTest, PairingRequestsWaitingBehindTheHelpBoxAreTheNewestAndNeverShownExpired) {
+    receiver::LoopbackReceiver receiver(receiver::Script{1024, {}, 0x90, true});
+    send(receiver, "waiting.bin", 100);
+    ASSERT_TRUE(harness->tickedUntil(BluetoothTransfer::State::AwaitingAcceptance));
+    const auto ask = [&](std::uint32_t code) {
+        app::onPairingRequest(inbox().post(window, request(phone, AuthMethod::numericComparison, code), platform.now()),
+                              0);
+    };
+    std::wstring codeShown;
+    const auto closeHelp = [](HWND help) {
+        SendMessageW(help, WM_COMMAND, IDOK, 0);
+        return true;
+    };
+    UserScript newest({[&](HWND help) {
+                           ask(111111);
+                           ask(222222);
+                           return closeHelp(help);
+                       },
+                       [&](HWND dialog) {
+                           codeShown = textOf(dialog, IDC_PAIRING_CODE);
+                           click(dialog, IDC_PAIRING_CONFIRM);
+                           return true;
+                       }});
+    harness->command(ControlId::help);
+    testing_support::MainWindow::pumpedUntil([&] { return newest.finished(); });
+    EXPECT_EQ(codeShown, L"222222");
+
+    const std::wstring notice = app::readText(app::statusLabel);
+    UserScript expired({[&](HWND help) {
+        ask(333333);
+        platform.setClock(platform.now() + requestLifetimeMs);
+        return closeHelp(help);
+    }});
+    harness->command(ControlId::help);
+    testing_support::MainWindow::pumpedUntil([&] { return expired.finished() && platform.responses.size() >= 2; });
+    EXPECT_EQ(expired.dialogsSeen(), 1) << "a confirmation opened for an expired request";
+    ASSERT_EQ(platform.responses.size(), 2u);
+    EXPECT_FALSE(platform.responses[0].negative);
+    EXPECT_TRUE(platform.responses[1].negative);
+    EXPECT_EQ(platform.responses[1].address, phone);
+    EXPECT_EQ(app::bluetoothTransfer->snapshot().state, BluetoothTransfer::State::AwaitingAcceptance);
+    EXPECT_EQ(app::readText(app::statusLabel), notice);
+}
+
 // The file dialog cannot be opened from the window while a job runs; the command is
 // sent directly, to have the system's own modal window open when the job fails.
 TEST_F(BluetoothWindowTest, AJobFailingUnderThePairingDialogOrTheFileDialogIsShownWhenItCloses) {
