@@ -13,36 +13,27 @@
 #include "app/palette_win.h"
 #include "app/window_win.h"
 #include "tests/app/window_module_win.h"
+#include "tests/support/system_colours_win.h"
 
 namespace {
 
 using namespace app;
 
-// Yellow on black, as Windows' High Contrast Black; each role a little apart from
-// the others, so that a pixel tells which role painted it.
-constexpr COLORREF black = RGB(0, 0, 0), white = RGB(0xFF, 0xFF, 0xFF);
-constexpr COLORREF text = RGB(0xFF, 0xFF, 0x00), face = RGB(0x08, 0x08, 0x08), buttonText = RGB(0xFF, 0xF0, 0x00),
-                   highlight = RGB(0x1A, 0xEB, 0xFF), highlightText = RGB(0x00, 0x00, 0x10),
-                   grey = RGB(0x3F, 0xF2, 0x3F);
-constexpr int roles[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE, COLOR_BTNTEXT,
-                         COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT};
-constexpr COLORREF yellowOnBlack[] = {black, text, face, buttonText, highlight, highlightText, grey};
-constexpr int roleCount = sizeof roles / sizeof roles[0];
+using namespace testing_support::YellowOnBlack;
+constexpr COLORREF black = windowColour, white = RGB(0xFF, 0xFF, 0xFF);
 
 // High contrast turned on while the window runs: the seam says on and the system's
-// colours change (the system tells every window); turned off again on leaving, and
-// the system's colours given back.
+// colours change; turned off again on leaving (the seam, then WM_SETTINGCHANGE),
+// before the system's colours come back.
 class HighContrast {
 public:
     explicit HighContrast(HWND window) : window_(window), source_(highContrastSource) {
-        for (int i = 0; i < roleCount; ++i) saved_[i] = GetSysColor(roles[i]);
         highContrastSource = [] { return true; };
-        SetSysColors(roleCount, roles, yellowOnBlack);
+        colours_.emplace();
     }
     ~HighContrast() {
         highContrastSource = source_;
         SendMessageW(window_, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
-        SetSysColors(roleCount, roles, saved_);
     }
     HighContrast(const HighContrast&) = delete;
     HighContrast& operator=(const HighContrast&) = delete;
@@ -50,7 +41,7 @@ public:
 private:
     HWND window_;
     bool (*source_)();
-    COLORREF saved_[roleCount] = {};
+    std::optional<testing_support::SystemColours> colours_;
 };
 
 using WindowColours = WindowModule;
@@ -97,13 +88,14 @@ TEST_F(WindowColours, HighContrastTakesTheSystemsColoursAndOffGivesTheDesignBack
             UINT state;
             COLORREF face, outline, inner, caption;
         };
-        for (const Look& look : {Look{ControlId::clearText, 0, face, buttonText, face, buttonText},
-                                 Look{ControlId::help, 0, face, buttonText, face, buttonText},
-                                 Look{ControlId::textSend, 0, face, buttonText, face, buttonText},
-                                 Look{ControlId::textSend, ODS_SELECTED, highlight, buttonText, highlight, highlightText},
-                                 Look{ControlId::textSend, ODS_DISABLED, face, grey, face, grey},
-                                 Look{ControlId::wifiMode, 0, highlight, buttonText, buttonText, highlightText},
-                                 Look{ControlId::bluetoothMode, 0, face, buttonText, face, buttonText}}) {
+        for (const Look& look :
+             {Look{ControlId::clearText, 0, face, buttonText, face, buttonText},
+              Look{ControlId::help, 0, face, buttonText, face, buttonText},
+              Look{ControlId::textSend, 0, face, buttonText, face, buttonText},
+              Look{ControlId::textSend, ODS_SELECTED, highlight, buttonText, highlight, highlightText},
+              Look{ControlId::textSend, ODS_DISABLED, face, grey, face, grey},
+              Look{ControlId::wifiMode, 0, highlight, buttonText, buttonText, highlightText},
+              Look{ControlId::bluetoothMode, 0, face, buttonText, face, buttonText}}) {
             const Drawn drawn(window, look.id, look.state);
             EXPECT_EQ(drawn.at(8, 12), look.face) << look.id << " state " << look.state;
             EXPECT_EQ(drawn.at(92, 0), look.outline) << look.id << " state " << look.state;
@@ -146,10 +138,10 @@ TEST_F(WindowColours, FocusRingIsTwoPixelsWideAtScaleTwoInBothSchemes) {
         COLORREF face, ring;
     };
     scale = 2.0;
-    for (const Ring& row : {Ring{false, ControlId::clearText, panelColour, darkText},
-                            Ring{false, ControlId::textSend, accentColour, white},
-                            Ring{true, ControlId::clearText, face, buttonText},
-                            Ring{true, ControlId::textSend, face, buttonText}}) {
+    for (const Ring& row :
+         {Ring{false, ControlId::clearText, panelColour, darkText},
+          Ring{false, ControlId::textSend, accentColour, white}, Ring{true, ControlId::clearText, face, buttonText},
+          Ring{true, ControlId::textSend, face, buttonText}}) {
         std::optional<HighContrast> on;
         if (row.highContrast) on.emplace(window);
         const Drawn drawn(window, row.id, ODS_FOCUS);
