@@ -31,29 +31,26 @@ Palette palette = designPalette();
 bool (*highContrastSource)() = systemHighContrast;
 
 Palette designPalette() {
-    const ButtonColours plain{panelColour, borderColour, darkText};
-    const ButtonColours accent{accentColour, accentColour, white};
-    return Palette{false,
-                   frameColour,
-                   cardColour,
-                   cardColour,
-                   bottomBarColour,
-                   panelColour,
-                   borderColour,
-                   darkText,
-                   greyText,
-                   accentColour,
-                   plain,
-                   {cardColour, borderColour, darkText},
-                   accent,
-                   accent,
-                   {accentPressed, accentPressed, white},
-                   {disabledFace, borderColour, greyText},
-                   {disabledFace, disabledFace, greyText},
-                   {white, white, greyText},
-                   accentColour,
-                   black,
-                   white};
+    Palette colours{};
+    colours.frame = frameColour;
+    colours.card = colours.cardOutline = cardColour;
+    colours.bottomBar = bottomBarColour;
+    colours.panel = panelColour;
+    colours.panelOutline = borderColour;
+    colours.title = darkText;
+    colours.secondary = greyText;
+    colours.heading = accentColour;
+    colours.plain = {panelColour, borderColour, darkText};
+    colours.header = {cardColour, borderColour, darkText};
+    colours.primary = colours.selected = {accentColour, accentColour, white};
+    colours.pressed = {accentPressed, accentPressed, white};
+    colours.disabled = {disabledFace, borderColour, greyText};
+    colours.disabledPrimary = {disabledFace, disabledFace, greyText};
+    colours.qrPlaceholder = {white, white, greyText};
+    colours.progressBar = accentColour;
+    colours.qrDark = black;
+    colours.qrLight = white;
+    return colours;
 }
 
 Palette systemPalette() {
@@ -62,15 +59,19 @@ Palette systemPalette() {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     const COLORREF buttonText = GetSysColor(COLOR_BTNTEXT);
     const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
-    const COLORREF highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
     const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
-    // Every button outlined in its caption's colour, so that it reads as a button;
-    // the primary ones look like the others, so that only the chosen mode is lit.
-    const ButtonColours plain{face, buttonText, buttonText};
-    const ButtonColours lit{highlight, buttonText, highlightText};
-    const ButtonColours off{face, grey, grey};
-    return Palette{true, window, window, text,  text, window, text, text, text, text, plain, plain,
-                   plain, lit,    lit,    off,   off,  plain,  highlight,  black, white};
+    Palette colours = designPalette();  // the QR code's colours stay
+    colours.highContrast = true;
+    colours.frame = colours.card = colours.panel = window;
+    colours.cardOutline = colours.bottomBar = colours.panelOutline = text;
+    colours.title = colours.secondary = colours.heading = text;
+    // Every button outlined in its caption's colour, so that it reads as a button; the
+    // primary ones look like the others, so that only the chosen mode is lit.
+    colours.plain = colours.header = colours.primary = colours.qrPlaceholder = {face, buttonText, buttonText};
+    colours.selected = colours.pressed = {highlight, buttonText, GetSysColor(COLOR_HIGHLIGHTTEXT)};
+    colours.disabled = colours.disabledPrimary = {face, grey, grey};
+    colours.progressBar = highlight;
+    return colours;
 }
 
 void choosePalette() {
