@@ -43,6 +43,8 @@ constexpr UINT refreshPeriodMs = 250;
 constexpr std::uint64_t addressReadPeriodMs = 2000;
 constexpr std::uint64_t noPhoneAfterMs = 60000;
 
+// The design's colours. Painting takes them, or the system's under high contrast,
+// from `palette` (palette_win.h).
 constexpr COLORREF frameColour = RGB(0x19, 0x2B, 0x36);
 constexpr COLORREF cardColour = RGB(0xF2, 0xF7, 0xF9);
 constexpr COLORREF bottomBarColour = RGB(0x5D, 0x6F, 0x7B);
