@@ -6,6 +6,7 @@
 #include <uxtheme.h>
 
 #include "app/layout.h"
+#include "app/palette_win.h"
 #include "app/ui/labels.h"
 #include "app/ui/notices.h"
 #include "base/language.h"
@@ -110,7 +111,7 @@ void createControls(HWND window) {
     SendMessageW(btProgress, PBM_SETRANGE32, 0, 100);
     // A themed bar ignores its colour; this one bar is drawn classic so it is teal.
     SetWindowTheme(btProgress, L" ", L" ");
-    SendMessageW(btProgress, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(accentColour));
+    SendMessageW(btProgress, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(palette.progressBar));
 
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
     tooltip =

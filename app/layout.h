@@ -94,6 +94,9 @@ constexpr int panelCorner = 18;
 constexpr int modeButtonCorner = 12;
 constexpr int buttonCorner = 8;
 constexpr int focusInset = 3;
+// The focus ring's width, and the chosen mode's outline under high contrast.
+constexpr int focusRingWidth = 1;
+constexpr int selectedOutlineWidth = 2;
 
 // The enlarged QR window: its size, the margin around the code, the room kept
 // beside and below the code (the hint goes below), and the gap above the hint.

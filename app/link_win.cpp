@@ -11,6 +11,7 @@
 
 #include "app/handles_win.h"
 #include "app/layout.h"
+#include "app/palette_win.h"
 #include "app/ui/labels.h"
 #include "app/ui/notices.h"
 #include "base/language.h"
@@ -70,17 +71,18 @@ void labelNoAddress() {
 }
 
 void drawQr(HDC dc, const RECT& area) {
-    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    Brush light(CreateSolidBrush(palette.qrLight));
+    Brush dark(CreateSolidBrush(palette.qrDark));
+    FillRect(dc, &area, light.get());
     if (!qr) return;
     const Box box{area.left, area.top, area.right, area.bottom};
     const int modules = qr->getSize();
-    const auto black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     for (int y = 0; y < modules; ++y) {
         for (int x = 0; x < modules; ++x) {
             if (!qr->getModule(x, y)) continue;
             const Box module = qrModuleBox(box, modules, x, y);
             const RECT pixels{module.left, module.top, module.right, module.bottom};
-            FillRect(dc, &pixels, black);
+            FillRect(dc, &pixels, dark.get());
         }
     }
 }
@@ -111,7 +113,7 @@ void paintQrWindow(HWND window) {
     HDC dc = paint.dc();
     RECT client{};
     GetClientRect(window, &client);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    FillRect(dc, &client, whiteBrush);
     const int width = client.right;
     const int height = client.bottom;
     const int side = std::max(0, std::min(width - scaled(qrWindowSpareWidth), height - scaled(qrWindowSpareHeight)));
@@ -119,7 +121,7 @@ void paintQrWindow(HWND window) {
     drawQr(dc, RECT{(width - side) / 2, margin, (width + side) / 2, side + margin});
 
     Selection font(dc, normalFont);
-    SetTextColor(dc, greyText);
+    SetTextColor(dc, palette.secondary);
     SetBkMode(dc, TRANSPARENT);
     RECT below{margin, side + margin + scaled(qrHintGap), width - margin, height};
     DrawTextW(dc, Ui::current(Ui::qrWindowHint), -1, &below, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);

@@ -96,8 +96,6 @@ int run(HINSTANCE instance, int showCommand) {
 
     server = std::make_unique<TransferServer>(loadAsset(pageAsset), loadAsset(styleAsset), loadAsset(scriptAsset));
     bluetoothTransfer = std::make_unique<BluetoothTransfer>();
-    backgroundBrush = CreateSolidBrush(cardColour);
-    whiteBrush = CreateSolidBrush(panelColour);
 
     registerClasses(instance);
     HWND window = openMainWindow(instance, area);

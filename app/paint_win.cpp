@@ -5,6 +5,7 @@
 
 #include "app/handles_win.h"
 #include "app/layout.h"
+#include "app/palette_win.h"
 #include "app/ui/labels.h"
 #include "base/language.h"
 #include "link/transfer_server.h"
@@ -12,10 +13,10 @@
 namespace app {
 namespace {
 
-// Fills a rounded rectangle given in pixels with a one-pixel outline.
-void roundPixels(HDC dc, const RECT& box, int corner, COLORREF fill, COLORREF outline) {
+// Fills a rounded rectangle given in pixels with an outline `width` pixels wide, inside it.
+void roundPixels(HDC dc, const RECT& box, int corner, COLORREF fill, COLORREF outline, int width = 1) {
     Brush brush(CreateSolidBrush(fill));
-    Pen pen(CreatePen(PS_SOLID, 1, outline));
+    Pen pen(CreatePen(width > 1 ? PS_INSIDEFRAME : PS_SOLID, width, outline));
     Selection brushSelection(dc, brush.get());
     Selection penSelection(dc, pen.get());
     RoundRect(dc, box.left, box.top, box.right, box.bottom, corner, corner);
@@ -33,14 +34,23 @@ void text(HDC dc, const std::wstring& value, HFONT font, COLORREF colour, RECT b
     DrawTextW(dc, value.c_str(), static_cast<int>(value.size()), &box, format | DT_NOPREFIX);
 }
 
+// A solid ring inside `box`, one base unit wide: Windows' dotted focus rectangle
+// stays one pixel at every scale and vanishes on some faces.
+void focusRing(HDC dc, const RECT& box, COLORREF colour) {
+    Pen pen(CreatePen(PS_INSIDEFRAME, scaled(focusRingWidth), colour));
+    Selection penSelection(dc, pen.get());
+    Selection brushSelection(dc, GetStockObject(NULL_BRUSH));
+    Rectangle(dc, box.left, box.top, box.right, box.bottom);
+}
+
 void paintContent(HDC dc, const RECT& client) {
-    Brush frame(CreateSolidBrush(frameColour));
+    Brush frame(CreateSolidBrush(palette.frame));
     FillRect(dc, &client, frame.get());
-    roundUnits(dc, Area::card, cardCorner, cardColour, cardColour);
-    roundUnits(dc, Area::bottomBar, bottomBarCorner, bottomBarColour, bottomBarColour);
+    roundUnits(dc, Area::card, cardCorner, palette.card, palette.cardOutline);
+    roundUnits(dc, Area::bottomBar, bottomBarCorner, palette.bottomBar, palette.bottomBar);
 
     for (const Box& panel : {Area::textPanel, Area::filePanel, Area::thirdPanel})
-        roundUnits(dc, panel, panelCorner, panelColour, borderColour);
+        roundUnits(dc, panel, panelCorner, palette.panel, palette.panelOutline);
 
     const bool running = server && server->running;
     const std::uint64_t lastPoll = server ? server->lastStatePoll.load() : 0;
@@ -49,13 +59,15 @@ void paintContent(HDC dc, const RECT& client) {
 }
 
 void drawQrButton(const DRAWITEMSTRUCT& item) {
-    RECT box = item.rcItem;
-    FillRect(item.hDC, &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    if (qr)
+    const RECT box = item.rcItem;
+    if (qr) {
         drawQr(item.hDC, box);
-    else
-        text(item.hDC, L"QR", brandFont, greyText, box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &box);
+    } else {
+        Brush face(CreateSolidBrush(palette.qrPlaceholder.face));
+        FillRect(item.hDC, &box, face.get());
+        text(item.hDC, L"QR", brandFont, palette.qrPlaceholder.text, box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+    if (item.itemState & ODS_FOCUS) focusRing(item.hDC, box, qr ? palette.qrDark : palette.qrPlaceholder.text);
 }
 
 // Whether a paragraph broken where it is written needs more height than its box has
@@ -75,14 +87,15 @@ std::vector<PaintedText> paintedTexts(HDC dc, bool english, bool bluetoothMode, 
                                       std::uint64_t lastStatePoll, std::uint64_t now) {
     const Ui::TextPair hint = Ui::thirdPanelHint(bluetoothMode, serverRunning);
     std::vector<PaintedText> texts{
-        {L"Tolvenaire", titleFont, darkText, Area::title, DT_WORDBREAK},
-        {versionText, smallFont, greyText, Area::version, DT_SINGLELINE | DT_RIGHT},
-        {Ui::connectionLine(bluetoothMode, serverRunning, lastStatePoll, now).in(english), smallFont, greyText,
+        {L"Tolvenaire", titleFont, palette.title, Area::title, DT_WORDBREAK},
+        {versionText, smallFont, palette.secondary, Area::version, DT_SINGLELINE | DT_RIGHT},
+        {Ui::connectionLine(bluetoothMode, serverRunning, lastStatePoll, now).in(english), smallFont, palette.secondary,
          Area::connectionLine, DT_SINGLELINE},
-        {Ui::Painted::textHeading.in(english), brandFont, accentColour, Area::textHeading, DT_SINGLELINE},
-        {Ui::Painted::fileHeading.in(english), brandFont, accentColour, Area::fileHeading, DT_SINGLELINE},
-        {Ui::thirdHeading(bluetoothMode).in(english), brandFont, accentColour, Area::thirdHeading, DT_SINGLELINE},
-        {hint.in(english), smallFont, greyText, bluetoothMode ? Area::bluetoothHint : Area::linkHint, DT_WORDBREAK},
+        {Ui::Painted::textHeading.in(english), brandFont, palette.heading, Area::textHeading, DT_SINGLELINE},
+        {Ui::Painted::fileHeading.in(english), brandFont, palette.heading, Area::fileHeading, DT_SINGLELINE},
+        {Ui::thirdHeading(bluetoothMode).in(english), brandFont, palette.heading, Area::thirdHeading, DT_SINGLELINE},
+        {hint.in(english), smallFont, palette.secondary, bluetoothMode ? Area::bluetoothHint : Area::linkHint,
+         DT_WORDBREAK},
     };
     for (PaintedText& painted : texts) {
         if (!(painted.format & DT_WORDBREAK) || !takesMoreLines(dc, painted)) continue;
@@ -116,9 +129,9 @@ void drawButton(const DRAWITEMSTRUCT& item) {
         return;
     }
     const bool mode = id == ControlId::wifiMode || id == ControlId::bluetoothMode;
-    const bool active = (id == ControlId::wifiMode && !bluetoothMode) ||
-                        (id == ControlId::bluetoothMode && bluetoothMode) || id == ControlId::textSend ||
-                        id == ControlId::fileSend || id == ControlId::start;
+    const bool selected =
+        (id == ControlId::wifiMode && !bluetoothMode) || (id == ControlId::bluetoothMode && bluetoothMode);
+    const bool primary = id == ControlId::textSend || id == ControlId::fileSend || id == ControlId::start;
     const bool header = id == ControlId::help || id == ControlId::minimize || id == ControlId::close ||
                         id == ControlId::like || id == ControlId::updateCheck;
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
@@ -127,32 +140,31 @@ void drawButton(const DRAWITEMSTRUCT& item) {
     RECT box = item.rcItem;
     FillRect(item.hDC, &box, (mode || header) ? backgroundBrush : whiteBrush);
 
-    COLORREF face = panelColour;
-    if (disabled)
-        face = disabledFace;
-    else if (active)
-        face = pressed ? accentPressed : accentColour;
-    else if (header)
-        face = cardColour;
-    const COLORREF outline = active ? face : borderColour;
-    roundPixels(item.hDC, box, scaled(mode ? modeButtonCorner : buttonCorner), face, outline);
-
-    const COLORREF colour = disabled ? greyText : active ? RGB(0xFF, 0xFF, 0xFF) : darkText;
-    text(item.hDC, readText(item.hwndItem), normalFont, colour, box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    const bool active = selected || primary;
+    const ButtonColours& look = disabled            ? (active ? palette.disabledPrimary : palette.disabled)
+                                : active && pressed ? palette.pressed
+                                : selected          ? palette.selected
+                                : primary           ? palette.primary
+                                : header            ? palette.header
+                                                    : palette.plain;
+    // Under high contrast the chosen mode also has a wider outline: more than a colour tells it.
+    const int outline = selected && palette.highContrast ? scaled(selectedOutlineWidth) : 1;
+    roundPixels(item.hDC, box, scaled(mode ? modeButtonCorner : buttonCorner), look.face, look.outline, outline);
+    text(item.hDC, readText(item.hwndItem), normalFont, look.text, box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 
     if (item.itemState & ODS_FOCUS) {
         InflateRect(&box, -scaled(focusInset), -scaled(focusInset));
-        DrawFocusRect(item.hDC, &box);
+        focusRing(item.hDC, box, look.text);
     }
 }
 
 LRESULT controlColour(UINT message, HDC dc, HWND control) {
     if (message == WM_CTLCOLOREDIT) {
-        SetTextColor(dc, darkText);
-        SetBkColor(dc, panelColour);
+        SetTextColor(dc, palette.title);
+        SetBkColor(dc, palette.panel);
         return reinterpret_cast<LRESULT>(whiteBrush);
     }
-    SetTextColor(dc, greyText);
+    SetTextColor(dc, palette.secondary);
     SetBkMode(dc, TRANSPARENT);
     const bool onCard = control == modeSummary || control == statusLabel;
     return reinterpret_cast<LRESULT>(onCard ? backgroundBrush : whiteBrush);

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "app/layout.h"
+#include "app/palette_win.h"
 #include "base/text.h"
 #include "link/transfer_server.h"
 #include "remote/actions.h"
@@ -20,6 +21,7 @@ namespace {
 LRESULT onCreate(HWND window) {
     windowHandle = window;
     remoteActions = std::make_unique<remote::Actions>(window);
+    choosePalette();
     createFonts();
     createControls(window);
     chosenAddress.clear();  // a new window: no network chosen yet
@@ -66,6 +68,8 @@ bool dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_CTLCOLORSTATIC:
         result = controlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
         return true;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE: onColoursChanged(); return true;
     case WM_COMMAND: onCommand(LOWORD(wParam), HIWORD(wParam)); return true;
     case WM_DROPFILES: onDropFiles(reinterpret_cast<HDROP>(wParam)); return true;
     case WM_TIMER: onTimer(); return true;

@@ -51,6 +51,8 @@ constexpr std::uint64_t addressGoneAfterMs = 10000;
 // watch may take its place.
 constexpr std::uint64_t userNoticeHoldMs = 10000;
 
+// The design's colours. Painting takes them, or the system's under high contrast,
+// from `palette` (palette_win.h).
 constexpr COLORREF frameColour = RGB(0x19, 0x2B, 0x36);
 constexpr COLORREF cardColour = RGB(0xF2, 0xF7, 0xF9);
 constexpr COLORREF bottomBarColour = RGB(0x5D, 0x6F, 0x7B);

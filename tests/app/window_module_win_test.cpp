@@ -32,43 +32,6 @@ namespace {
 using namespace app;
 using testing_support::dropOf;
 
-// Draws button `id` into a 184 x 25 bitmap and reads it back.
-class Drawn {
-public:
-    Drawn(HWND window, int id, UINT state) {
-        BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};  // top-down
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        previous_ = SelectObject(dc_, bitmap_);
-        DRAWITEMSTRUCT item{ODT_BUTTON, static_cast<UINT>(id),     0, ODA_DRAWENTIRE, state, GetDlgItem(window, id),
-                            dc_,        RECT{0, 0, width, height}, 0};
-        SendMessageW(window, WM_DRAWITEM, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&item));
-        GdiFlush();
-    }
-    ~Drawn() {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    COLORREF at(int x, int y) const {
-        const std::uint32_t pixel = bits_[y * width + x];
-        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
-    }
-    int count(COLORREF colour) const {
-        int n = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) n += at(x, y) == colour;
-        return n;
-    }
-    static constexpr int width = 184, height = 25;
-
-private:
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ previous_;
-    std::uint32_t* bits_ = nullptr;
-};
-
 constexpr COLORREF white = RGB(0xFF, 0xFF, 0xFF);
 // The ready notices of the two modes.
 const wchar_t* const readyWifi = L"Cliquez sur Envoyer, puis scannez le QR code sur Android.";

@@ -12,6 +12,7 @@
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
 #include "tests/support/raised.h"
+#include "tests/support/system_colours_win.h"
 
 namespace {
 
@@ -154,6 +155,31 @@ TEST_F(DialogTest, RequestWithoutComparableCodeShowsADashAndCannotBeConfirmed) {
     EXPECT_FALSE(enabled);
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_TRUE(platform.responses[0].negative);
+}
+
+// Under high contrast the dialog is in the system's colours like Windows' own: the
+// colour messages its texts send give the palette that is set.
+TEST_F(DialogTest, TextsTakeTheSystemsColours) {
+    using namespace testing_support::YellowOnBlack;
+    const testing_support::SystemColours yellowOnBlack;
+    std::vector<COLORREF> seen;
+    UserScript user({[&](HWND dialog) {
+        for (int id : {IDC_PAIRING_HEADING, IDC_PAIRING_CODE, IDC_PAIRING_INSTRUCTION}) {
+            HDC dc = GetDC(dialog);
+            const auto brush =
+                reinterpret_cast<HBRUSH>(SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))));
+            LOGBRUSH fill{};
+            GetObjectW(brush, sizeof fill, &fill);
+            seen.insert(seen.end(), {GetTextColor(dc), fill.lbColor});
+            ReleaseDC(dialog, dc);
+        }
+        click(dialog, IDC_PAIRING_REFUSE);
+        return true;
+    }});
+    confirmBluetoothChallenge(nullptr, challengeFor(request(phone), platform.clock + 60000));
+    EXPECT_FALSE(user.timedOut());
+    EXPECT_EQ(seen, (std::vector<COLORREF>{text, face, text, face, text, face}));
 }
 
 class PairingModeTest : public DialogTest {};
