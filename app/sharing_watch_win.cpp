@@ -40,6 +40,7 @@ void watchForPhone(std::uint64_t now) {
 void sharingStarted() {
     sharingSince = tickSource();
     noPhoneShown = false;
+    firewallShareStarted();
 }
 
 void stopOnNetworkError() {
@@ -65,6 +66,7 @@ void watchSharing() {
     const std::uint64_t now = tickSource();
     if (!bluetoothMode && now - addressesReadAt >= addressReadPeriodMs) readAddresses(false);
     watchForPhone(now);
+    watchFirewall(now);
 }
 
 }  // namespace app

@@ -6,7 +6,6 @@
 // checked on rule sets as Windows creates them.
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,7 +52,7 @@ struct Situation {
     std::wstring program;  // this program's full path
     std::uint16_t port = 0;
     // The value of an environment variable a rule's path names, if any.
-    std::function<std::optional<std::wstring>(const std::wstring& name)> variable;
+    std::optional<std::wstring> (*variable)(const std::wstring& name) = nullptr;
 };
 
 enum class Verdict { unknown, allowed, blocked };

@@ -213,23 +213,18 @@ Rule ruleFrom(const RawRule& raw) {
 }
 
 Finding readFinding(const std::string& address, std::uint16_t port, std::uint64_t limitMs) {
-    try {
-        const std::uint64_t deadline = GetTickCount64() + limitMs;
-        ComApartment apartment;
-        GUID adapter{};
-        if (!apartment.ok() || !adapterOf(address, adapter)) return {};
-        Situation situation;
-        situation.profile = profileOf(adapter);
-        situation.port = port;
-        situation.variable = environmentVariable;
-        std::wstring program(MAX_PATH, L'\0');
-        program.resize(GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
-        situation.program = program;
-        if (situation.profile == 0 || program.empty() || !readPolicy(situation, deadline)) return {};
-        return judge(situation);
-    } catch (...) {
-        return {};  // out of memory: nothing can be said
-    }
+    const std::uint64_t deadline = GetTickCount64() + limitMs;
+    ComApartment apartment;
+    GUID adapter{};
+    if (!apartment.ok() || !adapterOf(address, adapter)) return {};
+    Situation situation;
+    situation.profile = profileOf(adapter);
+    situation.port = port;
+    situation.variable = environmentVariable;
+    situation.program.resize(MAX_PATH);
+    situation.program.resize(GetModuleFileNameW(nullptr, situation.program.data(), MAX_PATH));
+    if (situation.profile == 0 || situation.program.empty() || !readPolicy(situation, deadline)) return {};
+    return judge(situation);
 }
 
 }  // namespace firewall

@@ -28,7 +28,7 @@ Rule ruleFrom(const RawRule& raw);
 // The finding for a link on `address` (IPv4, dotted) and `port`: unknown whenever
 // anything cannot be read, or once the reading has taken `limitMs`. Blocks while it
 // reads (a PC may hold a thousand rules): call it off the interface thread, which
-// must have no COM apartment of its own yet.
+// must have no COM apartment of its own yet. Raises only std::bad_alloc.
 Finding readFinding(const std::string& address, std::uint16_t port, std::uint64_t limitMs);
 
 }  // namespace firewall
