@@ -8,7 +8,9 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
+#include "app/ui/help_text.h"
 #include "app/window_win.h"
 #include "link/firewall_reader_win.h"
 #include "link/local_addresses.h"
@@ -17,6 +19,7 @@
 #include "tests/support/eventually.h"
 #include "tests/support/language_guard.h"
 #include "tests/support/loopback.h"
+#include "tests/pairing/user_script_win.h"
 
 namespace {
 
@@ -158,6 +161,29 @@ TEST_F(WindowFirewall, ReadAgainUntilAPhoneComesAndWaitsItsTurn) {
     tick(firewallReadPeriodMs);
     harness->pump();
     EXPECT_EQ(readings, last);
+}
+
+// The help button, while a block is shown, says what to do about it and offers its
+// settings page; declined, nothing opens. Once the block is gone it shows the help.
+TEST_F(WindowFirewall, TheHelpButtonSaysWhatToDoAboutTheBlockShown) {
+    found = {Verdict::blocked, Reason::blockRule, firewall::publicProfile};
+    share();
+    ASSERT_EQ(statusText(), Ui::Firewall::blockedOnPublic.notice.french);
+    std::vector<std::wstring> boxes;
+    {
+        const UserScript declines({[&](HWND box) {
+            boxes.push_back(textOf(box, 0xFFFF));
+            SendMessageW(box, WM_COMMAND, boxes.size() == 1 ? IDNO : IDOK, 0);
+            return false;
+        }});
+        harness->command(ControlId::help);
+        harness->command(ControlId::removeFile);
+        harness->command(ControlId::help);
+    }
+    ASSERT_EQ(boxes.size(), 2u) << "a settings page or a failure box opened";
+    EXPECT_EQ(boxes[0], Ui::Firewall::blockedOnPublic.details.french);
+    EXPECT_TRUE(!boxes[1].empty() && std::wstring(Ui::helpFrench).rfind(boxes[1], 0) == 0)  // the box's text, cut
+        << "not the help";
 }
 
 // Under Wine the real reading cannot read anything: the link is up before it ends,
