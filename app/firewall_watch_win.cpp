@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "app/ui/notices.h"
@@ -76,19 +77,25 @@ void startReading(std::uint64_t now) {
         mailbox.window = windowHandle;
     }
     readAt = now;
-    std::thread([address = server->address, port = server->port, ofShare = share] {
-        firewall::Finding finding;
-        try {
-            finding = firewallSource(address, port, firewallReadLimitMs);
-        } catch (...) {
-            finding = {};
-        }
+    try {
+        std::thread([address = server->address, port = server->port, ofShare = share] {
+            firewall::Finding finding;
+            try {
+                finding = firewallSource(address, port, firewallReadLimitMs);
+            } catch (...) {
+                finding = {};
+            }
+            const std::lock_guard<std::mutex> lock(mailbox.mutex);
+            mailbox.busy = false;
+            mailbox.share = ofShare;
+            mailbox.finding = finding;
+            if (mailbox.window) PostMessageW(mailbox.window, firewallRead, 0, 0);
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the finding is a hint, not worth a failure box.
         const std::lock_guard<std::mutex> lock(mailbox.mutex);
         mailbox.busy = false;
-        mailbox.share = ofShare;
-        mailbox.finding = finding;
-        if (mailbox.window) PostMessageW(mailbox.window, firewallRead, 0, 0);
-    }).detach();
+    }
 }
 
 }  // namespace
