@@ -16,12 +16,18 @@ const std::wstring downloads = L"C:\\Users\\Ana\\Downloads\\TolvenaireAndroid.ex
 const std::wstring desktop = L"C:\\Users\\Ana\\Desktop\\TolvenaireAndroid.exe";
 constexpr int udp = 17;
 
-Rule forProgram(const std::wstring& path, bool allow, int protocol, std::uint32_t profiles) {
+enum Flag { plain, disabled, outbound, scoped, secured };
+
+Rule forProgram(const std::wstring& path, bool allow, int protocol, std::uint32_t profiles, Flag flag = plain) {
     Rule rule;
     rule.program = path;
     rule.allow = allow;
     rule.protocol = protocol;
     rule.profiles = profiles;
+    rule.enabled = flag != disabled;
+    rule.inbound = flag != outbound;
+    rule.scoped = flag == scoped;
+    rule.secured = flag == secured;
     return rule;
 }
 
@@ -34,11 +40,6 @@ std::vector<Rule> promptPair(const std::wstring& path, bool allow, std::uint32_t
 std::vector<Rule> operator+(std::vector<Rule> left, const std::vector<Rule>& right) {
     left.insert(left.end(), right.begin(), right.end());
     return left;
-}
-
-Rule changed(Rule rule, void (*change)(Rule&)) {
-    change(rule);
-    return rule;
 }
 
 Rule anyProgramOnPorts(const wchar_t* ports, int protocol) {
@@ -56,6 +57,11 @@ constexpr ProfileState defaults{};  // on, not blocking all, default inbound act
 constexpr Finding allowed{Verdict::allowed, Reason::none, 0};
 constexpr Finding unknown{};
 constexpr Finding byRuleOnPublic{Verdict::blocked, Reason::blockRule, publicProfile};
+constexpr Finding noRuleOnPublic{Verdict::blocked, Reason::noRule, publicProfile};
+// The prompt's pair allowing the program everywhere, and one more rule for it.
+std::vector<Rule> allowedAnd(const Rule& rule) {
+    return promptPair(downloads, true, everyProfile) + std::vector<Rule>{rule};
+}
 
 struct Case {
     const char* name;
@@ -80,12 +86,7 @@ const std::vector<Case>& cases() {
         {"Private only, on a Private Wi-Fi", privateOnly, allowed, privateProfile},
         // Rules are per full path: a moved program has none, and the default inbound
         // action (Block unless changed) applies.
-        {"moved executable",
-         privateOnly,
-         {Verdict::blocked, Reason::noRule, publicProfile},
-         publicProfile,
-         defaults,
-         desktop},
+        {"moved executable", privateOnly, noRuleOnPublic, publicProfile, defaults, desktop},
         {"moved, default inbound Allow", privateOnly, allowed, publicProfile, {true, false, false}, desktop},
         // File names compare without case, and %VARIABLES% in a rule's path expand.
         {"path in other case", promptPair(L"c:\\users\\ana\\downloads\\tolvenaireandroid.EXE", true, everyProfile),
@@ -96,7 +97,7 @@ const std::vector<Case>& cases() {
          unknown},
         // "Block all incoming connections": exceptions are ignored, only traffic the PC
         // starts passes.
-        {"block-all on this type",
+        {"block-all",
          privateOnly,
          {Verdict::blocked, Reason::blockAll, privateProfile},
          privateProfile,
@@ -106,39 +107,23 @@ const std::vector<Case>& cases() {
         // An "any program" rule for the link's ports allows the program wherever it is.
         {"any program on 8765-8785", {anyProgramOnPorts(L"8765-8785", tcp)}, allowed, publicProfile, defaults, desktop},
         {"any program on a list of ports", {anyProgramOnPorts(L"80,8765", tcp)}, allowed},
-        {"any program on other ports",
-         {anyProgramOnPorts(L"8766-8785", tcp)},
-         {Verdict::blocked, Reason::noRule, publicProfile}},
+        {"any program on other ports", {anyProgramOnPorts(L"8766-8785", tcp)}, noRuleOnPublic},
         // A UDP rule does not decide TCP traffic.
-        {"UDP only", {anyProgramOnPorts(L"8765-8785", udp)}, {Verdict::blocked, Reason::noRule, publicProfile}},
+        {"UDP only", {anyProgramOnPorts(L"8765-8785", udp)}, noRuleOnPublic},
         // A port keyword (RPC, Teredo…) names ports that only Windows resolves.
         {"port keyword", {anyProgramOnPorts(L"RPC", tcp)}, unknown},
         // Disabled and outbound rules do not filter inbound traffic.
-        {"disabled block rule",
-         promptPair(downloads, true, everyProfile) +
-             std::vector<Rule>{
-                 changed(forProgram(downloads, false, tcp, everyProfile), [](Rule& r) { r.enabled = false; })},
-         allowed},
-        {"outbound block rule",
-         promptPair(downloads, true, everyProfile) +
-             std::vector<Rule>{
-                 changed(forProgram(downloads, false, tcp, everyProfile), [](Rule& r) { r.inbound = false; })},
-         allowed},
+        {"disabled block rule", allowedAnd(forProgram(downloads, false, tcp, everyProfile, disabled)), allowed},
+        {"outbound block rule", allowedAnd(forProgram(downloads, false, tcp, everyProfile, outbound)), allowed},
         // Scoped by remote address (say LocalSubnet), interface or service: whether it
         // covers the phone depends on what only Windows sees.
-        {"allow scoped by remote address",
-         {changed(forProgram(downloads, true, tcp, everyProfile), [](Rule& r) { r.scoped = true; })},
-         unknown},
-        {"block scoped by remote address",
-         promptPair(downloads, true, everyProfile) +
-             std::vector<Rule>{
-                 changed(forProgram(downloads, false, tcp, everyProfile), [](Rule& r) { r.scoped = true; })},
+        {"allow scoped by remote address", {forProgram(downloads, true, tcp, everyProfile, scoped)}, unknown},
+        {"block scoped by remote address", allowedAnd(forProgram(downloads, false, tcp, everyProfile, scoped)),
          unknown},
         // An authenticated allow-bypass rule takes precedence over block rules.
         {"block with a secured allow",
          promptPair(downloads, false, everyProfile) +
-             std::vector<Rule>{
-                 changed(forProgram(downloads, true, tcp, everyProfile), [](Rule& r) { r.secured = true; })},
+             std::vector<Rule>{forProgram(downloads, true, tcp, everyProfile, secured)},
          unknown},
         // Group policy or a third-party firewall: the local rules are not the whole story.
         {"managed elsewhere", promptPair(downloads, false, everyProfile), unknown, publicProfile, defaults, downloads,
