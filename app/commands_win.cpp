@@ -162,6 +162,7 @@ void cancelTransfer() {
 }
 
 void showHelp() {
+    if (offerFirewallSettings()) return;
     MessageBoxW(windowHandle, Ui::current(Ui::helpText), Ui::current(Ui::Message::helpCaption),
                 MB_OK | MB_ICONINFORMATION);
 }

@@ -49,6 +49,7 @@ bool sharedAddressGone(const LocalAddressList& now) {
 void sharingStarted() {
     sharingSince = tickSource();
     sharedMissingSince.reset();
+    firewallShareStarted();
 }
 
 bool watchNoticeMayReplace(std::uint64_t now) {
@@ -84,6 +85,7 @@ void watchSharing() {
     const std::uint64_t now = tickSource();
     if (!bluetoothMode && now - addressesReadAt >= addressReadPeriodMs) readAddresses(false);
     watchForPhone(now);
+    watchFirewall(now);
 }
 
 }  // namespace app

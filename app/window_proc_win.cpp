@@ -45,6 +45,7 @@ void onDestroy(HWND window) {
     if (remoteActions) remoteActions->close();
     KillTimer(window, refreshTimer);
     dropWaitingBoxes();
+    stopFirewallWatch();
     if (qrWindow) DestroyWindow(qrWindow);
     stopListening();
     if (server) server->stop();
@@ -79,6 +80,7 @@ bool dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case pairingRequest: onPairingRequest(wParam, lParam); return true;
     case WM_ENABLE: onEnable(wParam != FALSE); return true;
     case modalWindowClosed: onModalWindowClosed(); return true;
+    case firewallRead: onFirewallRead(); return true;
     case WM_ACTIVATE: return onActivate(wParam);
     case WM_SETFOCUS: restoreFocus(); return true;
     case WM_DESTROY: onDestroy(window); return true;

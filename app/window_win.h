@@ -22,6 +22,7 @@
 #include "base/text_pair.h"
 #include "base/version.h"
 #include "bluetooth/bluetooth_transfer.h"
+#include "link/firewall_finding.h"
 #include "remote/actions.h"
 
 class TransferServer;
@@ -35,6 +36,7 @@ namespace app {
 constexpr UINT internetActionFinished = remote::ActionFinished;  // posted by the Internet runner
 constexpr UINT pairingRequest = WM_APP + 53;
 constexpr UINT modalWindowClosed = WM_APP + 55;  // posted to itself: boxes that waited may show
+constexpr UINT firewallRead = WM_APP + 57;       // posted by a firewall reading
 constexpr UINT_PTR refreshTimer = 1;
 constexpr UINT refreshPeriodMs = 250;
 // How often the timer reads the PC's addresses again (the system's change
@@ -50,6 +52,10 @@ constexpr std::uint64_t addressGoneAfterMs = 10000;
 // How long what an action of the user's has just said stays before a notice of the
 // watch may take its place.
 constexpr std::uint64_t userNoticeHoldMs = 10000;
+// How often a share that no phone has reached reads the firewall again, and how long
+// one reading may take (a PC may hold a thousand rules).
+constexpr std::uint64_t firewallReadPeriodMs = 5000;
+constexpr std::uint64_t firewallReadLimitMs = 4000;
 
 // The design's colours. Painting takes them, or the system's under high contrast,
 // from `palette` (palette_win.h).
@@ -230,6 +236,21 @@ void stopOnNetworkError();
 bool watchNoticeMayReplace(std::uint64_t now);
 // Every tick: the addresses every few seconds in Wi-Fi mode, and the no-phone notice.
 void watchSharing();
+
+// Windows' firewall while a share waits for its phone (firewall_watch_win.cpp).
+// Where findings come from: firewall::readFinding; tests hand in their own.
+extern firewall::Finding (*firewallSource)(const std::string& address, std::uint16_t port, std::uint64_t limitMs);
+// Called when the server has started on a new link: reads at once.
+void firewallShareStarted();
+// Every tick: reads again every few seconds until a phone comes, then withdraws the finding.
+void watchFirewall(std::uint64_t now);
+// A reading has ended: a blocking finding takes the status line when its turn comes.
+void onFirewallRead();
+// The help button while a finding is shown: what to do, and its settings page
+// offered. False when no finding is shown.
+bool offerFirewallSettings();
+// The window goes: late readings post nothing.
+void stopFirewallWatch();
 
 // Internet results (internet_results_win.cpp).
 void onInternetActionFinished(WPARAM key, LPARAM extra);

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <regex>
 #include <stdexcept>
 
 #include "base/text.h"
@@ -53,10 +52,16 @@ private:
     HANDLE mutex_;
 };
 
+// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" in lower-case hexadecimal, checked by hand:
+// std::regex would cost the executable tens of kilobytes.
 bool wellFormed(const std::wstring& id) {
-    const std::wregex form(LR"(\{[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}\})",
-                           std::regex::ECMAScript);
-    return std::regex_match(id, form);
+    if (id.size() != 38 || id.front() != L'{' || id.back() != L'}') return false;
+    for (std::size_t at = 1; at < 37; ++at) {
+        const wchar_t c = id[at];
+        const bool dash = at == 9 || at == 14 || at == 19 || at == 24;
+        if (dash ? c != L'-' : !((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'))) return false;
+    }
+    return true;
 }
 
 // A random version-4 UUID in braces, lower case.

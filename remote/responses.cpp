@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cstdint>
-#include <regex>
 #include <stdexcept>
 
 namespace remote {
@@ -94,10 +93,19 @@ std::array<std::uint32_t, 3> versionNumbers(std::string_view version) {
 
 bool validVersion(std::string_view text) {
     if (text.size() > MaxVersionLength) return false;
-    // Built per call: a function-local static could be destroyed at exit while a
-    // detached action thread still uses it.
-    const std::regex form(R"([0-9]{1,6}\.[0-9]{1,6}(\.[0-9]{1,6})?)", std::regex::ECMAScript);
-    return std::regex_match(text.begin(), text.end(), form);
+    // Two or three groups of one to six digits, dot-separated; scanned by hand, as
+    // std::regex would cost the executable tens of kilobytes.
+    int groups = 0;
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t digits = 0;
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) ++digits;
+        if (digits == 0 || digits > 6) return false;
+        ++groups;
+        if (at == text.size()) return groups >= 2;
+        if (text[at] != '.' || groups == 3) return false;
+        ++at;
+    }
 }
 
 int compareVersions(std::string_view a, std::string_view b) {

@@ -59,6 +59,56 @@ inline constexpr std::array<TextPair, 5> awaitingPhone{
     {readyWifi, textReady, fileReady, sharingActive, networkChanged}};
 }  // namespace Notice
 
+// What Windows' firewall is found to block while a share waits for its phone: the
+// status line's notice, the help button's box (what to do, the page in words) and
+// the settings page that box offers to open.
+namespace Firewall {
+struct Advice {
+    TextPair notice;
+    TextPair details;
+    const wchar_t* settings;
+};
+// Network & internet, where the network's properties set its profile type.
+inline constexpr wchar_t networkSettings[] = L"ms-settings:network-status";
+// Windows Security, whose "Firewall & network protection" lists the allowed apps.
+inline constexpr wchar_t securitySettings[] = L"ms-settings:windowsdefender";
+
+inline constexpr Advice blockedOnPublic{
+    {L"Le pare-feu Windows bloque le programme sur les réseaux publics, comme ce Wi-Fi. Voir i.",
+     L"Windows' firewall blocks the program on Public networks, like this Wi-Fi. See i."},
+    {L"Réseau de confiance (chez vous) : Paramètres > Réseau et Internet > Propriétés > Privé.\nSinon, un "
+     L"administrateur coche Public pour le programme dans les applications autorisées de Sécurité Windows.\n\n"
+     L"Ouvrir les paramètres réseau ?",
+     L"A network you trust (at home): Settings > Network & internet > Properties > Private.\nOtherwise an "
+     L"administrator ticks Public for the program in Windows Security's allowed apps.\n\nOpen network settings?"},
+    networkSettings};
+inline constexpr Advice blockedOnThisType{
+    {L"Le pare-feu Windows bloque le programme sur ce type de réseau. Voir i pour l’autoriser.",
+     L"Windows' firewall blocks the program on this type of network. An administrator can allow it: see i."},
+    {L"Un administrateur coche le type de ce réseau pour le programme : Sécurité Windows > Pare-feu et protection "
+     L"du réseau > Autoriser une application via le pare-feu.\n\nOuvrir Sécurité Windows ?",
+     L"An administrator ticks this network's type for the program: Windows Security > Firewall & network "
+     L"protection > Allow an app through firewall.\n\nOpen Windows Security?"},
+    securitySettings};
+inline constexpr Advice blockAll{
+    {L"Windows bloque toute connexion entrante sur ce réseau, téléphones compris. Voir i.",
+     L"Windows blocks every incoming connection on this network: no phone can reach this PC. See i."},
+    {L"Un administrateur décoche « Bloque toutes les connexions entrantes » : Sécurité Windows > Pare-feu et "
+     L"protection du réseau > le réseau (actif).\n\nOuvrir Sécurité Windows ?",
+     L"An administrator unticks \"Blocks all incoming connections\": Windows Security > Firewall & network "
+     L"protection > the (active) network.\n\nOpen Windows Security?"},
+    securitySettings};
+inline constexpr Advice notAllowedHere{
+    {L"Windows n’a pas encore autorisé le programme dans ce dossier : répondez à sa question. Voir i.",
+     L"Windows has not yet allowed the program in this folder: answer its prompt. See i."},
+    {L"Windows autorise un programme par son chemin complet. Relancez le partage et répondez Autoriser à Windows, "
+     L"ou un administrateur l’ajoute aux applications autorisées de Sécurité Windows.\n\nOuvrir Sécurité Windows ?",
+     L"Windows allows a program by its full path. Restart sharing and answer Allow to Windows' prompt, or an "
+     L"administrator adds it to Windows Security's allowed apps.\n\nOpen Windows Security?"},
+    securitySettings};
+inline constexpr std::array<const Advice*, 4> all{{&blockedOnPublic, &blockedOnThisType, &blockAll, &notAllowedHere}};
+}  // namespace Firewall
+
 // Notices that announce an action still under way. Each is true only while its
 // action runs: once a failure box closes and the action has ended, the window
 // shows its ready notice instead.

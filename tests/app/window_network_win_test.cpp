@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,7 @@ TEST_F(WindowNetwork, AShareNoPhoneReachesSaysWhatToCheckUntilOneDoes) {
     EXPECT_EQ(readText(statusLabel), L"Fichier retir\u00e9 des prochains t\u00e9l\u00e9chargements.");
 }
 
+<<<<<<< HEAD
 // What a Send has just said stays for the set time, also at minute 1 of a share,
 // before the notice comes (again, at minute 2).
 TEST_F(WindowNetwork, TheNoPhoneNoticeWaitsItsTurnAfterASend) {
@@ -217,6 +219,13 @@ TEST_F(WindowNetwork, TheNoPhoneNoticeWaitsItsTurnAfterASend) {
 
 // Whole in the status line's two lines, in both languages, at the usual scales.
 TEST_F(WindowNetwork, TheNoPhoneNoticeFitsTheStatusLine) {
+=======
+// Whole in the status line's two lines, in both languages, at the usual scales: the
+// no-phone notice and what the firewall is found to block.
+TEST_F(WindowNetwork, TheWaitingShareNoticesFitTheStatusLine) {
+    std::vector<Ui::TextPair> notices{Ui::Notice::noPhoneYet};
+    for (const Ui::Firewall::Advice* advice : Ui::Firewall::all) notices.push_back(advice->notice);
+>>>>>>> wip/firewall
     HDC dc = GetDC(statusLabel);
     const HFONT windowFonts[] = {normalFont, titleFont, smallFont, brandFont};
     for (double each : {1.0, 1.25, 1.5, 2.0}) {
@@ -224,11 +233,13 @@ TEST_F(WindowNetwork, TheNoPhoneNoticeFitsTheStatusLine) {
         createFonts();
         const RECT line = scaledRect(Place::statusLabel);
         const HGDIOBJ previous = SelectObject(dc, smallFont);
-        for (const wchar_t* text : {Ui::Notice::noPhoneYet.french, Ui::Notice::noPhoneYet.english}) {
-            RECT needed{0, 0, line.right - line.left, 0};
-            DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-            EXPECT_LE(needed.bottom, line.bottom - line.top) << "at scale " << each;
-        }
+        for (const Ui::TextPair& notice : notices)
+            for (const wchar_t* text : {notice.french, notice.english}) {
+                RECT needed{0, 0, line.right - line.left, 0};
+                DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+                EXPECT_LE(needed.bottom, line.bottom - line.top)
+                    << "at scale " << each << ": " << std::string(text, text + std::wcslen(text));
+            }
         SelectObject(dc, previous);
         for (HFONT font : {normalFont, titleFont, smallFont, brandFont}) DeleteObject(font);
     }
