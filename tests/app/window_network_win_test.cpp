@@ -196,7 +196,6 @@ TEST_F(WindowNetwork, AShareNoPhoneReachesSaysWhatToCheckUntilOneDoes) {
     EXPECT_EQ(readText(statusLabel), L"Fichier retir\u00e9 des prochains t\u00e9l\u00e9chargements.");
 }
 
-<<<<<<< HEAD
 // What a Send has just said stays for the set time, also at minute 1 of a share,
 // before the notice comes (again, at minute 2).
 TEST_F(WindowNetwork, TheNoPhoneNoticeWaitsItsTurnAfterASend) {
@@ -217,15 +216,11 @@ TEST_F(WindowNetwork, TheNoPhoneNoticeWaitsItsTurnAfterASend) {
     SetWindowTextW(textEdit, L"");
 }
 
-// Whole in the status line's two lines, in both languages, at the usual scales.
-TEST_F(WindowNetwork, TheNoPhoneNoticeFitsTheStatusLine) {
-=======
 // Whole in the status line's two lines, in both languages, at the usual scales: the
 // no-phone notice and what the firewall is found to block.
 TEST_F(WindowNetwork, TheWaitingShareNoticesFitTheStatusLine) {
     std::vector<Ui::TextPair> notices{Ui::Notice::noPhoneYet};
     for (const Ui::Firewall::Advice* advice : Ui::Firewall::all) notices.push_back(advice->notice);
->>>>>>> wip/firewall
     HDC dc = GetDC(statusLabel);
     const HFONT windowFonts[] = {normalFont, titleFont, smallFont, brandFont};
     for (double each : {1.0, 1.25, 1.5, 2.0}) {
