@@ -53,7 +53,7 @@ protected:
         realClock = tickSource;
         clockNow = GetTickCount64();
         tickSource = [] { return clockNow; };
-        addressSource = [] { return LocalAddressList{wifi}; };
+        addressSource = []() -> std::optional<LocalAddressList> { return LocalAddressList{wifi}; };
         firewallSource = fromSeam;
         readings = 0;
         found = {};
@@ -62,7 +62,7 @@ protected:
     void TearDown() override {
         if (server->running) harness->command(ControlId::start);
         harness->pump();
-        addressSource = localAddresses;
+        addressSource = readLocalAddresses;
         tickSource = realClock;
         firewallSource = firewall::readFinding;
     }
