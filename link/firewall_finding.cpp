@@ -14,7 +14,7 @@ Match both(Match left, Match right) {
 }
 
 // File names compare without case on Windows; its table folds more than this
-// (Latin-1 and ASCII here), which only makes an exotic path "not ours".
+// (Latin-1 and ASCII here), so a difference beyond it is left undecided.
 wchar_t folded(wchar_t c) {
     if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - 0x20);
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<wchar_t>(c - 0x20);
@@ -44,9 +44,17 @@ Match programMatch(const Rule& rule, const Situation& situation) {
     if (rule.program.empty()) return Match::yes;
     const std::optional<std::wstring> path = expanded(rule.program, situation);
     if (!path) return Match::maybe;
-    if (path->size() != situation.program.size()) return Match::no;
-    for (std::size_t i = 0; i < path->size(); ++i)
-        if (folded((*path)[i]) != folded(situation.program[i])) return Match::no;
+    // A short 8.3 name ("ANALYS~1") names the same file under another spelling; only the
+    // file system can tell. So can a letter outside Latin-1 in another case, which
+    // Windows folds and this does not: neither may turn into "no rule for the program".
+    const Match otherSpelling = path->find(L'~') != std::wstring::npos ? Match::maybe : Match::no;
+    if (path->size() != situation.program.size()) return otherSpelling;
+    for (std::size_t i = 0; i < path->size(); ++i) {
+        const wchar_t ruleLetter = (*path)[i];
+        const wchar_t ownLetter = situation.program[i];
+        if (folded(ruleLetter) == folded(ownLetter)) continue;
+        return ruleLetter > 0xFF || ownLetter > 0xFF ? Match::maybe : otherSpelling;
+    }
     return Match::yes;
 }
 

@@ -93,6 +93,13 @@ const std::vector<Case>& cases() {
          allowed},
         {"path through %USERPROFILE%",
          promptPair(L"%USERPROFILE%\\Downloads\\TolvenaireAndroid.exe", false, publicProfile), byRuleOnPublic},
+        // NTFS compares names through its own upper-case table, which folds Cyrillic and
+        // the rest of Unicode too, and the same file also has a short 8.3 name: a path
+        // that may be this program under another spelling decides nothing.
+        {"Cyrillic path in other case",
+         promptPair(L"C:\\Users\\\u041E\u041B\u042C\u0413\u0410\\TolvenaireAndroid.exe", true, everyProfile), unknown,
+         publicProfile, defaults, L"C:\\Users\\\u041E\u043B\u044C\u0433\u0430\\TolvenaireAndroid.exe"},
+        {"path in 8.3 form", promptPair(L"C:\\Users\\ANALYS~1\\DOWNLO~1\\TOLVEN~1.EXE", true, everyProfile), unknown},
         {"path through an unknown variable", promptPair(L"%ONEDRIVE%\\TolvenaireAndroid.exe", true, everyProfile),
          unknown},
         // "Block all incoming connections": exceptions are ignored, only traffic the PC
