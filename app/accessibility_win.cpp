@@ -65,9 +65,9 @@ void makeControlsAccessible(HWND window) {
         accessible::describeControl(control, describeControl);
     const RECT line = scaledRect(Area::connectionLine);
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
-    connectionObject = CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, line.left, line.top,
-                                       line.right - line.left, line.bottom - line.top, window, nullptr, instance,
-                                       nullptr);
+    connectionObject =
+        CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, line.left, line.top,
+                        line.right - line.left, line.bottom - line.top, window, nullptr, instance, nullptr);
     if (connectionObject) SetWindowSubclass(connectionObject, unpainted, 0, 0);
     accessible::makeLiveRegion(statusLabel, accessible::Live::polite);
     accessible::makeLiveRegion(connectionObject, accessible::Live::polite);

@@ -62,8 +62,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override {
         return standard_->GetTypeInfo(index, locale, info);
     }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID id, LPOLESTR* names, UINT count, LCID locale,
-                                            DISPID* ids) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID id, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
         return standard_->GetIDsOfNames(id, names, count, locale, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID id, LCID locale, WORD flags, DISPPARAMS* parameters,
@@ -150,8 +149,7 @@ private:
     LONG references_ = 1;
 };
 
-LRESULT CALLBACK answerObject(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                              DWORD_PTR describe) {
+LRESULT CALLBACK answerObject(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR describe) {
     if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
         IAccessible* standard = nullptr;
         if (SUCCEEDED(CreateStdAccessibleObject(control, OBJID_CLIENT, accessibleInterface,

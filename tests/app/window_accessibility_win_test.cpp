@@ -77,15 +77,26 @@ TEST_F(WindowHeard, EachNewNoticeOnceAndNothingForTicks) {
         for (int n = 0; n < 8; ++n) tick(refreshPeriodMs);
     };
     const Step steps[] = {
-        {"Bluetooth mode", command(ControlId::bluetoothMode),
+        {"Bluetooth mode",
+         command(ControlId::bluetoothMode),
          {L"Associez le t\u00e9l\u00e9phone, puis acceptez le fichier sur Android."}},
         {"Wi-Fi mode", command(ControlId::wifiMode), {L"Cliquez sur Envoyer, puis scannez le QR code sur Android."}},
         {"start sharing", command(ControlId::start), {L"Partage actif. Scannez le QR code."}},
         {"ticks while sharing", ticks, {}},
         {"copy link", command(ControlId::copyLink), {L"Lien copi\u00e9 dans le presse-papiers."}},
         {"copy link again", command(ControlId::copyLink), {L"Lien copi\u00e9 dans le presse-papiers."}},
-        {"English", [] { SendMessageW(languageCombo, CB_SETCURSEL, 1, 0); harness->command(ControlId::languageList, CBN_SELCHANGE); }, {}},
-        {"French", [] { SendMessageW(languageCombo, CB_SETCURSEL, 0, 0); harness->command(ControlId::languageList, CBN_SELCHANGE); }, {}},
+        {"English",
+         [] {
+             SendMessageW(languageCombo, CB_SETCURSEL, 1, 0);
+             harness->command(ControlId::languageList, CBN_SELCHANGE);
+         },
+         {}},
+        {"French",
+         [] {
+             SendMessageW(languageCombo, CB_SETCURSEL, 0, 0);
+             harness->command(ControlId::languageList, CBN_SELCHANGE);
+         },
+         {}},
         {"stop sharing", command(ControlId::start), {L"Partage arr\u00eat\u00e9. Le lien est d\u00e9sactiv\u00e9."}},
         {"start again", command(ControlId::start), {L"Partage actif. Scannez le QR code."}},
         {"address gone",

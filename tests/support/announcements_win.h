@@ -38,15 +38,16 @@ public:
     bool listening() const { return com_ && hook_; }
 
     // The announcements since the last call; with `control`, only that control's names.
-    std::vector<Announcement> take() {
+    // Inside a modal loop, which handles the events itself, `pump` false.
+    std::vector<Announcement> take(bool pump = true) {
         MSG message;
-        for (int handled = 0; handled < 10000 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++handled)
+        for (int handled = 0; pump && handled < 10000 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++handled)
             DispatchMessageW(&message);
         return std::exchange(heard_, {});
     }
-    std::vector<std::wstring> take(HWND control) {
+    std::vector<std::wstring> take(HWND control, bool pump = true) {
         std::vector<std::wstring> names;
-        for (const Announcement& announcement : take())
+        for (const Announcement& announcement : take(pump))
             if (announcement.control == control) names.push_back(announcement.name);
         return names;
     }
