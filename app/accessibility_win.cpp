@@ -68,7 +68,11 @@ void makeControlsAccessible(HWND window) {
     connectionObject =
         CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, line.left, line.top,
                         line.right - line.left, line.bottom - line.top, window, nullptr, instance, nullptr);
-    if (connectionObject) SetWindowSubclass(connectionObject, unpainted, 0, 0);
+    if (connectionObject) {
+        SetWindowSubclass(connectionObject, unpainted, 0, 0);
+        // First in reading order, as it is on screen; the status line stays the last.
+        SetWindowPos(connectionObject, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     accessible::makeLiveRegion(statusLabel, accessible::Live::polite);
     accessible::makeLiveRegion(connectionObject, accessible::Live::polite);
     shownMode = bluetoothMode;

@@ -114,7 +114,7 @@ std::string roleOf(IAccessible& object, const VARIANT& self) {
 std::string nameOf(IAccessible& object, const VARIANT& self) {
     BSTR name = nullptr;
     if (object.get_accName(self, &name) != S_OK || !name) return "";
-    const std::string text = oneLine(name);
+    std::string text = oneLine(name);
     SysFreeString(name);
     return text;
 }
