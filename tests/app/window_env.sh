@@ -226,8 +226,9 @@ check_names() {  # language (fr or en), mode (wifi or bluetooth)
     grep -q $'\t'"$want"'$' <<<"$names" || fail "$1 $2: no progress bar named '$want'"
   fi
 }
-# A listener in another process takes down every announcement ("live\t<id>\t<name>").
-listen() { in_pc wine "$probe" listen 600 >"$work/heard.txt" 2>/dev/null & listener_pid=$!; }
+# A listener in another process takes down every announcement ("live\t<id>\t<name>")
+# until the window closes.
+listen() { in_pc wine "$probe" listen 600 >"$work/heard.txt" 2>/dev/null & }
 listening() { grep -q '^listening' "$work/heard.txt"; }
 heard_lines() { grep -a $'^live\t' "$work/heard.txt" | cut -f3 | tr -d '\r'; }
 heard_notices() { heard_lines | grep -v '^Wi-Fi · ' || true; }

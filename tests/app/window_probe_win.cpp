@@ -15,14 +15,15 @@
 //   window_probe names     what a screen reader reads of each visible control, as
 //                          "<id>\t<role>\t<states>\t<name>", asked of its object
 //                          (AccessibleObjectFromWindow) as a screen reader asks
-//   window_probe listen S  for S seconds, each announcement of the application
-//                          ("live\t<id>\t<name>") and each state change of a mode
-//                          button ("state\t<id>\t<states>"), as they come
+//   window_probe listen S  for S seconds or until the window closes, each announcement
+//                          of the application ("live\t<id>\t<name>") and each state
+//                          change of a mode button ("state\t<id>\t<states>")
 
 #include <windows.h>
 #include <oleacc.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -166,8 +167,10 @@ int listen(HWND main, int seconds) {
     std::printf("listening\n");
     std::fflush(stdout);
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
-    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+    // Ends with the window too: a listener left behind would keep the Wine prefix's
+    // server up for whoever waits for it.
+    for (ULONGLONG now = GetTickCount64(); now < end && IsWindow(main); now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(static_cast<DWORD>(end - now), 500), QS_ALLINPUT);
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
     }
