@@ -162,6 +162,9 @@ void pollBluetooth(bool force) {
 
     const bool changed = job.state != shownJob.state || job.sent != shownJob.sent || job.job != shownJob.job;
     if (!force && !changed) return;
+    // The progress bar carries the steps: the status line's percentage is not said.
+    const bool step =
+        job.state == BluetoothTransfer::State::Sending && shownJob.state == job.state && shownJob.job == job.job;
     shownJob = {job.state, job.sent, job.job};
     if (job.state == BluetoothTransfer::State::Idle || !bluetoothMode) return;
 
@@ -172,7 +175,7 @@ void pollBluetooth(bool force) {
         french += suffix;
         english += suffix;
     }
-    status(french, english);
+    status(french, english, !step);
     if (changed && job.state == BluetoothTransfer::State::Failed) {
         // Shown after any modal window open now; the notice comes back with it, over
         // whatever that window's caller wrote.

@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 
+#include "app/accessibility_win.h"
 #include "app/handles_win.h"
 #include "app/layout.h"
 #include "app/ui/help_text.h"
@@ -268,6 +269,7 @@ void onTimer() {
     watchSharing();
     const RECT line = scaledRect(Area::connectionLine);
     InvalidateRect(windowHandle, &line, FALSE);
+    followState();
     pollBluetooth(false);
 }
 

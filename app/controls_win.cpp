@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
+#include "app/accessibility_win.h"
 #include "app/layout.h"
 #include "app/palette_win.h"
 #include "app/ui/labels.h"
@@ -119,6 +120,7 @@ void createControls(HWND window) {
                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, instance, nullptr);
     if (!tooltip) fail(Ui::Refusal::controlNotCreated);
     SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, scaled(280));
+    makeControlsAccessible(window);
 }
 
 }  // namespace app

@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 
+#include "app/accessibility_win.h"
 #include "app/ui/notices.h"
 #include "base/diagnostic.h"
 #include "base/language.h"
@@ -15,13 +16,22 @@
 
 namespace app {
 
-void status(const Ui::TextPair& notice) { status(notice.french, notice.english); }
+namespace {
 
-void status(const std::wstring& french, const std::wstring& english) {
+void say(const std::wstring& french, const std::wstring& english, bool heard) {
     noticeFr = french;
     noticeEn = english;
     noticeSetAt = tickSource();
     showNotice();
+    if (heard) announceNotice();
+}
+
+}  // namespace
+
+void status(const Ui::TextPair& notice) { say(notice.french, notice.english, true); }
+
+void status(const std::wstring& french, const std::wstring& english, bool heard) {
+    say(french, english, heard && (french != noticeFr || english != noticeEn));
 }
 
 bool showing(const Ui::TextPair& notice) { return noticeFr == notice.french && noticeEn == notice.english; }

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "app/accessibility_win.h"
 #include "app/ui/labels.h"
 #include "base/language.h"
 #include "link/transfer_server.h"
@@ -65,6 +66,7 @@ void refreshLabels() {
     enableControl(GetDlgItem(windowHandle, ControlId::like), like.enabled);
 
     showNotice();
+    followState();
     pollBluetooth(true);
     InvalidateRect(windowHandle, nullptr, FALSE);
 

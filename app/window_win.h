@@ -266,10 +266,12 @@ void stopListening();
 void discardPairingRequests();
 
 // Feedback (feedback_win.cpp).
-// The status line keeps its notice in both languages and shows the current one.
+// The status line keeps its notice in both languages and shows the current one;
+// screen readers say it, also when the same action has said it before.
 void status(const Ui::TextPair& notice);
-// A notice made at run time (the Bluetooth job's message and progress).
-void status(const std::wstring& french, const std::wstring& english);
+// A notice made at run time (the Bluetooth job's message and progress), announced
+// when it differs from the one shown and `heard` (not for a progress step).
+void status(const std::wstring& french, const std::wstring& english, bool heard = true);
 void showNotice();
 // Whether the status line holds `notice`.
 bool showing(const Ui::TextPair& notice);

@@ -52,6 +52,16 @@ inline constexpr std::array<ControlText, 8> tooltips{{
     {ControlId::updateCheck, {L"Rechercher une mise à jour · Internet", L"Check for updates · Internet"}},
 }};
 
+// What a screen reader calls the controls whose caption, tooltip or neighbour does
+// not say what they hold. Controls with a tooltip are called by it; the others by
+// their caption.
+inline constexpr std::array<ControlText, 3> spokenNames{{
+    {ControlId::addressList, {L"Réseau du lien", L"Network for the link"}},
+    {ControlId::linkEdit, {L"Lien privé à ouvrir sur Android", L"Private link to open on Android"}},
+    {ControlId::bluetoothPath, {L"Envoyé par Bluetooth", L"Sent over Bluetooth"}},
+}};
+inline constexpr TextPair progressName{L"Progression du transfert Bluetooth", L"Bluetooth transfer progress"};
+
 // Header buttons carry the same glyph in both languages; set once at creation.
 struct ControlGlyph {
     int id;

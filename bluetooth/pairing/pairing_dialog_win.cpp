@@ -6,8 +6,10 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
+#include "base/accessible_win.h"
 #include "base/diagnostic.h"
 #include "base/language.h"
 #include "bluetooth/pairing/pairing_flow.h"
@@ -50,6 +52,15 @@ void focusRefuse(PairingState& state) {
     SetFocus(GetDlgItem(state.dialog, IDC_PAIRING_REFUSE));
 }
 
+// A screen reader says the code with what to do with it, at once: the request expires.
+accessible::Answers codeWithInstruction(HWND code) {
+    wchar_t text[64] = {};
+    wchar_t instruction[512] = {};
+    GetWindowTextW(code, text, 64);
+    GetDlgItemTextW(GetParent(code), IDC_PAIRING_INSTRUCTION, instruction, 512);
+    return {std::wstring(text) + L"\n" + instruction};
+}
+
 void showChallenge(PairingState& state, const AuthenticationChallenge& challenge) {
     ChallengeView view = state.flow.showChallenge(challenge);
     setPairingText(state.dialog, IDC_PAIRING_CODE, view.code.c_str());
@@ -58,6 +69,7 @@ void showChallenge(PairingState& state, const AuthenticationChallenge& challenge
     setPairingText(state.dialog, IDC_PAIRING_CONFIRM, view.confirmCaption.c_str());
     enableConfirm(state, view.confirmEnabled);
     focusRefuse(state);
+    accessible::announce(GetDlgItem(state.dialog, IDC_PAIRING_CODE));
 }
 
 void cancelPairing(PairingState& state) {
@@ -148,6 +160,8 @@ void onInit(HWND dialog, PairingState& state) {
     const wchar_t* name = state.device.szName[0] ? state.device.szName : Ui::current(DialogText::unnamedPhone);
     SetDlgItemTextW(dialog, IDC_PAIRING_PHONE, name);
     SendMessageW(dialog, DM_SETDEFID, IDC_PAIRING_REFUSE, 0);
+    accessible::describeControl(GetDlgItem(dialog, IDC_PAIRING_CODE), codeWithInstruction);
+    accessible::makeLiveRegion(GetDlgItem(dialog, IDC_PAIRING_CODE), accessible::Live::assertive);
     enableConfirm(state, false);
     if (!state.flow.confirmationMode)
         startPairing(state);

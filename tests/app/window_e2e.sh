@@ -35,6 +35,19 @@ check_glyphs() {  # image, scale
 }
 check_glyphs "$artifacts/fr-scale-1.0.png" 1
 
+# --- 1b. What a screen reader reads and hears ------------------------------------
+listen
+wait_until 100 listening || fail "the listener did not start"
+check_names fr wifi
+click_on bluetoothMode
+wait_until 50 caption_is 104 "Envoyer en .txt" || fail "no Bluetooth mode"
+check_names fr bluetooth
+click_on wifiMode
+wait_until 50 caption_is 104 "Envoyer le texte" || fail "no Wi-Fi mode"
+expect_heard "Associez le téléphone, puis acceptez le fichier sur Android." \
+  "Cliquez sur Envoyer, puis scannez le QR code sur Android."
+log "every control read by what it does in both modes, the checked mode with it; the mode switches heard"
+
 # --- 2. Send text with an empty box ----------------------------------------------
 click_on textSend
 wait_until 100 box_open || fail "no warning for an empty text"
@@ -64,6 +77,7 @@ click_on textSend
 wait_until 100 link_present || fail "Send text did not start sharing"
 link=$(link_text)
 [[ $link =~ ^http://192\.168\.77\.2:87[6-8][0-9]/[0-9a-f]{32}/$ ]] || fail "odd link '$link'"
+expect_heard "Texte prêt. Scannez le QR code sur Android."
 shot fr-sharing
 read -r qr_left qr_top qr_right qr_bottom <<<"${box[qr]}"
 convert "$artifacts/fr-sharing.png" -crop "$(px $((qr_right - qr_left)))x$(px $((qr_bottom - qr_top)))+$(px "$qr_left")+$(px "$qr_top")" +repage -scale 400% "$work/qr.png"
@@ -72,6 +86,8 @@ decoded=$(zbarimg --raw -q "$work/qr.png" 2>/dev/null | head -n 1)
 code=$(fetch "${link}state" "$work/state.json")
 [ "$code" = 200 ] || fail "state answered $code"
 grep -q "\"text\":\"$shared\"" "$work/state.json" || fail "state lacks the text: $(cat "$work/state.json")"
+came() { [ "$(heard_connection 'Wi-Fi · connecté')" -ge 1 ]; }
+wait_until 30 came || fail "the phone's coming was not announced: $(heard_lines)"
 log "QR decodes to the link; the phone gets the text"
 
 # Copy link puts the link on the clipboard.
@@ -79,6 +95,7 @@ click_on copyLink
 wait_until 50 status_is "Lien copié dans le presse-papiers." || fail "copy status '$(status_text)'"
 clip=$(in_pc wine "$probe" clipboard 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 == "clipboard" { print $2 }')
 [ "$clip" = "$link" ] || fail "clipboard holds '$clip'"
+expect_heard "Lien copié dans le presse-papiers."
 
 # The QR button opens one enlarged QR window; a second click opens no other.
 qr_title() { in_pc wine "$probe" qr 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 == "title" { print $2 }'; }
@@ -117,6 +134,7 @@ type_text "Z:${work//\//\\}\\photo.bin"
 keys Return
 wait_until 100 box_closed || fail "the file dialog did not close"
 wait_until 50 shows_file photo.bin || fail "file label does not show the name"
+expect_heard "Fichier choisi. Cliquez sur Envoyer."
 click_on fileSend
 wait_until 100 state_has_file || fail "state has no file: $(cat "$work/state.json")"
 id_=$(grep -o '"id":"[0-9a-f]\{32\}"' "$work/state.json" | cut -d'"' -f4)
@@ -124,6 +142,10 @@ id_=$(grep -o '"id":"[0-9a-f]\{32\}"' "$work/state.json" | cut -d'"' -f4)
 code=$(fetch "${link}file/$id_" "$work/download.bin")
 [ "$code" = 200 ] || fail "download answered $code"
 cmp -s "$work/photo.bin" "$work/download.bin" || fail "downloaded file differs"
+expect_heard "Fichier prêt. Téléchargez-le sur Android."
+# Ten seconds after its last request the phone counts as gone, which is said too.
+went() { [ "$(heard_connection 'Wi-Fi · en attente')" -ge 1 ]; }
+wait_until 150 went || fail "the phone's going was not announced: $(heard_lines)"
 log "chosen file downloads byte for byte"
 
 # --- 5. Switch to English: captions and status follow ---------------------------
@@ -134,6 +156,7 @@ wait_until 50 caption_is 101 "Local Wi-Fi" || true
 [ "$(control_text 104)" = "Send text" ] || fail "English: send caption '$(control_text 104)'"
 [ "$(status_text)" = "File ready. Download it on Android." ] || fail "English status '$(status_text)'"
 [ "$(qr_title)" = "Scan with Android" ] || fail "QR window not retitled: '$(qr_title)'"
+check_names en wifi
 shot en-sharing
 
 # --- 6. Stop sharing revokes the link; a pressed primary button darkens -----------
@@ -155,6 +178,7 @@ for id in 110 111 121; do  # Copy link, Preview, QR
     fail "control $id not disabled after Stop sharing"
 done
 [ "$(status_text)" = "Sharing stopped. The link is disabled." ] || fail "stop status '$(status_text)'"
+expect_heard "Sharing stopped. The link is disabled."
 code=$(fetch "${link}state" "$work/gone.txt")
 [ "$code" = 000 ] || fail "stopped server still answered $code"
 # Sharing again draws a new token. The port may be the same or, where the system
@@ -167,6 +191,7 @@ new_link=$(link_text)
 new_base=${BASH_REMATCH[1]} new_port=${BASH_REMATCH[2]}
 (( new_port >= 8765 && new_port <= 8785 )) || fail "restart took port $new_port"
 [ "$new_link" != "$link" ] || fail "restart kept the old link"
+expect_heard "Sharing is active. Scan the QR code."
 code=$(fetch "${link}state" "$work/gone.txt")
 [ "$code" = 404 ] || [ "$code" = 000 ] || fail "old link answered $code after a restart"
 old_token=${link%/}; old_token=${old_token##*/}
@@ -180,6 +205,7 @@ decoded=$(zbarimg --raw -q "$work/qr.png" 2>/dev/null | head -n 1)
 [ "$decoded" = "$new_link" ] || fail "after a restart the QR decodes to '$decoded', the link box shows '$new_link'"
 click_on start
 wait_until 50 link_absent || fail "second stop left the link"
+expect_heard "Sharing stopped. The link is disabled."
 log "Stop sharing empties the link box and closes the port; after a restart the old link is dead, the new one works and is shown"
 
 # --- 6b. The PC's address changes under a share -------------------------------------
@@ -212,6 +238,7 @@ wait_until 200 link_absent || fail "the link to a removed address stayed on scre
 (( SECONDS - gone_at >= 9 )) || fail "the share stopped $((SECONDS - gone_at)) s after its address went, before 10 s"
 [ "$(status_text)" = "Network error. Check your connection and restart sharing." ] ||
   fail "after the shared address went, the status says '$(status_text)'"
+expect_heard "Sharing is active. Scan the QR code." "Network error. Check your connection and restart sharing."
 wait_until 50 offered $new_address || fail "the list does not offer the new address"
 offered $pc_address && fail "the list still offers the removed address"
 [ -z "$(chosen_entry)" ] || fail "another network was chosen in place of the removed one: $(chosen_entry)"
@@ -250,6 +277,7 @@ log "the chosen second network, missing from a read and back, is chosen again"
 # --- 7. Empty text in English, screenshot, close ----------------------------------
 click_on clearText
 [ "$(status_text)" = "Text cleared and removed from sharing." ] || fail "clear status '$(status_text)'"
+expect_heard "Text cleared and removed from sharing."
 click_on textSend
 wait_until 100 box_open || fail "no English warning for an empty text"
 probe_box | grep -q $'\tEnter some text to send\.$' || fail "English empty text warning: $(probe_box)"
@@ -263,6 +291,8 @@ wait_until 50 link_absent || fail "Bluetooth mode left the server sharing"
 [ "$(probe_main | awk -F'\t' '$1 == 114 { print $3 }')" = "VE" ] || fail "pair button not shown in Bluetooth mode"
 [ "$(probe_main | awk -F'\t' '$1 == 109 { print $3 }')" = "hE" ] || fail "address list still shown in Bluetooth mode"
 [ "$(control_text 104)" = "Send as .txt" ] || fail "Bluetooth send caption '$(control_text 104)'"
+expect_heard "Sharing is active. Scan the QR code." "Pair your phone, then accept the file on Android."
+check_names en bluetooth
 shot en-bluetooth
 click_on textEdit
 type_text "to the phone"
@@ -272,6 +302,7 @@ probe_box | grep -q $'\tNo active Bluetooth adapter. Turn on Bluetooth in Window
   fail "Bluetooth send warning: $(probe_box)"
 keys Return
 wait_until 50 box_closed || fail "the Bluetooth warning did not close"
+expect_heard "Choose your phone. Compare the code on both devices." "Pair your phone, then accept the file on Android."
 click_on pair
 wait_until 100 box_open || fail "Choose / pair without a radio showed nothing"
 probe_box | grep -q $'\tNo active Bluetooth adapter' || fail "Choose / pair warning: $(probe_box)"
@@ -282,6 +313,9 @@ wait_until 50 box_closed || fail "the pairing warning did not close"
 click_on wifiMode
 wait_until 50 caption_is 104 "Send text" || fail "back in Wi-Fi mode, send caption '$(control_text 104)'"
 click_on clearText
+expect_heard "Choose your phone. Compare the code on both devices." "Pair your phone, then accept the file on Android." \
+  "Click Send, then scan the QR code on Android." "Text cleared and removed from sharing."
+log "each new notice heard once, the ticks between unheard, the phone's coming and going heard"
 log "Bluetooth mode stops sharing; without a radio, sends and pairing warn"
 shot en-scale-1.0
 check_colours "$artifacts/en-scale-1.0.png"

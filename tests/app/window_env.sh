@@ -190,5 +190,61 @@ select_language() {  # index 0 French, 1 English
   wait_until 50 dropdown_open || fail "the language list did not open"
   if [ "$1" = 1 ]; then keys Down Return; else keys Up Return; fi
 }
+# --- what a screen reader reads and hears, asked from another process -----------------
+# Every visible control named with letters (never a glyph alone), the names below in the
+# window's language, and the selected mode the one checked mode button.
+spoken_names=$'103\tTexte à partager\tText to share
+116\tAide\tHelp
+118\tRéduire\tMinimize
+119\tFermer\tClose
+120\tLangue / Language\tLangue / Language
+122\tJ’aime cette version · Internet\tLike this version · Internet
+123\tRechercher une mise à jour · Internet\tCheck for updates · Internet
+101\tWi-Fi local\tLocal Wi-Fi
+102\tBluetooth\tBluetooth
+109\tRéseau du lien\tNetwork for the link
+112\tLien privé à ouvrir sur Android\tPrivate link to open on Android
+115\tEnvoyé par Bluetooth\tSent over Bluetooth'
+check_names() {  # language (fr or en), mode (wifi or bluetooth)
+  local names got want column=2 id french english
+  names=$(in_pc wine "$probe" names 2>/dev/null | tr -d '\r')
+  [ "$1" = en ] && column=3
+  echo "$names" >"$artifacts/names-$1-$2.txt"
+  [ "$(wc -l <<<"$names")" -ge 20 ] || fail "$1 $2: the probe read $(wc -l <<<"$names") objects"
+  got=$(awk -F'\t' '$4 !~ /[A-Za-z][a-z]/' <<<"$names")
+  [ -z "$got" ] || fail "$1 $2: named by no word: $got"
+  got=$(awk -F'\t' '$3 ~ /checked/ { print $1 }' <<<"$names")
+  want=101; [ "$2" = bluetooth ] && want=102
+  [ "$got" = "$want" ] || fail "$1 $2: checked mode buttons '$got', expected $want"
+  while IFS=$'\t' read -r id french english; do
+    want=$french; [ "$column" = 3 ] && want=$english
+    got=$(awk -F'\t' -v id="$id" '$1 == id { print $4 }' <<<"$names")
+    [ -z "$got" ] || [ "$got" = "$want" ] || fail "$1 $2: control $id is read '$got', expected '$want'"
+  done <<<"$spoken_names"
+  if [ "$2" = bluetooth ]; then
+    want=$'Progression du transfert Bluetooth'; [ "$column" = 3 ] && want='Bluetooth transfer progress'
+    grep -q $'\t'"$want"'$' <<<"$names" || fail "$1 $2: no progress bar named '$want'"
+  fi
+}
+# A listener in another process takes down every announcement ("live\t<id>\t<name>")
+# until the window closes.
+listen() { in_pc wine "$probe" listen 600 >"$work/heard.txt" 2>/dev/null & }
+listening() { grep -q '^listening' "$work/heard.txt"; }
+heard_lines() { grep -a $'^live\t' "$work/heard.txt" | cut -f3 | tr -d '\r'; }
+heard_notices() { heard_lines | grep -v '^Wi-Fi · ' || true; }
+heard_seen=0
+# The status line's announcements since the last call are exactly the arguments: each
+# new notice once, nothing for the ticks between.
+expect_heard() {
+  local want got
+  want=$(printf '%s\n' "$@")
+  enough() { [ "$(heard_notices | wc -l)" -ge $((heard_seen + $#)) ]; }
+  wait_until 50 enough "$@" || true
+  got=$(heard_notices | tail -n +$((heard_seen + 1)))
+  [ "$got" = "$want" ] || fail "heard '$got', expected '$want'"
+  heard_seen=$((heard_seen + $#))
+}
+heard_connection() { heard_lines | grep -c "^$1\$"; }
+
 fetch() { in_phone curl -s -m 10 -o "$2" -w '%{http_code}' "$1"; }
 

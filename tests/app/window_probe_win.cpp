@@ -12,10 +12,18 @@
 //                          "<name>\t<left>\t<top>\t<right>\t<bottom>"
 //   window_probe addresses every entry of the address list in its order, as
 //                          "<index>\t<selected: * or ->\t<label>"
+//   window_probe names     what a screen reader reads of each visible control, as
+//                          "<id>\t<role>\t<states>\t<name>", asked of its object
+//                          (AccessibleObjectFromWindow) as a screen reader asks
+//   window_probe listen S  for S seconds or until the window closes, each announcement
+//                          of the application ("live\t<id>\t<name>") and each state
+//                          change of a mode button ("state\t<id>\t<states>")
 
 #include <windows.h>
+#include <oleacc.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -82,6 +90,92 @@ BOOL CALLBACK findBox(HWND window, LPARAM context) {
         return FALSE;
     }
     return TRUE;
+}
+
+// The object's states a screen reader says for our controls: checked and unavailable.
+std::string statesOf(IAccessible& object, const VARIANT& self) {
+    VARIANT state{};
+    if (object.get_accState(self, &state) != S_OK || state.vt != VT_I4) return "?";
+    std::string states;
+    if (state.lVal & STATE_SYSTEM_CHECKED) states += "checked,";
+    if (state.lVal & STATE_SYSTEM_UNAVAILABLE) states += "unavailable,";
+    if (states.empty()) return "-";
+    states.pop_back();
+    return states;
+}
+
+std::string roleOf(IAccessible& object, const VARIANT& self) {
+    VARIANT role{};
+    if (object.get_accRole(self, &role) != S_OK || role.vt != VT_I4) return "?";
+    wchar_t text[128] = {};
+    GetRoleTextW(static_cast<DWORD>(role.lVal), text, 128);
+    return utf8(text);
+}
+
+std::string nameOf(IAccessible& object, const VARIANT& self) {
+    BSTR name = nullptr;
+    if (object.get_accName(self, &name) != S_OK || !name) return "";
+    std::string text = oneLine(name);
+    SysFreeString(name);
+    return text;
+}
+
+VARIANT selfChild() {
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    return self;
+}
+
+BOOL CALLBACK printObject(HWND child, LPARAM) {
+    if (!IsWindowVisible(child)) return TRUE;
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(child, OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&object)))) {
+        std::printf("%d\tnone\n", GetDlgCtrlID(child));
+        return TRUE;
+    }
+    const VARIANT self = selfChild();
+    std::printf("%d\t%s\t%s\t%s\n", GetDlgCtrlID(child), roleOf(*object, self).c_str(), statesOf(*object, self).c_str(),
+                nameOf(*object, self).c_str());
+    object->Release();
+    return TRUE;
+}
+
+void CALLBACK onEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG objectId, LONG childId, DWORD, DWORD) {
+    IAccessible* object = nullptr;
+    VARIANT child{};
+    if (FAILED(AccessibleObjectFromEvent(window, static_cast<DWORD>(objectId), static_cast<DWORD>(childId), &object,
+                                         &child)))
+        return;
+    if (event == EVENT_OBJECT_LIVEREGIONCHANGED)
+        std::printf("live\t%d\t%s\n", GetDlgCtrlID(window), nameOf(*object, child).c_str());
+    else if (classOf(window) == L"Button")
+        std::printf("state\t%d\t%s\n", GetDlgCtrlID(window), statesOf(*object, child).c_str());
+    std::fflush(stdout);
+    object->Release();
+}
+
+// Out of context, as screen readers listen: the events come through this thread's
+// message queue, for `seconds` at most.
+int listen(HWND main, int seconds) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(main, &process);
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr, onEvent,
+                                         process, 0, WINEVENT_OUTOFCONTEXT);
+    if (!hook) return 2;
+    std::printf("listening\n");
+    std::fflush(stdout);
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+    // Ends with the window too: a listener left behind would keep the Wine prefix's
+    // server up for whoever waits for it.
+    for (ULONGLONG now = GetTickCount64(); now < end && IsWindow(main); now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(static_cast<DWORD>(end - now), 500), QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    UnhookWinEvent(hook);
+    return 0;
 }
 
 // What the scripts click, crop and sample, by the names the window uses.
@@ -162,6 +256,13 @@ int wmain(int argc, wchar_t** argv) {
             SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(item));
             std::printf("%ld\t%c\t%s\n", static_cast<long>(index), index == selected ? '*' : '-', utf8(item).c_str());
         }
+        return 0;
+    }
+    if (what == L"names" || what == L"listen") {
+        HWND main = FindWindowW(L"TolvenaireAndroidWindow", nullptr);
+        if (!main || FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
+        if (what == L"listen") return listen(main, argc > 2 ? _wtoi(argv[2]) : 10);
+        EnumChildWindows(main, printObject, 0);
         return 0;
     }
     if (what == L"layout") {

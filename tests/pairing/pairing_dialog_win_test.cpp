@@ -11,6 +11,7 @@
 #include "resources/pairing_dialog_ids.h"
 #include "tests/pairing/fake_devices_win.h"
 #include "tests/pairing/user_script_win.h"
+#include "tests/support/announcements_win.h"
 #include "tests/support/raised.h"
 #include "tests/support/system_colours_win.h"
 
@@ -206,6 +207,25 @@ TEST_F(PairingModeTest, CodeFromTheStackIsConfirmedAndThePhoneEndsPaired) {
     ASSERT_EQ(platform.responses.size(), 1u);
     EXPECT_FALSE(platform.responses[0].negative);
     EXPECT_EQ(inbox().pending(), 0u);
+}
+
+TEST_F(PairingModeTest, TheCodeIsSaidWhenItArrivesWithWhatToDoWithIt) {
+    devices.deliver = {request(phone, AuthMethod::numericComparison, 908172)};
+    testing_support::Announcements announcements;
+    ASSERT_TRUE(announcements.listening());
+    std::vector<std::wstring> heard;
+    std::wstring instruction;
+    UserScript user({[&](HWND dialog) {
+        if (!confirmEnabled(dialog)) return false;
+        heard = announcements.take(GetDlgItem(dialog, IDC_PAIRING_CODE), false);
+        instruction = textOf(dialog, IDC_PAIRING_INSTRUCTION);
+        click(dialog, IDC_PAIRING_REFUSE);
+        return true;
+    }});
+    BLUETOOTH_DEVICE_INFO device = phoneInfo(phone, L"Pixel", false);
+    EXPECT_FALSE(authenticateBluetoothInApp(nullptr, device));
+    EXPECT_FALSE(user.timedOut());
+    EXPECT_EQ(heard, std::vector<std::wstring>{L"908172\n" + instruction});
 }
 
 TEST_F(PairingModeTest, ConfirmedPairingThatWindowsDoesNotRecordAsAuthenticatedFails) {
