@@ -32,7 +32,7 @@ struct Mailbox {
 Mailbox& mailbox = *new Mailbox;  // NOLINT(cppcoreguidelines-owning-memory): kept for good on purpose
 std::uint64_t share = 0;          // counts the shares, so a late reading of an old one is dropped
 std::uint64_t readAt = 0;
-bool firstOfShare = false;  // the share's first reading has not come yet
+bool firstOfShare = false;                    // the share's first reading has not come yet
 const Ui::Firewall::Advice* shown = nullptr;  // the finding's advice while on screen
 const Ui::Firewall::Advice* waiting = nullptr;
 Ui::TextPair replaced = Ui::Notice::sharingActive;
@@ -59,8 +59,7 @@ void show(const Ui::Firewall::Advice* advice, bool atStart) {
     const bool ownPlace = shown && showing(shown->notice);
     const auto awaiting = std::find_if(Ui::Notice::awaitingPhone.begin(), Ui::Notice::awaitingPhone.end(), showing);
     const bool startNotice = atStart && awaiting != Ui::Notice::awaitingPhone.end();
-    if (!ownPlace && !startNotice && !showing(Ui::Notice::noPhoneYet) && !watchNoticeMayReplace(tickSource()))
-        return;
+    if (!ownPlace && !startNotice && !showing(Ui::Notice::noPhoneYet) && !watchNoticeMayReplace(tickSource())) return;
     if (!ownPlace && awaiting != Ui::Notice::awaitingPhone.end()) replaced = *awaiting;
     shown = advice;
     waiting = nullptr;

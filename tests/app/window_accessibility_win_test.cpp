@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,14 +39,16 @@ protected:
         realClock = tickSource;
         clockNow = GetTickCount64();
         tickSource = [] { return clockNow; };
-        addressSource = [] { return LocalAddressList{{L"Wi-Fi \u00b7 127.0.0.31", "127.0.0.31"}}; };
+        addressSource = []() -> std::optional<LocalAddressList> {
+            return LocalAddressList{{L"Wi-Fi \u00b7 127.0.0.31", "127.0.0.31"}};
+        };
         refreshAdapters();
         announcements.take();
     }
     void TearDown() override {
         if (server->running) harness->command(ControlId::start);
         if (bluetoothMode) harness->command(ControlId::wifiMode);
-        addressSource = localAddresses;
+        addressSource = readLocalAddresses;
         tickSource = realClock;
     }
     static void tick(std::uint64_t later) {
@@ -101,8 +104,10 @@ TEST_F(WindowHeard, EachNewNoticeOnceAndNothingForTicks) {
         {"start again", command(ControlId::start), {L"Partage actif. Scannez le QR code."}},
         {"address gone",
          [] {
-             addressSource = [] { return LocalAddressList{}; };
-             tick(addressReadPeriodMs);
+             addressSource = []() -> std::optional<LocalAddressList> { return LocalAddressList{}; };
+             // A share stops once its address has been missing from every read for the set time.
+             for (std::uint64_t missing = 0; missing <= addressGoneAfterMs; missing += addressReadPeriodMs)
+                 tick(addressReadPeriodMs);
          },
          {L"Erreur r\u00e9seau. V\u00e9rifiez la connexion puis red\u00e9marrez."}},
         {"ticks after the error", ticks, {}},
