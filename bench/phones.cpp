@@ -27,6 +27,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench/link_target.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -37,27 +39,6 @@ constexpr int pollEveryMs = 2000;       // the page's poll period
 constexpr int downloadHeadMs = 180000;  // a download waiting its turn
 constexpr int downloadStallMs = 30000;  // no byte for this long: the download failed
 constexpr int smallWindow = 32768;      // keeps the server's sends paced by the reader
-
-struct Target {
-    std::string host;  // address:port
-    std::string address;
-    std::uint16_t port = 0;
-    std::string base;  // "/" + token + "/"
-};
-
-bool parseLink(const std::string& link, Target& target) {
-    const std::string scheme = "http://";
-    if (link.compare(0, scheme.size(), scheme) != 0) return false;
-    const auto slash = link.find('/', scheme.size());
-    if (slash == std::string::npos) return false;
-    target.host = link.substr(scheme.size(), slash - scheme.size());
-    const auto colon = target.host.find(':');
-    if (colon == std::string::npos) return false;
-    target.address = target.host.substr(0, colon);
-    target.port = static_cast<std::uint16_t>(std::atoi(target.host.c_str() + colon + 1));
-    target.base = link.substr(slash);
-    return true;
-}
 
 // A connected socket from `source`, or -1 (refused, reset).
 int connectFrom(const Target& target, const std::string& source, bool small) {

@@ -38,29 +38,7 @@ if [ "$which" != native ] && [ -z "${LINKHOST_EXE:-}" ]; then
 fi
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 
-# Starts the host ($@) on 127.0.0.1 sharing $file; sets host_pid and link.
-start_host() {
-  rm -f "$work/commands" "$work/link"
-  mkfifo "$work/commands"
-  "$@" --address 127.0.0.1 --no-qr --file "$file" <"$work/commands" >"$work/link" &
-  host_pid=$!
-  exec 3>"$work/commands"
-  link=
-  for _ in $(seq 300); do
-    link=$(head -n 1 "$work/link" 2>/dev/null || true)
-    [ -n "$link" ] && break
-    sleep 0.1
-  done
-  [ -n "$link" ] || { echo "linkhost did not start" >&2; exit 1; }
-}
-
-stop_host() {
-  exec 3>&-
-  for _ in $(seq 100); do kill -0 "$host_pid" 2>/dev/null || break; sleep 0.1; done
-  kill "$host_pid" 2>/dev/null || true
-  wait "$host_pid" 2>/dev/null || true
-  host_pid=
-}
+source "$top/bench/host.sh"
 
 run() {  # $1: label, $2: phones; the host command in the rest
   local label=$1 phones=$2 mib rate
@@ -72,7 +50,7 @@ run() {  # $1: label, $2: phones; the host command in the rest
   esac
   file=$work/file-$mib.bin
   [ -f "$file" ] || head -c $((mib * 1048576)) /dev/urandom >"$file"
-  start_host "$@"
+  start_host "$@" --address 127.0.0.1 --no-qr --file "$file"
   "$bench/bench/phones" "$link" --phones "$phones" --rate "$rate" >"$work/result" &
   local client=$! threads=0 now
   while kill -0 "$client" 2>/dev/null; do

@@ -18,8 +18,9 @@ windows=$top/build/windows
 data=$bench/data
 work=$(mktemp -d)
 pids=()
+host_pid=
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}" $host_pid; do kill "$pid" 2>/dev/null || true; done
   exec 3>&- 2>/dev/null || true
   rm -rf "$work"
 }
@@ -30,29 +31,7 @@ cmake -S "$top" -B "$bench" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$bench" --target linkhost statepoll -j2 >/dev/null
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 
-# Starts linkhost ($1: program, rest: arguments) reading commands from fd 3;
-# sets host_pid and link.
-start_host() {
-  local program=$1; shift
-  rm -f "$work/commands" "$work/link"
-  mkfifo "$work/commands"
-  "$program" "$@" <"$work/commands" >"$work/link" &
-  host_pid=$!
-  pids+=("$host_pid")
-  exec 3>"$work/commands"
-  link=
-  for _ in $(seq 300); do
-    link=$(head -n 1 "$work/link" 2>/dev/null || true)
-    [ -n "$link" ] && break
-    sleep 0.1
-  done
-  [ -n "$link" ] || { echo "linkhost did not start" >&2; exit 1; }
-}
-
-stop_host() {
-  exec 3>&-
-  wait "$host_pid" 2>/dev/null || true
-}
+source "$top/bench/host.sh"
 
 median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 

@@ -22,30 +22,11 @@
 #include <thread>
 #include <vector>
 
+#include "bench/link_target.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Target {
-    std::string host;  // address:port
-    std::string address;
-    std::uint16_t port = 0;
-    std::string path;  // "/" + token + "/state"
-};
-
-bool parseLink(const std::string& link, Target& target) {
-    const std::string scheme = "http://";
-    if (link.compare(0, scheme.size(), scheme) != 0) return false;
-    auto slash = link.find('/', scheme.size());
-    if (slash == std::string::npos) return false;
-    target.host = link.substr(scheme.size(), slash - scheme.size());
-    auto colon = target.host.find(':');
-    if (colon == std::string::npos) return false;
-    target.address = target.host.substr(0, colon);
-    target.port = static_cast<std::uint16_t>(std::atoi(target.host.c_str() + colon + 1));
-    target.path = link.substr(slash) + "state";
-    return true;
-}
 
 // One exchange; returns the status (0 on failure) and fills `reply`.
 int exchange(const Target& target, const std::string& source, const std::string& request, std::string& reply) {
@@ -80,7 +61,7 @@ int exchange(const Target& target, const std::string& source, const std::string&
 }
 
 std::string stateRequest(const Target& target, const std::string& etag) {
-    std::string request = "GET " + target.path + " HTTP/1.1\r\nHost: " + target.host + "\r\n";
+    std::string request = "GET " + target.base + "state HTTP/1.1\r\nHost: " + target.host + "\r\n";
     if (!etag.empty()) request += "If-None-Match: " + etag + "\r\n";
     return request + "Connection: close\r\n\r\n";
 }
