@@ -40,24 +40,6 @@ constexpr int downloadHeadMs = 180000;  // a download waiting its turn
 constexpr int downloadStallMs = 30000;  // no byte for this long: the download failed
 constexpr int smallWindow = 32768;      // keeps the server's sends paced by the reader
 
-// A connected socket from `source`, or -1 (refused, reset).
-int connectFrom(const Target& target, const std::string& source, bool small) {
-    const int s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s < 0) return -1;
-    if (small) setsockopt(s, SOL_SOCKET, SO_RCVBUF, &smallWindow, sizeof smallWindow);
-    sockaddr_in from{}, to{};
-    from.sin_family = to.sin_family = AF_INET;
-    inet_pton(AF_INET, source.c_str(), &from.sin_addr);
-    inet_pton(AF_INET, target.address.c_str(), &to.sin_addr);
-    to.sin_port = htons(target.port);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
-        ::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-        ::close(s);
-        return -1;
-    }
-    return s;
-}
-
 std::string request(const Target& target, const std::string& path, const std::string& etag = std::string()) {
     std::string text = "GET " + target.base + path + " HTTP/1.1\r\nHost: " + target.host + "\r\n";
     if (!etag.empty()) text += "If-None-Match: " + etag + "\r\n";
@@ -88,7 +70,7 @@ int readAnswer(int s, int timeoutMs, std::string& reply) {
 
 int get(const Target& target, const std::string& source, const std::string& path, int timeoutMs, std::string& reply,
         const std::string& etag = std::string()) {
-    const int s = connectFrom(target, source, false);
+    const int s = connectFrom(target, source);
     if (s < 0) return 0;
     const int status = sendAll(s, request(target, path, etag)) ? readAnswer(s, timeoutMs, reply) : 0;
     ::close(s);
@@ -106,8 +88,8 @@ std::string fieldOf(const std::string& reply, const std::string& name) {
 bool openPage(const Target& target, const std::string& source, std::string& etag) {
     std::string reply;
     if (get(target, source, "", 10000, reply) != 200) return false;
-    const int style = connectFrom(target, source, false);
-    const int script = connectFrom(target, source, false);
+    const int style = connectFrom(target, source);
+    const int script = connectFrom(target, source);
     bool ok = style >= 0 && script >= 0 && sendAll(style, request(target, "style.css")) &&
               sendAll(script, request(target, "app.js")) && readAnswer(style, 10000, reply) == 200 &&
               readAnswer(script, 10000, reply) == 200;
@@ -120,7 +102,7 @@ bool openPage(const Target& target, const std::string& source, std::string& etag
 
 // The file at `rate` bytes per second; true when the whole body came with a 200.
 bool download(const Target& target, const std::string& source, const std::string& id, std::uint64_t size, double rate) {
-    const int s = connectFrom(target, source, true);
+    const int s = connectFrom(target, source, smallWindow);
     if (s < 0) return false;
     bool whole = false;
     if (sendAll(s, request(target, "file/" + id))) {

@@ -31,18 +31,8 @@ using Clock = std::chrono::steady_clock;
 // One exchange; returns the status (0 on failure) and fills `reply`.
 int exchange(const Target& target, const std::string& source, const std::string& request, std::string& reply) {
     reply.clear();
-    int s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s < 0) return 0;
-    sockaddr_in from{}, to{};
-    from.sin_family = to.sin_family = AF_INET;
-    inet_pton(AF_INET, source.c_str(), &from.sin_addr);
-    inet_pton(AF_INET, target.address.c_str(), &to.sin_addr);
-    to.sin_port = htons(target.port);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
-        ::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-        ::close(s);
-        return -1;
-    }
+    const int s = connectFrom(target, source);
+    if (s < 0) return -1;
     if (::send(s, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
         ::close(s);
         return 0;
