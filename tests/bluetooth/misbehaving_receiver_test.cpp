@@ -113,7 +113,10 @@ protected:
             out.faulted = phone.faulted();
         }
         if (threadsBefore > 0) {
-            EXPECT_LE(testing_support::threadCount(), threadsBefore + systemThreads) << "a thread was left behind";
+            // A joined thread's entry may outlive the join by a moment on a busy machine.
+            EXPECT_TRUE(eventually([] { return testing_support::threadCount() <= threadsBefore + systemThreads; }))
+                << "a thread was left behind: " << testing_support::threadCount() << " threads, "
+                << threadsBefore + systemThreads << " expected at most";
         }
         EXPECT_EQ(contents(file), original);
         EXPECT_EQ(fs::last_write_time(file), written);
